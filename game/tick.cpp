@@ -1,0 +1,226 @@
+#include "game/tick.h"
+
+#include "game/contact.h"
+#include "game/physics.h"
+#include "game/state.h"
+#include "game/terrain.h"
+
+static const GameHost* host = nullptr;
+
+void SetGameHost(const GameHost* newHost) {
+    host = newHost;
+}
+
+static void ReleaseThrustButtons() {
+    for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
+        host->releaseThrustButton(id);
+    }
+}
+
+static void AnnounceOutcome(GameWindow window, Outcome outcome) {
+    flight.outcome = outcome;
+    // Ticks keep arriving while the box's own loop runs; they must find nothing to do.
+    flight.phase = PHASE_DIALOG;
+    host->showEndGameDialog(window);
+}
+
+static void WaitForPlayer(GameWindow window) {
+    host->enableInput(window, 1);
+    host->showBusyCursor(0);
+    host->focusWindow(window);
+    flight.phase = PHASE_READY;
+}
+
+static void StartNewGame(GameWindow window) {
+    host->enableInput(window, 0);
+    host->showBusyCursor(1);
+
+    DrawSurface surface = host->getSurface(window);
+    host->fillBlack(surface, -1, -1, screen.screenWidth + 1, screen.groundHeight + 1);
+    host->releaseSurface(window, surface);
+
+    ResetCraft();
+    screen.originX = static_cast<int16_t>(host->fullScreenWidth() / 2);
+    // Stands only if no terrain can be built.
+    screen.originY = static_cast<int16_t>(host->fullScreenHeight() - 100);
+    NewTerrain();
+    host->repaint(window);
+
+    if (flight.calibrated == 0) {
+        // Input stays blocked and the cursor busy until the time step is known.
+        flight.calibrationFrames = 0;
+        flight.calibrationStartTick = host->tickCount();
+        flight.phase = PHASE_CALIBRATE;
+        return;
+    }
+    surface = host->getSurface(window);
+    host->drawCraft(surface, 0);
+    host->drawInstruments(surface, 0);
+    host->releaseSurface(window, surface);
+    WaitForPlayer(window);
+}
+
+static void Calibrate(GameWindow window) {
+    // Each calibration tick does the drawing of a flight tick, so its timing is representative.
+    DrawSurface surface = host->getSurface(window);
+    host->drawCraft(surface, 0);
+    host->drawInstruments(surface, 0);
+    host->releaseSurface(window, surface);
+
+    flight.calibrationFrames = static_cast<int16_t>(flight.calibrationFrames + 1);
+    if (flight.calibrationFrames != CALIBRATION_TICKS) {
+        return;
+    }
+    // Unsigned difference: a wrap of the tick count in between does no harm.
+    const uint32_t elapsed = host->tickCount() - flight.calibrationStartTick;
+    settings.timeStep =
+        static_cast<float>(static_cast<double>(elapsed) / (flight.calibrationFrames * 1000.0) *
+                           SIMULATED_SECONDS_PER_REAL_SECOND);
+    WaitForPlayer(window);
+    flight.calibrated = 1;
+}
+
+static void Restart(GameWindow window) {
+    ResetCraft();
+    host->repaint(window);
+    flight.phase = PHASE_READY;
+}
+
+static bool OutOfRange() {
+    return flight.altitude > MAX_ALTITUDE || flight.altitude < MIN_ALTITUDE ||
+           flight.posX > MAX_DISTANCE || flight.posX < -MAX_DISTANCE;
+}
+
+static void Fly(GameWindow window) {
+    DrawSurface surface = host->getSurface(window);
+    PhysicsStep();
+    const int contact = host->drawCraft(surface, 1);
+    host->drawInstruments(surface, 0);
+    if (contact != 0) {
+        host->drawInstruments(surface, 1);
+        // Stored before the second drawing, which then removes the flames and draws none.
+        flight.phase = PHASE_TOUCHDOWN;
+        host->drawCraft(surface, 1);
+    } else if (OutOfRange()) {
+        flight.phase = PHASE_LOST;
+        host->drawInstruments(surface, 1);
+    }
+    host->releaseSurface(window, surface);
+}
+
+static bool TooFast() {
+    return flight.vy > settings.maxLandingSpeedY || flight.vy < -settings.maxLandingSpeedY ||
+           flight.vx > settings.maxLandingSpeedX || flight.vx < -settings.maxLandingSpeedX;
+}
+
+static void JudgeTouchdown() {
+    const ScreenPoint at = WorldToScreen(flight.posX, flight.altitude);
+    flight.crashX = at.x;
+    flight.crashY = at.y;
+    if (!CraftStandsOnGround(at) || TooFast()) {
+        flight.phase = PHASE_CRASH_SINK;
+    } else {
+        flight.phase = PHASE_LANDED;
+    }
+}
+
+static void SinkIntoGround(GameWindow window) {
+    DrawSurface surface = host->getSurface(window);
+    // Each copy covers the last but its top row, and the craft picture's top row is black.
+    while (flight.crashY < screen.groundHeight) {
+        if (TerrainContains(terrainRegion, flight.crashX + craftWidth / 2,
+                            flight.crashY + craftHeight)) {
+            break;
+        }
+        flight.crashY = static_cast<int16_t>(flight.crashY + 1);
+        host->copyCraft(surface, flight.crashX, flight.crashY);
+    }
+    host->drawPicture(surface, flight.crashX, flight.crashY, PICTURE_EXPLOSION_1);
+    host->releaseSurface(window, surface);
+    flight.phase = PHASE_EXPLODE_2;
+}
+
+static void ShowExplosion(GameWindow window, int picture, GamePhase next) {
+    DrawSurface surface = host->getSurface(window);
+    host->drawPicture(surface, flight.crashX, flight.crashY, picture);
+    host->releaseSurface(window, surface);
+    flight.phase = next;
+}
+
+static Outcome CrashKind() {
+    if (flight.vy > settings.maxLandingSpeedY || flight.vy < -settings.maxLandingSpeedY) {
+        return OUTCOME_VERTICAL_CRASH;
+    }
+    if (flight.vx > settings.maxLandingSpeedX || flight.vx < -settings.maxLandingSpeedX) {
+        return OUTCOME_HORIZONTAL_CRASH;
+    }
+    return OUTCOME_MISSED_SITE;
+}
+
+static void PlayDebris(GameWindow window) {
+    DrawSurface surface = host->getSurface(window);
+    // The 64-row frames end on the craft picture's bottom row.
+    const int16_t frameTop = static_cast<int16_t>(flight.crashY - 34);
+    const int frame = flight.debrisFrame;
+    if (frame < 20) {
+        host->drawPicture(surface, flight.crashX, frameTop, PICTURE_DEBRIS_1 + frame / 2);
+        flight.debrisFrame = static_cast<int16_t>(frame + 1);
+    } else if (frame < DEBRIS_TICKS) {
+        // The last two frames alternate, two ticks each, so the dying fire flickers.
+        const int shown = (frame / 2) % 2 != 0 ? 9 : 8;
+        host->drawPicture(surface, flight.crashX, frameTop, PICTURE_DEBRIS_1 + shown);
+        flight.debrisFrame = static_cast<int16_t>(frame + 1);
+    } else {
+        host->drawPicture(surface, flight.crashX, flight.crashY, PICTURE_EXPLOSION_1 + 2);
+        ReleaseThrustButtons();
+        AnnounceOutcome(window, CrashKind());
+    }
+    host->releaseSurface(window, surface);
+}
+
+void GameTick(GameWindow window) {
+    if (host == nullptr) {
+        return;
+    }
+    switch (flight.phase) {
+        case PHASE_NEW_GAME:
+            StartNewGame(window);
+            break;
+        case PHASE_CALIBRATE:
+            Calibrate(window);
+            break;
+        case PHASE_RESTART:
+            Restart(window);
+            break;
+        case PHASE_FLYING:
+            Fly(window);
+            break;
+        case PHASE_TOUCHDOWN:
+            JudgeTouchdown();
+            break;
+        case PHASE_LANDED:
+            ReleaseThrustButtons();
+            AnnounceOutcome(window, OUTCOME_LANDED);
+            break;
+        case PHASE_CRASH_SINK:
+            SinkIntoGround(window);
+            break;
+        case PHASE_EXPLODE_2:
+            ShowExplosion(window, PICTURE_EXPLOSION_1 + 1, PHASE_EXPLODE_3);
+            break;
+        case PHASE_EXPLODE_3:
+            ShowExplosion(window, PICTURE_EXPLOSION_1 + 2, PHASE_DEBRIS);
+            flight.debrisFrame = 0;
+            break;
+        case PHASE_DEBRIS:
+            PlayDebris(window);
+            break;
+        case PHASE_LOST:
+            ReleaseThrustButtons();
+            AnnounceOutcome(window, OUTCOME_LOST);
+            break;
+        default:
+            // PHASE_DIALOG and PHASE_READY wait; 0 and unknown values do nothing.
+            break;
+    }
+}

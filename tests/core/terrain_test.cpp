@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "game/random.h"
+#include "game/state.h"
+#include "game/terrain.h"
+#include "game_fixture.h"
+
+namespace {
+
+class TerrainTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ResetWholeGame(); }
+    void TearDown() override { DeleteTerrain(made); }
+    Terrain* made = nullptr;
+};
+
+std::vector<int> LineHeights(const Terrain* terrain) {
+    std::vector<int> heights;
+    for (int i = 1; i <= 31; ++i) {
+        heights.push_back(terrain->vertices[i].y);
+    }
+    return heights;
+}
+
+TEST_F(TerrainTest, GeneratorFollowsItsRecurrence) {
+    EXPECT_EQ(NextRandom(), 41); // holds 1 before any seed
+    SeedRandom(1);
+    const int fromOne[] = {41, 18467, 6334, 26500, 19169, 15724};
+    for (int expected : fromOne) {
+        EXPECT_EQ(NextRandom(), expected);
+    }
+    SeedRandom(0);
+    EXPECT_EQ(NextRandom(), 38);
+    EXPECT_EQ(NextRandom(), 7719);
+    EXPECT_EQ(NextRandom(), 21238);
+    SeedRandom(0xFFFFFFFFu);
+    for (int i = 0; i < 100000; ++i) {
+        const int value = NextRandom();
+        ASSERT_GE(value, 0);
+        ASSERT_LE(value, 32767);
+    }
+}
+
+TEST_F(TerrainTest, KnownSeedGivesKnownTerrain) {
+    SeedRandom(1);
+    made = MakeTerrain(1024, 700, 120, 4);
+    ASSERT_NE(made, nullptr);
+    const std::vector<int> expected = {573, 582, 607, 601, 600, 603, 586, 599, 588, 608, 628,
+                                       634, 636, 622, 638, 638, 638, 638, 638, 658, 675, 677,
+                                       666, 650, 629, 606, 584, 601, 608, 604, 595};
+    EXPECT_EQ(LineHeights(made), expected);
+    EXPECT_EQ(screen.originY, 609);
+    const int someX[][2] = {{1, 0},   {2, 34},   {3, 68},   {4, 102},
+                            {9, 273}, {10, 307}, {30, 989}, {31, 1024}};
+    for (const auto& vertexX : someX) {
+        EXPECT_EQ(made->vertices[vertexX[0]].x, vertexX[1]) << "vertex " << vertexX[0];
+    }
+    EXPECT_EQ(made->vertices[0].x, 0);
+    EXPECT_EQ(made->vertices[0].y, 700);
+    EXPECT_EQ(made->vertices[32].x, 1024);
+    EXPECT_EQ(made->vertices[32].y, 700);
+    // One terrain draws 29 numbers: the next one is the 30th of the sequence.
+    SeedRandom(1);
+    for (int i = 0; i < 29; ++i) {
+        NextRandom();
+    }
+    const int thirtieth = NextRandom();
+    SeedRandom(1);
+    DeleteTerrain(MakeTerrain(1024, 700, 120, 4));
+    EXPECT_EQ(NextRandom(), thirtieth);
+}
+
+TEST_F(TerrainTest, SmallScreenSpreadsTheRemainderOverTheSegments) {
+    SeedRandom(1);
+    made = MakeTerrain(640, 420, 120, 4);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(screen.originY, 329);
+    const int expectedX[] = {0, 21, 42, 64, 85};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(made->vertices[i + 1].x, expectedX[i]);
+    }
+    EXPECT_EQ(made->vertices[30].x, 618);
+    EXPECT_EQ(made->vertices[31].x, 640);
+    for (int i = 1; i <= 31; ++i) {
+        EXPECT_EQ(made->vertices[i].x, (i - 1) * 640 / 30);
+    }
+}
+
+// Properties every terrain must have, over many seeds and screen sizes.
+TEST_F(TerrainTest, EveryTerrainHasOneFlatSiteAndStaysAboveTheBottom) {
+    const int sizes[][2] = {{320, 200}, {640, 420}, {1024, 730}, {1366, 700}, {3840, 2100}};
+    int sitesAtLeftEdge = 0;
+    int sitesAtRightEdge = 0;
+    for (const auto& size : sizes) {
+        for (uint32_t seed = 0; seed < 400; ++seed) {
+            SeedRandom(seed * 2654435761u);
+            Terrain* terrain =
+                MakeTerrain(static_cast<int16_t>(size[0]), static_cast<int16_t>(size[1]), 120, 4);
+            ASSERT_NE(terrain, nullptr);
+            int flatRuns = 0;
+            int siteStart = 0;
+            for (int i = 1; i <= 31; ++i) {
+                EXPECT_LE(terrain->vertices[i].y, size[1] - 20);
+                if (i >= 2 && terrain->vertices[i].x < terrain->vertices[i - 1].x) {
+                    ADD_FAILURE() << "x must never decrease";
+                }
+            }
+            // The site: five vertices of one height, found where originY says it is.
+            for (int s = 1; s <= 27; ++s) {
+                bool flat = true;
+                for (int k = 1; k <= 4; ++k) {
+                    flat = flat && terrain->vertices[s + k].y == terrain->vertices[s].y;
+                }
+                if (flat && terrain->vertices[s].y - 29 == screen.originY) {
+                    ++flatRuns;
+                    siteStart = s;
+                }
+            }
+            EXPECT_GE(flatRuns, 1) << "seed " << seed;
+            sitesAtLeftEdge += siteStart == 1;
+            sitesAtRightEdge += siteStart == 27;
+            DeleteTerrain(terrain);
+        }
+    }
+    EXPECT_GT(sitesAtLeftEdge, 0);
+    EXPECT_GT(sitesAtRightEdge, 0);
+}
+
+TEST_F(TerrainTest, ContainmentFollowsTheGroundLineAndTheEdges) {
+    SeedRandom(1);
+    made = MakeTerrain(1024, 700, 120, 4);
+    ASSERT_NE(made, nullptr);
+    // Site: vertices 15 to 19 at height 638, x from 475 to 614.
+    EXPECT_TRUE(TerrainContains(made, 500, 638));
+    EXPECT_FALSE(TerrainContains(made, 500, 637));
+    EXPECT_TRUE(TerrainContains(made, 500, 699));
+    EXPECT_FALSE(TerrainContains(made, 500, 700)); // the bottom edge itself
+    EXPECT_FALSE(TerrainContains(made, 500, 701));
+    EXPECT_FALSE(TerrainContains(made, -1, 699));
+    EXPECT_FALSE(TerrainContains(made, 1024, 699));
+    EXPECT_TRUE(TerrainContains(made, 1023, 699));
+    EXPECT_TRUE(TerrainContains(made, 0, 699));
+    EXPECT_FALSE(TerrainContains(nullptr, 500, 699));
+    // Vertex 1 at (0, 573): the first column starts exactly there.
+    EXPECT_EQ(TerrainColumnTop(made, 0), 573);
+    // Between vertices 2 (34, 582) and 3 (68, 607): the first row on or below the line.
+    for (int x = 34; x < 68; ++x) {
+        const int top = TerrainColumnTop(made, x);
+        EXPECT_GE((top - 582) * 34, 25 * (x - 34));
+        EXPECT_LT((top - 1 - 582) * 34, 25 * (x - 34));
+    }
+}
+
+TEST_F(TerrainTest, ColumnTopsAgreeWithContainmentPixelForPixel) {
+    const int sizes[][2] = {{320, 200}, {800, 580}, {1024, 730}, {29, 150}};
+    for (const auto& size : sizes) {
+        for (uint32_t seed = 1; seed <= 5; ++seed) {
+            SeedRandom(seed);
+            Terrain* terrain =
+                MakeTerrain(static_cast<int16_t>(size[0]), static_cast<int16_t>(size[1]), 120, 4);
+            ASSERT_NE(terrain, nullptr);
+            for (int x = -2; x < size[0] + 2; ++x) {
+                const int top = TerrainColumnTop(terrain, x);
+                for (int y = -200; y < size[1] + 2; ++y) {
+                    const bool painted = x >= 0 && x < size[0] && y >= top && y < size[1];
+                    ASSERT_EQ(TerrainContains(terrain, x, y) != 0, painted)
+                        << "size " << size[0] << "x" << size[1] << " at " << x << "," << y;
+                }
+            }
+            DeleteTerrain(terrain);
+        }
+    }
+}
+
+TEST_F(TerrainTest, NewTerrainReplacesTheRegionAndRejectsNonsense) {
+    screen.screenWidth = 1024;
+    screen.groundHeight = 700;
+    SeedRandom(1);
+    NewTerrain();
+    ASSERT_NE(terrainRegion, nullptr);
+    EXPECT_EQ(terrainRegion->vertices[15].y, 638);
+    const std::vector<int> first = LineHeights(terrainRegion);
+    NewTerrain();
+    ASSERT_NE(terrainRegion, nullptr);
+    EXPECT_NE(LineHeights(terrainRegion), first);
+
+    // A zero relief or an impossible site would divide by zero or overrun the line: no terrain,
+    // no number drawn, originY untouched.
+    screen.originY = 123;
+    SeedRandom(7);
+    EXPECT_EQ(MakeTerrain(1024, 700, 0, 4), nullptr);
+    EXPECT_EQ(MakeTerrain(1024, 700, 120, 31), nullptr);
+    EXPECT_EQ(MakeTerrain(1024, 700, 120, 0), nullptr);
+    EXPECT_EQ(screen.originY, 123);
+    SeedRandom(7);
+    const int firstOfSeven = NextRandom();
+    SeedRandom(7);
+    EXPECT_EQ(MakeTerrain(1024, 700, 0, 4), nullptr);
+    EXPECT_EQ(NextRandom(), firstOfSeven);
+}
+
+} // namespace

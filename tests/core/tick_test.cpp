@@ -1,0 +1,506 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "game/contact.h"
+#include "game/state.h"
+#include "game/terrain.h"
+#include "game/tick.h"
+#include "game_fixture.h"
+#include "recording_host.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+class TickTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetWholeGame();
+        InstallRecorder();
+        flight.phase = PHASE_NEW_GAME; // as the main window's creation leaves it
+    }
+    void TearDown() override { SetGameHost(nullptr); }
+
+    // From a fresh process to a craft waiting for the player over a new terrain.
+    void StartFirstGame() {
+        Tick();
+        ASSERT_EQ(flight.phase, PHASE_CALIBRATE);
+        TickWhilePhase(PHASE_CALIBRATE);
+        ASSERT_EQ(flight.phase, PHASE_READY);
+        recorder.Clear();
+    }
+
+    // The landing site's first and last column and its surface row.
+    int SiteLeft() const { return terrainRegion->vertices[SiteStart()].x; }
+    int SiteRight() const { return terrainRegion->vertices[SiteStart() + 4].x; }
+    int SiteStart() const {
+        for (int s = 1; s <= 27; ++s) {
+            bool flat = true;
+            for (int k = 1; k <= 4; ++k) {
+                flat = flat && terrainRegion->vertices[s + k].y == terrainRegion->vertices[s].y;
+            }
+            if (flat && terrainRegion->vertices[s].y == screen.originY + 29) {
+                return s;
+            }
+        }
+        ADD_FAILURE() << "no landing site";
+        return 1;
+    }
+
+    // A posX that WorldToScreen puts exactly on screen column x.
+    static float PosXForColumn(int x) {
+        const int offset = x - screen.originX;
+        const double half = offset > 0 ? 0.5 : offset < 0 ? -0.5 : 0.0;
+        const float posX = static_cast<float>((offset + half) * 600.0 / screen.originX);
+        EXPECT_EQ(WorldToScreen(posX, 0.0f).x, x);
+        return posX;
+    }
+
+    // Puts the craft a little above the ground at column x and lets it come down at the given
+    // speeds; returns the number of flying ticks until contact.
+    int DescendAt(int x, float vx, float vy, float height = 3.0f) {
+        flight.posX = PosXForColumn(x);
+        flight.altitude = height;
+        flight.vx = vx;
+        flight.vy = vy;
+        settings.gravity = 0.0f; // keep the speeds as given
+        flight.phase = PHASE_FLYING;
+        return TickWhilePhase(PHASE_FLYING, 1000);
+    }
+
+    // Ticks from the contact tick until the end-of-flight box opens; returns that count.
+    int TicksUntilDialog() {
+        int ticks = 0;
+        while (recorder.dialogs.empty() && ticks < 200) {
+            Tick();
+            ++ticks;
+        }
+        return ticks;
+    }
+};
+
+TEST_F(TickTest, FirstNewGameSetsUpAndCalibratesWithTheWindowDisabled) {
+    Tick();
+    const Calls setUp = {"enableInput 0",  "busyCursor 1", "getSurface", "fillBlack -1 -1 1025 731",
+                         "releaseSurface", "repaint"};
+    EXPECT_EQ(recorder.calls, setUp);
+    EXPECT_EQ(flight.phase, PHASE_CALIBRATE);
+    EXPECT_EQ(flight.altitude, 1000.0f);
+    EXPECT_EQ(flight.fuel, 1000.0f);
+    EXPECT_EQ(screen.originX, 512);
+    ASSERT_NE(terrainRegion, nullptr);
+    EXPECT_EQ(screen.originY, terrainRegion->vertices[SiteStart()].y - 29);
+    EXPECT_EQ(flight.calibrationStartTick, 50u);
+
+    for (int i = 1; i <= 9; ++i) {
+        recorder.Clear();
+        Tick();
+        EXPECT_EQ(flight.phase, PHASE_CALIBRATE) << "tick " << i;
+        EXPECT_EQ(recorder.inputEnabled, 0);
+        const std::string startRow = std::to_string(WorldToScreen(0.0f, 1000.0f).y);
+        const Calls drawing = {"getSurface", "drawCraft 0 phase 2 at 512 " + startRow,
+                               "drawInstruments 0", "releaseSurface"};
+        EXPECT_EQ(recorder.calls, drawing);
+    }
+    EXPECT_EQ(settings.timeStep, 0.5f);
+    Tick();
+    EXPECT_EQ(flight.phase, PHASE_READY);
+    EXPECT_EQ(flight.calibrated, 1);
+    EXPECT_EQ(settings.timeStep, 0.375f); // ten ticks of 50 ms
+    EXPECT_EQ(recorder.inputEnabled, 1);
+    EXPECT_EQ(recorder.busyCursor, 0);
+    EXPECT_EQ(recorder.calls.back(), "focus");
+    EXPECT_EQ(recorder.openSurfaces, 0);
+}
+
+TEST_F(TickTest, CalibrationMeasuresTheRealTickRateAcrossAClockWrap) {
+    InstallRecorder(0xFFFFFF00u);
+    flight.phase = PHASE_NEW_GAME;
+    Tick(55);
+    while (flight.phase == PHASE_CALIBRATE) {
+        Tick(55);
+    }
+    EXPECT_EQ(flight.calibrationStartTick, 0xFFFFFF37u);
+    EXPECT_EQ(recorder.clock, 0xFFFFFF37u + 550u);
+    EXPECT_LT(recorder.clock, 0x1000u);
+    EXPECT_EQ(settings.timeStep, static_cast<float>(0.4125));
+}
+
+TEST_F(TickTest, SecondNewGameGoesStraightToReady) {
+    StartFirstGame();
+    const float calibrated = settings.timeStep;
+    flight.phase = PHASE_NEW_GAME;
+    Tick(80);
+    const Calls expected = {"enableInput 0",
+                            "busyCursor 1",
+                            "getSurface",
+                            "fillBlack -1 -1 1025 731",
+                            "releaseSurface",
+                            "repaint",
+                            "getSurface",
+                            "drawCraft 0 phase 1 at 512 " +
+                                std::to_string(WorldToScreen(0.0f, 1000.0f).y),
+                            "drawInstruments 0",
+                            "releaseSurface",
+                            "enableInput 1",
+                            "busyCursor 0",
+                            "focus"};
+    EXPECT_EQ(recorder.calls, expected);
+    EXPECT_EQ(flight.phase, PHASE_READY);
+    EXPECT_EQ(settings.timeStep, calibrated);
+}
+
+TEST_F(TickTest, RestartKeepsTheTerrainAndNewReplacesIt) {
+    StartFirstGame();
+    const Terrain first = *terrainRegion;
+    const int16_t firstOriginY = screen.originY;
+    flight.altitude = 300.0f;
+    flight.fuel = 12.0f;
+    flight.phase = PHASE_RESTART;
+    Tick();
+    EXPECT_EQ(recorder.calls, (Calls{"repaint"}));
+    EXPECT_EQ(flight.phase, PHASE_READY);
+    EXPECT_EQ(flight.altitude, 1000.0f);
+    EXPECT_EQ(flight.fuel, 1000.0f);
+    EXPECT_EQ(screen.originY, firstOriginY);
+    for (int i = 0; i < TERRAIN_VERTEX_COUNT; ++i) {
+        EXPECT_EQ(terrainRegion->vertices[i].y, first.vertices[i].y);
+    }
+
+    flight.phase = PHASE_NEW_GAME;
+    Tick();
+    int differing = 0;
+    for (int i = 0; i < TERRAIN_VERTEX_COUNT; ++i) {
+        differing += terrainRegion->vertices[i].y != first.vertices[i].y;
+    }
+    EXPECT_GT(differing, 0);
+}
+
+TEST_F(TickTest, WaitingAndUnknownPhasesDoNothing) {
+    StartFirstGame();
+    const int idle[] = {0, PHASE_DIALOG, PHASE_READY, 14, 200, 255};
+    for (int phase : idle) {
+        flight.phase = static_cast<uint8_t>(phase);
+        const FlightState before = flight;
+        Tick();
+        EXPECT_TRUE(recorder.calls.empty()) << "phase " << phase;
+        EXPECT_EQ(flight.phase, phase);
+        EXPECT_EQ(FloatBits(flight.altitude), FloatBits(before.altitude));
+    }
+}
+
+TEST_F(TickTest, FlyingTickMovesDrawsAndCountsOnTheInstruments) {
+    StartFirstGame();
+    flight.phase = PHASE_FLYING;
+    flight.thrusterOn[THRUSTER_MAIN] = 1;
+    Tick();
+    EXPECT_EQ(flight.altitude, 1000.28125f);
+    const ScreenPoint at = WorldToScreen(flight.posX, flight.altitude);
+    const Calls expected = {"getSurface", "drawCraft 1 phase 4 at 512 " + std::to_string(at.y),
+                            "drawInstruments 0", "releaseSurface"};
+    EXPECT_EQ(recorder.calls, expected);
+    EXPECT_EQ(flight.phase, PHASE_FLYING);
+}
+
+TEST_F(TickTest, SafeLandingOnTheSiteOpensTheBoxOnTheSecondTickAfterContact) {
+    StartFirstGame();
+    flight.thrusterOn[THRUSTER_LEFT] = 1;
+    settings.initialFuel = 0.0f; // thrusters held but nothing to burn
+    flight.fuel = 0.0f;
+    DescendAt((SiteLeft() + SiteRight() - 32) / 2, 0.0f, -4.0f);
+    ASSERT_EQ(flight.phase, PHASE_TOUCHDOWN);
+    // The contact tick forces the instruments and redraws without flames, in that order.
+    const size_t n = recorder.calls.size();
+    ASSERT_GE(n, 6u);
+    EXPECT_EQ(recorder.calls[n - 5].substr(0, 19), "drawCraft 1 phase 4");
+    EXPECT_EQ(recorder.calls[n - 4], "drawInstruments 0");
+    EXPECT_EQ(recorder.calls[n - 3], "drawInstruments 1");
+    EXPECT_EQ(recorder.calls[n - 2].substr(0, 19), "drawCraft 1 phase 5");
+    EXPECT_EQ(recorder.calls[n - 1], "releaseSurface");
+
+    recorder.Clear();
+    EXPECT_EQ(TicksUntilDialog(), 2);
+    EXPECT_EQ(flight.outcome, OUTCOME_LANDED);
+    ASSERT_EQ(recorder.dialogs.size(), 1u);
+    EXPECT_EQ(recorder.dialogs[0].phase, PHASE_DIALOG);
+    const Calls ending = {"releaseButton 0", "releaseButton 1", "releaseButton 2",
+                          "endGameDialog 1"};
+    EXPECT_EQ(recorder.calls, ending);
+    EXPECT_EQ(flight.thrusterOn[THRUSTER_LEFT], 0);
+    EXPECT_EQ(flight.phase, PHASE_DIALOG);
+}
+
+TEST_F(TickTest, FreeFallEndsInAVerticalCrashOnThe37thTickAfterContact) {
+    StartFirstGame();
+    flight.phase = PHASE_FLYING;
+    TickWhilePhase(PHASE_FLYING);
+    ASSERT_EQ(flight.phase, PHASE_TOUCHDOWN);
+    EXPECT_LT(flight.vy, -10.0f);
+    EXPECT_EQ(TicksUntilDialog(), 37);
+    EXPECT_EQ(flight.outcome, OUTCOME_VERTICAL_CRASH);
+    EXPECT_EQ(recorder.Count("releaseButton"), 3);
+    EXPECT_EQ(recorder.openSurfaces, 0);
+}
+
+TEST_F(TickTest, FastSidewaysTouchdownOnTheSiteIsAHorizontalCrash) {
+    StartFirstGame();
+    DescendAt((SiteLeft() + SiteRight() - 32) / 2, 1.5f, -2.0f, 1.0f);
+    ASSERT_EQ(flight.phase, PHASE_TOUCHDOWN);
+    Tick();
+    EXPECT_EQ(flight.phase, PHASE_CRASH_SINK);
+    TicksUntilDialog();
+    EXPECT_EQ(flight.outcome, OUTCOME_HORIZONTAL_CRASH);
+}
+
+TEST_F(TickTest, GentleTouchdownOffTheSiteMissesIt) {
+    StartFirstGame();
+    // Over the slope right beside the site, the probes cannot all be in the ground.
+    const int x = SiteLeft() >= 60 ? SiteLeft() - 40 : SiteRight() + 10;
+    DescendAt(x, 0.0f, -1.0f, 200.0f);
+    ASSERT_EQ(flight.phase, PHASE_TOUCHDOWN);
+    Tick();
+    EXPECT_EQ(flight.phase, PHASE_CRASH_SINK);
+    TicksUntilDialog();
+    EXPECT_EQ(flight.outcome, OUTCOME_MISSED_SITE);
+}
+
+TEST_F(TickTest, LeavingTheRangeIsLostOnTheNextTick) {
+    StartFirstGame();
+    flight.phase = PHASE_FLYING;
+    flight.vy = 400.0f;
+    const int ticks = TickWhilePhase(PHASE_FLYING);
+    EXPECT_EQ(flight.phase, PHASE_LOST);
+    EXPECT_GT(flight.altitude, 5000.0f);
+    EXPECT_GT(ticks, 1);
+    EXPECT_EQ(recorder.calls[recorder.calls.size() - 2], "drawInstruments 1");
+    recorder.Clear();
+    EXPECT_EQ(TicksUntilDialog(), 1);
+    EXPECT_EQ(flight.outcome, OUTCOME_LOST);
+    EXPECT_EQ(recorder.calls,
+              (Calls{"releaseButton 0", "releaseButton 1", "releaseButton 2", "endGameDialog 5"}));
+}
+
+TEST_F(TickTest, RangeLimitsThemselvesAreInRange) {
+    StartFirstGame();
+    settings.gravity = 0.0f;
+    struct Case {
+        float altitude, posX;
+        bool lost;
+    };
+    const Case cases[] = {{5000.0f, 0.0f, false},     {5000.001f, 0.0f, true},
+                          {-500.0f, 0.0f, false},     {-500.001f, 0.0f, true},
+                          {1000.0f, 1000.0f, false},  {1000.0f, -1000.0f, false},
+                          {1000.0f, 1000.001f, true}, {1000.0f, -1000.001f, true}};
+    for (const Case& c : cases) {
+        ResetWholeGame();
+        InstallRecorder();
+        settings.gravity = 0.0f;
+        screen.originX = 512;
+        screen.originY = 600; // no terrain: only the bottom of the play area is ground
+        flight.altitude = c.altitude;
+        flight.posX = c.posX;
+        flight.phase = PHASE_FLYING;
+        const bool touching = CraftTouchesGround(WorldToScreen(c.posX, c.altitude)) != 0;
+        Tick();
+        if (touching) {
+            EXPECT_EQ(flight.phase, PHASE_TOUCHDOWN) << c.altitude << " " << c.posX;
+        } else {
+            EXPECT_EQ(flight.phase, c.lost ? PHASE_LOST : PHASE_FLYING)
+                << c.altitude << " " << c.posX;
+        }
+    }
+}
+
+TEST_F(TickTest, ContactTickDoesNotTestTheRange) {
+    StartFirstGame();
+    DeleteTerrain(terrainRegion);
+    terrainRegion = nullptr;
+    settings.gravity = 0.0f;
+    // Far out of range and on the bottom of the play area at once.
+    flight.posX = 1200.0f;
+    flight.altitude = -700.0f;
+    flight.phase = PHASE_FLYING;
+    ASSERT_TRUE(CraftTouchesGround(WorldToScreen(flight.posX, flight.altitude)));
+    Tick();
+    EXPECT_EQ(flight.phase, PHASE_TOUCHDOWN);
+}
+
+TEST_F(TickTest, TouchdownJudgeAcceptsSpeedsEqualToTheLimits) {
+    StartFirstGame();
+    struct Case {
+        float vx, vy;
+        int next;
+        int outcome;
+    };
+    const Case cases[] = {
+        {1.0f, -10.0f, PHASE_LANDED, OUTCOME_LANDED},
+        {-1.0f, 10.0f, PHASE_LANDED, OUTCOME_LANDED},
+        {0.0f, -10.001f, PHASE_CRASH_SINK, OUTCOME_VERTICAL_CRASH},
+        {-1.001f, -3.0f, PHASE_CRASH_SINK, OUTCOME_HORIZONTAL_CRASH},
+        {5.0f, -30.0f, PHASE_CRASH_SINK, OUTCOME_VERTICAL_CRASH},
+    };
+    const float onSite = PosXForColumn(SiteLeft() + 2);
+    for (const Case& c : cases) {
+        recorder.dialogs.clear();
+        flight.posX = onSite;
+        flight.altitude = 0.0f;
+        flight.vx = c.vx;
+        flight.vy = c.vy;
+        flight.phase = PHASE_TOUCHDOWN;
+        recorder.Clear();
+        Tick();
+        EXPECT_TRUE(recorder.calls.empty()) << "the judge draws nothing";
+        EXPECT_EQ(flight.phase, c.next) << c.vx << " " << c.vy;
+        EXPECT_EQ(flight.crashX, SiteLeft() + 2);
+        EXPECT_EQ(flight.crashY, screen.originY);
+        TicksUntilDialog();
+        EXPECT_EQ(flight.outcome, c.outcome) << c.vx << " " << c.vy;
+    }
+}
+
+TEST_F(TickTest, OneProbeOffTheGroundMakesACrashWhateverTheSpeed) {
+    StartFirstGame();
+    // The right probe sits one column past the picture: on the site's last column it may still
+    // be ground; one column further right of a falling slope it is not.
+    for (int k = 0; k < CONTACT_PROBES; ++k) {
+        const ScreenPoint probe = ContactProbe(ScreenPoint{100, 200}, k);
+        const int expectedX[] = {116, 100, 132};
+        EXPECT_EQ(probe.x, expectedX[k]);
+        EXPECT_EQ(probe.y, 230);
+    }
+    DeleteTerrain(terrainRegion);
+    terrainRegion = nullptr;
+    flight.posX = 0.0f;
+    flight.altitude = 0.0f;
+    flight.phase = PHASE_TOUCHDOWN;
+    Tick();
+    EXPECT_EQ(flight.phase, PHASE_CRASH_SINK);
+    TicksUntilDialog();
+    EXPECT_EQ(flight.outcome, OUTCOME_MISSED_SITE);
+}
+
+TEST_F(TickTest, CrashSinksIntoTheGroundThenPlaysExplosionAndDebris) {
+    StartFirstGame();
+    flight.crashX = 200;
+    flight.crashY = 100;
+    flight.vy = -40.0f;
+    flight.phase = PHASE_CRASH_SINK;
+    const int groundTop = TerrainColumnTop(terrainRegion, 216);
+    Tick();
+    // It drops row by row until the pixel below its bottom centre is ground.
+    EXPECT_EQ(flight.crashY, groundTop - 30);
+    EXPECT_EQ(recorder.Count("copyCraft 200"), groundTop - 30 - 100);
+    EXPECT_EQ(recorder.calls[recorder.calls.size() - 2],
+              "picture 0 at 200 " + std::to_string(groundTop - 30));
+    EXPECT_EQ(flight.phase, PHASE_EXPLODE_2);
+
+    recorder.Clear();
+    Tick();
+    Tick();
+    EXPECT_EQ(flight.phase, PHASE_DEBRIS);
+    EXPECT_EQ(flight.debrisFrame, 0);
+    const std::string at = " at 200 " + std::to_string(groundTop - 30);
+    EXPECT_EQ(recorder.calls, (Calls{"getSurface", "picture 1" + at, "releaseSurface", "getSurface",
+                                     "picture 2" + at, "releaseSurface"}));
+
+    recorder.Clear();
+    std::vector<int> frames;
+    for (int i = 0; i < 32; ++i) {
+        Tick();
+        const std::string& call = recorder.calls[recorder.calls.size() - 2];
+        ASSERT_EQ(call.substr(call.find(" at")), " at 200 " + std::to_string(groundTop - 64));
+        frames.push_back(std::stoi(call.substr(8)) - PICTURE_DEBRIS_1);
+    }
+    const std::vector<int> expected = {0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7,
+                                       8, 8, 9, 9, 8, 8, 9, 9, 8, 8, 9, 9, 8, 8, 9, 9};
+    EXPECT_EQ(frames, expected);
+    EXPECT_TRUE(recorder.dialogs.empty());
+    EXPECT_EQ(flight.phase, PHASE_DEBRIS);
+
+    recorder.Clear();
+    Tick();
+    // The wreck at the craft's own place, then the box; the context is released after it.
+    EXPECT_EQ(recorder.calls,
+              (Calls{"getSurface", "picture 2" + at, "releaseButton 0", "releaseButton 1",
+                     "releaseButton 2", "endGameDialog 2", "releaseSurface"}));
+}
+
+TEST_F(TickTest, SinkingStopsAtOnceInGroundAndAtTheBottomWithoutTerrain) {
+    StartFirstGame();
+    const int groundTop = TerrainColumnTop(terrainRegion, 216);
+    flight.crashX = 200;
+    flight.crashY = static_cast<int16_t>(groundTop - 20); // bottom centre already in the ground
+    flight.phase = PHASE_CRASH_SINK;
+    Tick();
+    EXPECT_EQ(flight.crashY, groundTop - 20);
+    EXPECT_EQ(recorder.Count("copyCraft"), 0);
+
+    DeleteTerrain(terrainRegion);
+    terrainRegion = nullptr;
+    recorder.Clear();
+    flight.crashY = 650;
+    flight.phase = PHASE_CRASH_SINK;
+    Tick();
+    EXPECT_EQ(flight.crashY, TEST_GROUND_HEIGHT);
+    EXPECT_EQ(recorder.Count("copyCraft"), TEST_GROUND_HEIGHT - 650);
+}
+
+TEST_F(TickTest, TicksInsideTheEndOfFlightBoxDoNothing) {
+    StartFirstGame();
+    std::vector<Calls> nested;
+    recorder.whileDialogOpen = [&nested]() {
+        for (int i = 0; i < 5; ++i) {
+            const size_t before = recorder.calls.size();
+            Tick();
+            nested.emplace_back(recorder.calls.begin() + static_cast<long>(before),
+                                recorder.calls.end());
+        }
+    };
+    flight.phase = PHASE_LOST;
+    Tick();
+    ASSERT_EQ(nested.size(), 5u);
+    for (const Calls& calls : nested) {
+        EXPECT_TRUE(calls.empty());
+    }
+    EXPECT_EQ(recorder.dialogs.size(), 1u);
+    // After the box, ticks keep doing nothing until New, Restart or Options.
+    recorder.whileDialogOpen = nullptr;
+    recorder.Clear();
+    for (int i = 0; i < 10; ++i) {
+        Tick();
+    }
+    EXPECT_TRUE(recorder.calls.empty());
+    EXPECT_EQ(flight.phase, PHASE_DIALOG);
+}
+
+TEST_F(TickTest, NewAndRestartTakeOverACrashAtTheNextTick) {
+    StartFirstGame();
+    flight.phase = PHASE_FLYING;
+    TickWhilePhase(PHASE_FLYING);
+    Tick(); // judge
+    Tick(); // sink
+    Tick();
+    Tick();
+    Tick(); // debris frame 0
+    ASSERT_EQ(flight.phase, PHASE_DEBRIS);
+    flight.phase = PHASE_RESTART;
+    recorder.Clear();
+    Tick();
+    EXPECT_EQ(flight.phase, PHASE_READY);
+    EXPECT_EQ(flight.altitude, 1000.0f);
+    EXPECT_EQ(recorder.calls, (Calls{"repaint"}));
+
+    flight.phase = PHASE_FLYING;
+    TickWhilePhase(PHASE_FLYING);
+    Tick();
+    Tick();
+    ASSERT_EQ(flight.phase, PHASE_EXPLODE_2);
+    flight.phase = PHASE_NEW_GAME;
+    Tick();
+    EXPECT_EQ(flight.phase, PHASE_READY);
+    EXPECT_TRUE(recorder.dialogs.empty());
+}
+
+} // namespace

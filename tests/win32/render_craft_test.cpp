@@ -1,0 +1,495 @@
+// The craft drawn into a memory canvas with the game's own pictures: after any sequence of moves
+// the canvas must hold nothing but a fresh drawing of the craft (and its flames) on black.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "game/contact.h"
+#include "game/random.h"
+#include "game/state.h"
+#include "game/terrain.h"
+#include "game_fixture.h"
+#include "render/bitmap.h"
+#include "render/craft.h"
+#include "render/instruments.h"
+#include "resource.h"
+#include "win32_test_util.h"
+
+namespace {
+
+constexpr int CANVAS_WIDTH = 400;
+constexpr int CANVAS_HEIGHT = 320;
+constexpr int16_t TEST_ORIGIN_X = 200;
+constexpr int16_t TEST_ORIGIN_Y = 150;
+
+struct Point {
+    int x;
+    int y;
+};
+
+struct FlameSet {
+    bool right;
+    bool left;
+    bool main;
+};
+
+constexpr FlameSet NO_FLAMES = {false, false, false};
+constexpr FlameSet ALL_FLAMES = {true, true, true};
+
+// Puts the flight state where WorldToScreen gives the craft's top-left corner at (x, y): half a
+// pixel inside the wanted one, so that truncation toward zero lands on it.
+void PlaceCraft(int x, int y) {
+    const int across = x - screen.originX;
+    const int up = screen.originY - y;
+    flight.posX = static_cast<float>((across + (across < 0 ? -0.5 : 0.5)) * 600.0 / screen.originX);
+    flight.altitude = static_cast<float>((up + (up < 0 ? -0.5 : 0.5)) * 1200.0 / screen.originY);
+    const ScreenPoint at = WorldToScreen(flight.posX, flight.altitude);
+    ASSERT_EQ(at.x, x);
+    ASSERT_EQ(at.y, y);
+}
+
+void SetThrusters(bool main, bool right, bool left) {
+    flight.thrusterOn[THRUSTER_MAIN] = main ? 1 : 0;
+    flight.thrusterOn[THRUSTER_RIGHT] = right ? 1 : 0;
+    flight.thrusterOn[THRUSTER_LEFT] = left ? 1 : 0;
+}
+
+void InvertPicture(HDC dc, int x, int y, HBITMAP picture) {
+    HDC pictureDC = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(pictureDC, picture);
+    BITMAP size = {};
+    GetObjectA(picture, sizeof size, &size);
+    BitBlt(dc, x, y, size.bmWidth, size.bmHeight, pictureDC, 0, 0, SRCINVERT);
+    SelectObject(pictureDC, old);
+    DeleteDC(pictureDC);
+}
+
+HBITMAP LoadPicture(int id) {
+    return LoadBitmapA(appInstance, MAKEINTRESOURCEA(id));
+}
+
+class CraftDrawingTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        gdiObjectsAtStart = CountGdiObjects();
+        ResetWholeGame();
+        craftDrawing = CRAFT_DRAWING_AT_START;
+        instrumentRefreshCount = 0;
+        screen.originX = TEST_ORIGIN_X;
+        screen.originY = TEST_ORIGIN_Y;
+        flight.fuel = 500.0f;
+        flight.phase = PHASE_FLYING;
+
+        // The main window's set: each picture selected into a memory context of its own.
+        graphics = GraphicsSet{};
+        graphics.craftBitmap = LoadPicture(IDB_CRAFT);
+        graphics.leftFlameBitmap = LoadPicture(IDB_FLAME_LEFT);
+        graphics.rightFlameBitmap = LoadPicture(IDB_FLAME_RIGHT);
+        graphics.mainFlameBitmap = LoadPicture(IDB_FLAME_MAIN);
+        HDC screenDC = GetDC(nullptr);
+        graphics.craftDC = CreateCompatibleDC(screenDC);
+        graphics.leftFlameDC = CreateCompatibleDC(screenDC);
+        graphics.rightFlameDC = CreateCompatibleDC(screenDC);
+        graphics.mainFlameDC = CreateCompatibleDC(screenDC);
+        ReleaseDC(nullptr, screenDC);
+        oldCraft = SelectObject(graphics.craftDC, graphics.craftBitmap);
+        oldLeft = SelectObject(graphics.leftFlameDC, graphics.leftFlameBitmap);
+        oldRight = SelectObject(graphics.rightFlameDC, graphics.rightFlameBitmap);
+        oldMain = SelectObject(graphics.mainFlameDC, graphics.mainFlameBitmap);
+
+        // Copies of their own for the expected pictures: a bitmap selected into the game's
+        // contexts cannot be selected anywhere else.
+        craftCopy = LoadPicture(IDB_CRAFT);
+        leftFlameCopy = LoadPicture(IDB_FLAME_LEFT);
+        rightFlameCopy = LoadPicture(IDB_FLAME_RIGHT);
+        mainFlameCopy = LoadPicture(IDB_FLAME_MAIN);
+        ASSERT_NE(graphics.craftBitmap, nullptr);
+        ASSERT_NE(graphics.mainFlameBitmap, nullptr);
+        ASSERT_NE(craftCopy, nullptr);
+    }
+
+    void TearDown() override {
+        DeleteObject(mainFlameCopy);
+        DeleteObject(rightFlameCopy);
+        DeleteObject(leftFlameCopy);
+        DeleteObject(craftCopy);
+        SelectObject(graphics.mainFlameDC, oldMain);
+        SelectObject(graphics.rightFlameDC, oldRight);
+        SelectObject(graphics.leftFlameDC, oldLeft);
+        SelectObject(graphics.craftDC, oldCraft);
+        DeleteDC(graphics.mainFlameDC);
+        DeleteDC(graphics.rightFlameDC);
+        DeleteDC(graphics.leftFlameDC);
+        DeleteDC(graphics.craftDC);
+        DeleteObject(graphics.mainFlameBitmap);
+        DeleteObject(graphics.rightFlameBitmap);
+        DeleteObject(graphics.leftFlameBitmap);
+        DeleteObject(graphics.craftBitmap);
+        graphics = GraphicsSet{};
+        DeleteTerrain(terrainRegion);
+        terrainRegion = nullptr;
+        EXPECT_EQ(CountGdiObjects(), gdiObjectsAtStart);
+    }
+
+    // The craft drawn once at (x, y) over a canvas of one colour, with the given flames
+    // combined by exclusive-or at their places.
+    void DrawExpected(int x, int y, FlameSet flames, DWORD background = 0) {
+        expected.Clear(background);
+        DrawBitmapAt(expected.dc, static_cast<int16_t>(x), static_cast<int16_t>(y), craftCopy);
+        if (flames.right) {
+            InvertPicture(expected.dc, x + 29, y + 5, rightFlameCopy);
+        }
+        if (flames.left) {
+            InvertPicture(expected.dc, x - 29, y + 5, leftFlameCopy);
+        }
+        if (flames.main) {
+            InvertPicture(expected.dc, x + 4, y + 25, mainFlameCopy);
+        }
+    }
+
+    void ExpectShownFlags(FlameSet flames) {
+        EXPECT_EQ(craftDrawing.rightFlameShown, flames.right ? 1 : 0);
+        EXPECT_EQ(craftDrawing.leftFlameShown, flames.left ? 1 : 0);
+        EXPECT_EQ(craftDrawing.mainFlameShown, flames.main ? 1 : 0);
+    }
+
+    PixelCanvas canvas{CANVAS_WIDTH, CANVAS_HEIGHT};
+    PixelCanvas expected{CANVAS_WIDTH, CANVAS_HEIGHT};
+    HBITMAP craftCopy = nullptr;
+    HBITMAP leftFlameCopy = nullptr;
+    HBITMAP rightFlameCopy = nullptr;
+    HBITMAP mainFlameCopy = nullptr;
+    HGDIOBJ oldCraft = nullptr;
+    HGDIOBJ oldLeft = nullptr;
+    HGDIOBJ oldRight = nullptr;
+    HGDIOBJ oldMain = nullptr;
+    int gdiObjectsAtStart = 0;
+};
+
+// Small and large steps in every direction, a pause, and one-pixel steps.
+const Point FLIGHT_PATH[] = {
+    {150, 105}, {150, 95},  {153, 95},  {146, 95},  {149, 101}, {145, 94},  {152, 88}, {150, 92},
+    {150, 92},  {250, 92},  {250, 200}, {60, 40},   {300, 230}, {40, 230},  {41, 231}, {40, 230},
+    {39, 229},  {120, 150}, {121, 149}, {119, 151}, {119, 60},  {330, 240},
+};
+
+enum ThrusterPattern { THRUSTERS_OFF, THRUSTERS_ALL, THRUSTERS_CHANGING };
+
+class CraftTrailTest : public CraftDrawingTest,
+                       public ::testing::WithParamInterface<ThrusterPattern> {};
+
+TEST_P(CraftTrailTest, EveryMoveLeavesOnlyTheFreshCraft) {
+    const ThrusterPattern pattern = GetParam();
+    PlaceCraft(150, 100);
+    DrawCraft(canvas.dc, 0); // the repaint at the start of a flight
+    int step = 0;
+    for (const Point& to : FLIGHT_PATH) {
+        const bool all = pattern == THRUSTERS_ALL;
+        // Over the drawing moves this runs through all eight combinations.
+        const int changing = pattern == THRUSTERS_CHANGING ? (step * 3 + step / 4) % 8 : 0;
+        SetThrusters(all || (changing & 1) != 0, all || (changing & 2) != 0,
+                     all || (changing & 4) != 0);
+        PlaceCraft(to.x, to.y);
+        EXPECT_EQ(DrawCraft(canvas.dc, 1), 0);
+
+        // The start repaint left the blink at 0, so flames show on the 1st, 3rd, ... move.
+        FlameSet flames = NO_FLAMES;
+        if (step % 2 == 0) {
+            flames = {flight.thrusterOn[THRUSTER_RIGHT] != 0, flight.thrusterOn[THRUSTER_LEFT] != 0,
+                      flight.thrusterOn[THRUSTER_MAIN] != 0};
+        }
+        DrawExpected(to.x, to.y, flames);
+        EXPECT_EQ(CanvasDifference(canvas, expected), "")
+            << "move " << step << " to (" << to.x << ", " << to.y << ")";
+        ExpectShownFlags(flames);
+        EXPECT_EQ(craftDrawing.lastCraftX, to.x);
+        EXPECT_EQ(craftDrawing.lastCraftY, to.y);
+        ++step;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Thrusters, CraftTrailTest,
+                         ::testing::Values(THRUSTERS_OFF, THRUSTERS_ALL, THRUSTERS_CHANGING));
+
+struct FlameCondition {
+    const char* name;
+    uint8_t phase;
+    float fuel;
+    int32_t drawFlame;
+    int16_t blink;
+    bool drawn;
+    int16_t blinkAfter;
+};
+
+const FlameCondition FLAME_CONDITIONS[] = {
+    {"everything allows", PHASE_FLYING, 500.0f, 1, 0, true, 1},
+    {"a little fuel left", PHASE_FLYING, 0.01f, 1, 0, true, 1},
+    {"blink not at zero", PHASE_FLYING, 500.0f, 1, 1, false, 0},
+    {"blink at two", PHASE_FLYING, 500.0f, 1, 2, false, 1},
+    {"tank empty", PHASE_FLYING, 0.0f, 1, 0, false, 1},
+    {"flames switched off", PHASE_FLYING, 500.0f, 0, 0, false, 1},
+    {"touching down", PHASE_TOUCHDOWN, 500.0f, 1, 0, false, 1},
+    {"calibrating", PHASE_CALIBRATE, 500.0f, 1, 0, false, 1},
+    {"waiting to start", PHASE_READY, 500.0f, 1, 0, false, 1},
+};
+
+TEST_F(CraftDrawingTest, FlamesOnlyWhenBlinkPhaseFuelAndSettingAllow) {
+    for (const FlameCondition& condition : FLAME_CONDITIONS) {
+        SCOPED_TRACE(condition.name);
+        canvas.Clear();
+        SetThrusters(true, true, true);
+        flight.phase = condition.phase;
+        flight.fuel = condition.fuel;
+        settings.drawFlame = condition.drawFlame;
+        craftDrawing = CRAFT_DRAWING_AT_START;
+        craftDrawing.lastCraftX = 150;
+        craftDrawing.lastCraftY = 100;
+        craftDrawing.flameBlink = condition.blink;
+        PlaceCraft(150, 100);
+
+        DrawCraft(canvas.dc, 1);
+
+        const FlameSet flames = condition.drawn ? ALL_FLAMES : NO_FLAMES;
+        DrawExpected(150, 100, flames);
+        EXPECT_EQ(CanvasDifference(canvas, expected), "");
+        ExpectShownFlags(flames);
+        EXPECT_EQ(craftDrawing.flameBlink, condition.blinkAfter);
+    }
+}
+
+TEST_F(CraftDrawingTest, EachThrusterShowsItsOwnFlameAtItsPlace) {
+    struct Case {
+        int thruster;
+        FlameSet flames;
+    };
+    const Case cases[] = {
+        {THRUSTER_RIGHT, {true, false, false}},
+        {THRUSTER_LEFT, {false, true, false}},
+        {THRUSTER_MAIN, {false, false, true}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.thruster);
+        canvas.Clear();
+        SetThrusters(c.thruster == THRUSTER_MAIN, c.thruster == THRUSTER_RIGHT,
+                     c.thruster == THRUSTER_LEFT);
+        craftDrawing = CRAFT_DRAWING_AT_START;
+        craftDrawing.flameBlink = 0;
+        PlaceCraft(103, 205);
+        DrawCraft(canvas.dc, 0);
+        DrawExpected(103, 205, c.flames);
+        EXPECT_EQ(CanvasDifference(canvas, expected), "");
+        ExpectShownFlags(c.flames);
+    }
+}
+
+TEST_F(CraftDrawingTest, FlamesBlinkWithTheCallsFromTheFirstOne) {
+    SetThrusters(true, true, true);
+    PlaceCraft(150, 100);
+    // The first call of the process finds the blink at 1 and draws none.
+    DrawCraft(canvas.dc, 0);
+    DrawExpected(150, 100, NO_FLAMES);
+    EXPECT_EQ(CanvasDifference(canvas, expected), "");
+    for (int call = 1; call <= 6; ++call) {
+        SCOPED_TRACE(call);
+        DrawCraft(canvas.dc, 1);
+        const FlameSet flames = call % 2 == 1 ? ALL_FLAMES : NO_FLAMES;
+        DrawExpected(150, 100, flames);
+        EXPECT_EQ(CanvasDifference(canvas, expected), "");
+        ExpectShownFlags(flames);
+    }
+}
+
+// Whatever stops new flames, an erasing call still takes away those the last frame showed.
+TEST_F(CraftDrawingTest, ErasingRemovesTheLastFramesFlames) {
+    struct Change {
+        const char* name;
+        void (*apply)();
+    };
+    const Change changes[] = {
+        {"tank runs dry", [] { flight.fuel = 0.0f; }},
+        {"touchdown", [] { flight.phase = PHASE_TOUCHDOWN; }},
+        {"thrusters released", [] { SetThrusters(false, false, false); }},
+    };
+    const Point moves[] = {{150, 100}, {155, 108}, {140, 90}};
+    for (const Change& change : changes) {
+        for (const Point& to : moves) {
+            SCOPED_TRACE(change.name);
+            SCOPED_TRACE(to.x);
+            canvas.Clear();
+            flight.fuel = 500.0f;
+            flight.phase = PHASE_FLYING;
+            SetThrusters(true, true, true);
+            craftDrawing = CRAFT_DRAWING_AT_START;
+            craftDrawing.flameBlink = 0;
+            PlaceCraft(150, 100);
+            DrawCraft(canvas.dc, 0);
+            ASSERT_EQ(craftDrawing.mainFlameShown, 1);
+
+            change.apply();
+            craftDrawing.flameBlink = 0; // only the change may keep new flames away
+            PlaceCraft(to.x, to.y);
+            DrawCraft(canvas.dc, 1);
+            DrawExpected(to.x, to.y, NO_FLAMES);
+            EXPECT_EQ(CanvasDifference(canvas, expected), "");
+            ExpectShownFlags(NO_FLAMES);
+        }
+    }
+}
+
+struct Rect {
+    int left;
+    int top;
+    int right;
+    int bottom;
+};
+
+struct EraseCase {
+    const char* name;
+    Point from;
+    Point to;
+    std::vector<Rect> blackened;
+};
+
+// The exact strips that turn black on a white screen, besides the craft's own black pixels.
+TEST_F(CraftDrawingTest, ErasingBlackensExactlyTheUncoveredStrips) {
+    const EraseCase cases[] = {
+        {"down and right", {100, 200}, {103, 205}, {{100, 199, 132, 205}, {100, 200, 103, 230}}},
+        {"up", {100, 200}, {100, 190}, {{100, 220, 132, 230}}},
+        {"one row down", {100, 200}, {100, 201}, {{100, 199, 132, 201}}},
+        {"left", {100, 200}, {96, 200}, {{128, 200, 132, 230}}},
+        {"up and left", {100, 200}, {95, 194}, {{100, 224, 132, 230}, {127, 200, 132, 230}}},
+        {"in place", {100, 200}, {100, 200}, {}},
+        {"far up and right", {100, 200}, {200, 100}, {{100, 130, 132, 230}, {100, 200, 200, 230}}},
+        {"far down and left", {200, 50}, {90, 180}, {{200, 49, 232, 180}, {122, 50, 232, 80}}},
+    };
+    const DWORD white = 0xFFFFFF;
+    for (const EraseCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        canvas.Clear(white);
+        craftDrawing.lastCraftX = static_cast<int16_t>(c.from.x);
+        craftDrawing.lastCraftY = static_cast<int16_t>(c.from.y);
+        PlaceCraft(c.to.x, c.to.y);
+        DrawCraft(canvas.dc, 1);
+
+        expected.Clear(white);
+        for (const Rect& r : c.blackened) {
+            const RECT area = {r.left, r.top, r.right, r.bottom};
+            FillRect(expected.dc, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        }
+        DrawBitmapAt(expected.dc, static_cast<int16_t>(c.to.x), static_cast<int16_t>(c.to.y),
+                     craftCopy);
+        EXPECT_EQ(CanvasDifference(canvas, expected), "");
+        EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_BRUSH), GetStockObject(BLACK_BRUSH));
+        EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_PEN), GetStockObject(BLACK_PEN));
+    }
+}
+
+TEST_F(CraftDrawingTest, RepaintCallDrawsOnlyThePictureAndKeepsTheBrush) {
+    const DWORD white = 0xFFFFFF;
+    canvas.Clear(white);
+    HBRUSH grey = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+    HGDIOBJ oldBrush = SelectObject(canvas.dc, grey);
+    craftDrawing.lastCraftX = 20;
+    craftDrawing.lastCraftY = 30;
+    PlaceCraft(180, 120);
+
+    DrawCraft(canvas.dc, 0);
+
+    DrawExpected(180, 120, NO_FLAMES, white);
+    EXPECT_EQ(CanvasDifference(canvas, expected), "");
+    EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_BRUSH), grey);
+    EXPECT_EQ(craftDrawing.lastCraftX, 180);
+    EXPECT_EQ(craftDrawing.lastCraftY, 120);
+    EXPECT_EQ(craftDrawing.flameBlink, 0);
+    SelectObject(canvas.dc, oldBrush);
+}
+
+// A ground line that is low everywhere but at one column, whose top row is spikeTop.
+Terrain* SpikeTerrain(int column, int spikeTop) {
+    const int width = 400;
+    const int low = 300;
+    const int groundHeight = 310;
+    Terrain* terrain = new Terrain{};
+    terrain->width = width;
+    terrain->groundHeight = groundHeight;
+    terrain->vertices[0] = {0, groundHeight};
+    terrain->vertices[1] = {0, low};
+    terrain->vertices[2] = {column - 1, low};
+    terrain->vertices[3] = {column, spikeTop};
+    terrain->vertices[4] = {column + 1, low};
+    for (int i = 5; i <= 30; ++i) {
+        terrain->vertices[i] = {column + i - 3, low};
+    }
+    terrain->vertices[31] = {width, low};
+    terrain->vertices[32] = {width, groundHeight};
+    return terrain;
+}
+
+// The craft at (100, 100) probes row 130 at columns 116, 100 and 132, and nothing else.
+TEST_F(CraftDrawingTest, ContactThroughEachProbeAlone) {
+    struct Case {
+        int column;
+        int spikeTop;
+        int contact;
+    };
+    const Case cases[] = {
+        {116, 130, 1}, {100, 130, 1}, {132, 130, 1}, {116, 120, 1}, {132, 100, 1},
+        {116, 131, 0}, {100, 131, 0}, {132, 131, 0}, {99, 130, 0},  {101, 130, 0},
+        {115, 130, 0}, {117, 130, 0}, {131, 130, 0}, {133, 130, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.column);
+        SCOPED_TRACE(c.spikeTop);
+        DeleteTerrain(terrainRegion);
+        terrainRegion = SpikeTerrain(c.column, c.spikeTop);
+        ASSERT_EQ(TerrainContains(terrainRegion, c.column, c.spikeTop), 1);
+        ASSERT_EQ(TerrainContains(terrainRegion, c.column, c.spikeTop - 1), 0);
+        PlaceCraft(100, 100);
+        EXPECT_EQ(DrawCraft(canvas.dc, 1), c.contact);
+    }
+}
+
+// Over the landing site of a generated terrain: altitude 0 puts the craft's lowest row on the
+// surface row, so the row below it is ground; two pixels higher it is still in the air.
+TEST_F(CraftDrawingTest, ContactOverAGeneratedLandingSite) {
+    SeedRandom(1);
+    terrainRegion = MakeTerrain(1024, 700, RELIEF_HEIGHT, SITE_SEGMENTS);
+    ASSERT_NE(terrainRegion, nullptr);
+    ASSERT_EQ(screen.originY, 609); // the site's surface is row 638
+    screen.originX = 512;
+    screen.groundHeight = 700;
+    struct Case {
+        int y;
+        int contact;
+    };
+    const Case cases[] = {{607, 0}, {608, 1}, {609, 1}, {500, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.y);
+        PlaceCraft(500, c.y);
+        EXPECT_EQ(DrawCraft(canvas.dc, 1), c.contact);
+    }
+    flight.posX = 0.0f;
+    flight.altitude = 0.0f;
+    EXPECT_EQ(DrawCraft(canvas.dc, 1), 1);
+}
+
+TEST_F(CraftDrawingTest, WithoutTerrainOnlyTheBottomOfThePlayAreaIsGround) {
+    ASSERT_EQ(terrainRegion, nullptr);
+    screen.groundHeight = 200;
+    struct Case {
+        int y;
+        int contact;
+    };
+    const Case cases[] = {{100, 0}, {168, 0}, {169, 0}, {170, 1}, {171, 1}, {250, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.y);
+        PlaceCraft(150, c.y);
+        EXPECT_EQ(DrawCraft(canvas.dc, 1), c.contact);
+        EXPECT_EQ(DrawCraft(canvas.dc, 0), c.contact);
+    }
+}
+
+} // namespace

@@ -1,0 +1,119 @@
+// Small helpers for tests that use real windows and real GDI under Wine.
+#ifndef TAVUNE_TESTS_WIN32_TEST_UTIL_H
+#define TAVUNE_TESTS_WIN32_TEST_UTIL_H
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// Handles every message waiting for this thread, then returns.
+inline void PumpMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+// A 32-bit top-down DIB section selected into a memory DC, cleared to black: a screen whose
+// every pixel a test can read back.
+struct PixelCanvas {
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ oldBitmap = nullptr;
+    DWORD* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+
+    PixelCanvas(int w, int h) : width(w), height(h) {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = w;
+        info.bmiHeader.biHeight = -h;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        HDC screenDC = GetDC(nullptr);
+        dc = CreateCompatibleDC(screenDC);
+        ReleaseDC(nullptr, screenDC);
+        void* bits = nullptr;
+        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        pixels = static_cast<DWORD*>(bits);
+        oldBitmap = SelectObject(dc, bitmap);
+        Clear();
+    }
+    ~PixelCanvas() {
+        SelectObject(dc, oldBitmap);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    PixelCanvas(const PixelCanvas&) = delete;
+    PixelCanvas& operator=(const PixelCanvas&) = delete;
+
+    void Clear(DWORD colour = 0) {
+        GdiFlush();
+        for (int i = 0; i < width * height; ++i) {
+            pixels[i] = colour;
+        }
+    }
+    // 0x00RRGGBB of pixel (x, y).
+    DWORD At(int x, int y) const {
+        GdiFlush();
+        return pixels[y * width + x] & 0x00FFFFFFu;
+    }
+    std::vector<DWORD> Snapshot() const {
+        GdiFlush();
+        std::vector<DWORD> copy(pixels, pixels + width * height);
+        for (DWORD& pixel : copy) {
+            pixel &= 0x00FFFFFFu;
+        }
+        return copy;
+    }
+};
+
+// Where two canvases of the same size differ: empty when every pixel matches, otherwise the
+// number of differing pixels and the first of them, for a failure message.
+inline std::string CanvasDifference(const PixelCanvas& actual, const PixelCanvas& expected) {
+    if (actual.width != expected.width || actual.height != expected.height) {
+        return "canvases differ in size";
+    }
+    const std::vector<DWORD> got = actual.Snapshot();
+    const std::vector<DWORD> want = expected.Snapshot();
+    int differing = 0;
+    int first = -1;
+    for (size_t i = 0; i < got.size(); ++i) {
+        if (got[i] != want[i]) {
+            ++differing;
+            first = first < 0 ? static_cast<int>(i) : first;
+        }
+    }
+    if (differing == 0) {
+        return "";
+    }
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "%d pixels differ; first at (%d, %d): 0x%06lX, expected 0x%06lX", differing,
+                  first % actual.width, first / actual.width,
+                  static_cast<unsigned long>(got[first]), static_cast<unsigned long>(want[first]));
+    return text;
+}
+
+// The number of GDI objects this process holds. GetGuiResources answers 0 under Wine, so the
+// handle table is scanned instead: every handle value that names a live object counts.
+inline int CountGdiObjects() {
+    const DWORD reported = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    if (reported != 0) {
+        return static_cast<int>(reported);
+    }
+    int count = 0;
+    for (UINT_PTR handle = 1; handle <= 0xFFFF; ++handle) {
+        if (GetObjectType(reinterpret_cast<HGDIOBJ>(handle)) != 0) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+#endif

@@ -1,37 +1,45 @@
-// Process entry: the maximised black "Tavune" window and its message loop.
+// Process entry: registers the two window classes, opens the maximised main window and runs the
+// message loop until the window is destroyed. The game advances only on its timer, so the loop
+// waits for messages rather than polling.
 #include <windows.h>
 
-static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_DESTROY:
-            PostQuitMessage(0);
-            return 0;
-        default:
-            return DefWindowProcA(window, message, wParam, lParam);
-    }
-}
+#include "app/main_window.h"
+#include "render/bitmap.h"
+#include "resource.h"
+#include "ui/thrust.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    WNDCLASSA windowClass = {};
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = MainWndProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    windowClass.lpszClassName = "Tavune";
-    if (RegisterClassA(&windowClass) == 0) {
-        return 0;
-    }
-    HWND window =
-        CreateWindowExA(0, "Tavune", "Tavune", WS_OVERLAPPEDWINDOW | WS_MAXIMIZE | WS_CLIPCHILDREN,
-                        CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
-    ShowWindow(window, SW_SHOWMAXIMIZED);
-    UpdateWindow(window);
-
+static int RunMessageLoop(HACCEL accelerators) {
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    for (;;) {
+        const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+        if (got == 0) {
+            return static_cast<int>(message.wParam);
+        }
+        if (got == -1) {
+            return 0;
+        }
+        // F2, F3 and F4 are the main window's, whichever window has the message.
+        if (accelerators != nullptr &&
+            TranslateAcceleratorA(mainWindow, accelerators, &message) != 0) {
+            continue;
+        }
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-    return static_cast<int>(message.wParam);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR, int) {
+    appInstance = instance;
+    if (previousInstance == nullptr) {
+        if (RegisterMainClass(appInstance) == 0 || RegisterThrustClass(appInstance) == 0) {
+            return 0;
+        }
+    }
+    if (CreateMainWindow(appInstance) == nullptr) {
+        return 0;
+    }
+    ShowWindow(mainWindow, SW_SHOWMAXIMIZED);
+    UpdateWindow(mainWindow);
+    HACCEL accelerators = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    return RunMessageLoop(accelerators);
 }

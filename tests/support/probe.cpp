@@ -5,6 +5,7 @@
 //   probe window             prints "client X Y W H" of the game's main window (screen pixels)
 //   probe box                prints "title=..", "caption=..", "message=.." of the open box
 //   probe press ID           presses the control ID of the open box (1 is OK)
+//   probe panel LINE TEXT    is TEXT what the instrument panel shows on LINE (0 to 3)?
 // Exit status 0 when the window or box was found, 1 when not.
 #include <windows.h>
 
@@ -12,7 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 
-static HWND FindGameWindow() { return FindWindowA("Tavune", "Tavune"); }
+static HWND FindGameWindow() {
+    return FindWindowA("Tavune", "Tavune");
+}
 
 // A box (dialog class) owned by the game's main window.
 static HWND FindGameBox() {
@@ -36,6 +39,57 @@ static void PrintText(const char* name, HWND window) {
                             SMTO_ABORTIFHUNG, 2000, nullptr);
     }
     std::printf("%s=%s\n", name, text);
+}
+
+// Draws text as the instrument panel does (the window's own font, white on opaque black) and
+// compares it with what the game's window shows on that line; prints the differing pixels.
+static int ComparePanelLine(int line, const char* text) {
+    HWND game = FindGameWindow();
+    if (game == nullptr) {
+        return 1;
+    }
+    RECT client;
+    GetClientRect(game, &client);
+    HDC windowDC = GetDC(game);
+    TEXTMETRICA metrics;
+    GetTextMetricsA(windowDC, &metrics);
+    const int x = client.right - 75;
+    const int y = 25 + line * (metrics.tmHeight + metrics.tmExternalLeading);
+    const int length = static_cast<int>(std::strlen(text));
+    SIZE size;
+    GetTextExtentPoint32A(windowDC, text, length, &size);
+
+    HDC expected = CreateCompatibleDC(windowDC);
+    HBITMAP expectedBitmap = CreateCompatibleBitmap(windowDC, size.cx, size.cy);
+    HGDIOBJ oldExpected = SelectObject(expected, expectedBitmap);
+    HGDIOBJ oldFont = SelectObject(expected, GetCurrentObject(windowDC, OBJ_FONT));
+    SetTextColor(expected, RGB(255, 255, 255));
+    SetBkColor(expected, RGB(0, 0, 0));
+    SetBkMode(expected, OPAQUE);
+    TextOutA(expected, 0, 0, text, length);
+
+    HDC actual = CreateCompatibleDC(windowDC);
+    HBITMAP actualBitmap = CreateCompatibleBitmap(windowDC, size.cx, size.cy);
+    HGDIOBJ oldActual = SelectObject(actual, actualBitmap);
+    BitBlt(actual, 0, 0, size.cx, size.cy, windowDC, x, y, SRCCOPY);
+
+    int differing = 0;
+    for (int row = 0; row < size.cy; ++row) {
+        for (int column = 0; column < size.cx; ++column) {
+            differing += GetPixel(expected, column, row) != GetPixel(actual, column, row);
+        }
+    }
+    std::printf("differing %d of %ld\n", differing, size.cx * size.cy);
+
+    SelectObject(actual, oldActual);
+    DeleteObject(actualBitmap);
+    DeleteDC(actual);
+    SelectObject(expected, oldFont);
+    SelectObject(expected, oldExpected);
+    DeleteObject(expectedBitmap);
+    DeleteDC(expected);
+    ReleaseDC(game, windowDC);
+    return differing == 0 ? 0 : 1;
 }
 
 int main(int argc, char** argv) {
@@ -69,6 +123,9 @@ int main(int argc, char** argv) {
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(std::atoi(argv[2]), BN_CLICKED), 0);
         return 0;
     }
-    std::fprintf(stderr, "usage: probe window | box | press ID\n");
+    if (argc >= 4 && std::strcmp(argv[1], "panel") == 0) {
+        return ComparePanelLine(std::atoi(argv[2]), argv[3]);
+    }
+    std::fprintf(stderr, "usage: probe window | box | press ID | panel LINE TEXT\n");
     return 2;
 }

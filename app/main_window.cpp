@@ -1,0 +1,234 @@
+#include "app/main_window.h"
+
+#include "app/win32_host.h"
+#include "game/contact.h"
+#include "game/random.h"
+#include "game/state.h"
+#include "game/tick.h"
+#include "render/bitmap.h"
+#include "render/craft.h"
+#include "render/instruments.h"
+#include "resource.h"
+#include "ui/dialogs.h"
+#include "ui/thrust.h"
+
+HWND mainWindow = nullptr;
+
+int RegisterMainClass(HINSTANCE instance) {
+    WNDCLASSA windowClass = {};
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = MainWndProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAIN_CLASS_NAME);
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    windowClass.lpszMenuName = MAIN_CLASS_NAME;
+    windowClass.lpszClassName = MAIN_CLASS_NAME;
+    return RegisterClassA(&windowClass) != 0 ? 1 : 0;
+}
+
+HWND CreateMainWindow(HINSTANCE instance) {
+    mainWindow = CreateWindowExA(0, MAIN_CLASS_NAME, "Tavune",
+                                 WS_OVERLAPPEDWINDOW | WS_MAXIMIZE | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                                 0, CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
+    return mainWindow;
+}
+
+void PaintTerrain(HDC dc, const Terrain* terrain) {
+    if (terrain == nullptr) {
+        return;
+    }
+    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(WHITE_BRUSH));
+    for (int x = 0; x < terrain->width; ++x) {
+        const int top = TerrainColumnTop(terrain, x);
+        if (top < terrain->groundHeight) {
+            PatBlt(dc, x, top, 1, terrain->groundHeight - top, PATCOPY);
+        }
+    }
+    SelectObject(dc, oldBrush);
+}
+
+static HBITMAP LoadGameBitmap(int id) {
+    return LoadBitmapA(appInstance, MAKEINTRESOURCEA(id));
+}
+
+static void LoadGraphicsSet(HWND window) {
+    graphics.craftBitmap = LoadGameBitmap(IDB_CRAFT);
+    graphics.leftFlameBitmap = LoadGameBitmap(IDB_FLAME_LEFT);
+    graphics.rightFlameBitmap = LoadGameBitmap(IDB_FLAME_RIGHT);
+    graphics.mainFlameBitmap = LoadGameBitmap(IDB_FLAME_MAIN);
+    for (int i = 0; i < EXPLOSION_PICTURES; ++i) {
+        graphics.explosionBitmaps[i] = LoadGameBitmap(IDB_EXPLOSION_1 + i);
+    }
+    for (int i = 0; i < DEBRIS_PICTURES; ++i) {
+        graphics.debrisBitmaps[i] = LoadGameBitmap(IDB_DEBRIS_1 + i);
+    }
+    HDC windowDC = GetDC(window);
+    graphics.craftDC = CreateCompatibleDC(windowDC);
+    graphics.leftFlameDC = CreateCompatibleDC(windowDC);
+    graphics.rightFlameDC = CreateCompatibleDC(windowDC);
+    graphics.mainFlameDC = CreateCompatibleDC(windowDC);
+    ReleaseDC(window, windowDC);
+    SelectObject(graphics.craftDC, graphics.craftBitmap);
+    SelectObject(graphics.leftFlameDC, graphics.leftFlameBitmap);
+    SelectObject(graphics.rightFlameDC, graphics.rightFlameBitmap);
+    SelectObject(graphics.mainFlameDC, graphics.mainFlameBitmap);
+
+    BITMAP craft = {};
+    GetObjectA(graphics.craftBitmap, sizeof craft, &craft);
+    craftWidth = craft.bmWidth;
+    craftHeight = craft.bmHeight;
+}
+
+static void FreeGraphicsSet() {
+    // Each picture is deleted after the context that held it.
+    DeleteDC(graphics.craftDC);
+    DeleteDC(graphics.leftFlameDC);
+    DeleteDC(graphics.rightFlameDC);
+    DeleteDC(graphics.mainFlameDC);
+    DeleteObject(graphics.craftBitmap);
+    DeleteObject(graphics.leftFlameBitmap);
+    DeleteObject(graphics.rightFlameBitmap);
+    DeleteObject(graphics.mainFlameBitmap);
+    if (terrainRegion != nullptr) {
+        DeleteTerrain(terrainRegion);
+        terrainRegion = nullptr;
+    }
+    for (HBITMAP bitmap : graphics.explosionBitmaps) {
+        DeleteObject(bitmap);
+    }
+    for (HBITMAP bitmap : graphics.debrisBitmaps) {
+        DeleteObject(bitmap);
+    }
+    graphics = GraphicsSet{};
+}
+
+static void OnCreate(HWND window) {
+    screen.screenWidth = static_cast<int16_t>(GetSystemMetrics(SM_CXFULLSCREEN));
+    screen.groundHeight = static_cast<int16_t>(static_cast<int16_t>(FullScreenClientHeight()) -
+                                               static_cast<int16_t>(GetSystemMetrics(SM_CYMENU)));
+    SetGameHost(&WIN32_HOST);
+    CreateThrustButtons(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)),
+                        window);
+    SeedRandom(GetTickCount());
+    LoadGraphicsSet(window);
+    flight.phase = PHASE_NEW_GAME;
+    SetTimer(window, GAME_TIMER_ID, GAME_TIMER_PERIOD_MS, nullptr);
+}
+
+static void OnDestroy(HWND window) {
+    KillTimer(window, GAME_TIMER_ID);
+    FreeGraphicsSet();
+    PostQuitMessage(0);
+}
+
+static void OnPaint(HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    // Before the first terrain exists only the black background shows.
+    if (terrainRegion != nullptr) {
+        PaintTerrain(dc, terrainRegion);
+        DrawCraft(dc, 0);
+        DrawInstruments(dc, 1);
+        DrawInstrumentLabels(dc);
+    }
+    EndPaint(window, &paint);
+}
+
+// The thrust button an arrow key holds, or -1.
+static int ButtonForKey(WPARAM key) {
+    switch (key) {
+        case VK_LEFT:
+            return BUTTON_LEFT;
+        case VK_RIGHT:
+            return BUTTON_RIGHT;
+        case VK_DOWN:
+            return BUTTON_MAIN;
+        default:
+            return -1;
+    }
+}
+
+static void OnKeyDown(WPARAM key) {
+    // While the craft waits, a key only starts the flight, on its release.
+    const int button = ButtonForKey(key);
+    if (flight.phase != PHASE_READY && button >= 0) {
+        SendMessageA(thrustButtons[button], WM_THRUST_PRESS, 0, 0);
+    }
+}
+
+static void OnKeyUp(WPARAM key) {
+    if (flight.phase == PHASE_READY) {
+        // F2, F3 and F4 have already done their work through the accelerators.
+        if (key != VK_F2 && key != VK_F3 && key != VK_F4) {
+            flight.phase = PHASE_FLYING;
+        }
+        return;
+    }
+    const int button = ButtonForKey(key);
+    if (button >= 0) {
+        SendMessageA(thrustButtons[button], WM_THRUST_RELEASE, 0, 0);
+    }
+}
+
+static void OnCommand(HWND window, int command) {
+    switch (command) {
+        case CMD_NEW:
+            flight.phase = PHASE_NEW_GAME;
+            break;
+        case CMD_RESTART:
+            flight.phase = PHASE_RESTART;
+            break;
+        case CMD_EXIT:
+            SendMessageA(window, WM_CLOSE, 0, 0);
+            break;
+        case CMD_ABOUT: {
+            // The game stands still while the box is open and carries on where it was.
+            const uint8_t pausedPhase = flight.phase;
+            flight.phase = PHASE_DIALOG;
+            ShowAboutDialog(window);
+            flight.phase = pausedPhase;
+            break;
+        }
+        case CMD_OPTIONS:
+            flight.phase = PHASE_DIALOG;
+            ShowOptionsDialog(window);
+            flight.phase = PHASE_RESTART;
+            break;
+        default:
+            break;
+    }
+}
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            OnCreate(window);
+            return 0;
+        case WM_DESTROY:
+            OnDestroy(window);
+            return 0;
+        case WM_PAINT:
+            OnPaint(window);
+            return 0;
+        case WM_KEYDOWN:
+            OnKeyDown(wParam);
+            return 0;
+        case WM_KEYUP:
+            OnKeyUp(wParam);
+            return 0;
+        case WM_COMMAND:
+            OnCommand(window, LOWORD(wParam));
+            return 0;
+        case WM_TIMER:
+            GameTick(reinterpret_cast<GameWindow>(window));
+            return 0;
+        case WM_LBUTTONUP:
+            if (flight.phase == PHASE_READY) {
+                flight.phase = PHASE_FLYING;
+            }
+            return 0;
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,29 @@
+// The main window: it measures the screen, owns the game's pictures and the timer that drives
+// every tick, paints the scene, turns the arrow keys into thrust-button presses and carries out
+// the menu commands. Its WM_DESTROY releases everything its WM_CREATE made.
+#ifndef TAVUNE_APP_MAIN_WINDOW_H
+#define TAVUNE_APP_MAIN_WINDOW_H
+
+#include <windows.h>
+
+#include "game/terrain.h"
+
+constexpr UINT_PTR GAME_TIMER_ID = 1;
+constexpr UINT GAME_TIMER_PERIOD_MS = 50;
+constexpr char MAIN_CLASS_NAME[] = "Tavune";
+
+extern HWND mainWindow;
+
+// Registers the class "Tavune"; 1 on success, else 0.
+int RegisterMainClass(HINSTANCE instance);
+
+// Creates the main window maximised (not yet shown) and records it in mainWindow.
+HWND CreateMainWindow(HINSTANCE instance);
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Paints the ground white, column by column from the ground line down: exactly the pixels that
+// TerrainContains calls ground, which no polygon fill could promise.
+void PaintTerrain(HDC dc, const Terrain* terrain);
+
+#endif

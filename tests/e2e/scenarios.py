@@ -1,0 +1,227 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios: each starts tavune.exe under Wine in its virtual desktop, plays it with
+real keys and clicks and checks what the screen shows.
+
+    scenarios.py BUILD_DIR SCENARIO
+
+Screenshots of every run are kept in BUILD_DIR/e2e-shots/SCENARIO/."""
+
+import sys
+import time
+
+from game import (LIGHT_GREY, WHITE, Game, craft_box, flat_runs, is_flame_colour,
+                  terrain_tops)
+
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+        print("FAILED: " + message)
+    else:
+        print("ok: " + message)
+
+
+def wait_until_ready(game):
+    # The first game calibrates for ten ticks with the window disabled.
+    time.sleep(2.0)
+
+
+def startup(game):
+    shot = game.shot("start")
+    w, h = game.width, game.height
+    tops = terrain_tops(shot, w, h)
+    check(all(t is not None for t in tops[:w]), "white ground spans every column")
+    check(shot.count(0, 0, w - 210, 20, lambda p: p != (0, 0, 0)) == 0, "the sky is black")
+    segment = w // 30
+    runs = flat_runs(tops, 3 * segment)
+    check(len(runs) == 1, "exactly one long flat run on the ground line: %s" % (runs,))
+    if runs:
+        # Gentle neighbouring slopes may round to the site's row for a few columns.
+        check(4 * w // 30 - 1 <= runs[0][1] < 5 * w // 30,
+              "the flat run is four segments wide (%d columns)" % runs[0][1])
+    box = craft_box(shot, w, tops)
+    check(box is not None, "the craft is drawn")
+    if box:
+        check(abs(box[0] - w // 2) <= 1, "the craft's left edge is on the centre column")
+        check(0.08 * h < box[1] < 0.25 * h, "the craft is about a sixth of the way down")
+    labels = shot.count(w - 200, 25, w - 100, 95, lambda p: p == WHITE)
+    values = shot.count(w - 75, 25, w, 95, lambda p: p == WHITE)
+    check(labels > 50, "the four labels are drawn")
+    check(values > 50, "the four values are drawn")
+    for name, x, y in (("main", w - 75, 150), ("left", w - 100, 100), ("right", w - 50, 100)):
+        face = shot.count(x, y, x + 48, y + 48, lambda p: p == LIGHT_GREY)
+        check(face > 48 * 48 // 2, "the %s thrust button is shown" % name)
+
+
+def craft_top(game, label):
+    shot = game.shot(label)
+    tops = terrain_tops(shot, game.width, game.height)
+    box = craft_box(shot, game.width, tops)
+    return shot, box
+
+
+def thrust(game):
+    _, start = craft_top(game, "ready")
+    game.key("space")  # the release of a key starts the flight
+    game.keydown("Down")
+    shots = []
+    began = time.time()
+    while time.time() - began < 0.8:
+        shots.append(game.shot("thrust"))
+    game.keyup("Down")
+    time.sleep(2.5)
+    _, later = craft_top(game, "falling")
+
+    flame_seen = False
+    boxes = []
+    for shot in shots:
+        box = craft_box(shot, game.width, terrain_tops(shot, game.width, game.height))
+        if box:
+            boxes.append(box)
+            # The main flame hangs below the craft.
+            flames = shot.count(box[0] + 2, box[1] + 24, box[0] + 30, box[1] + 60,
+                                is_flame_colour)
+            flame_seen = flame_seen or flames > 10
+    check(flame_seen, "holding Down shows the main flame")
+    check(start is not None and boxes and boxes[-1][1] < start[1] - 5,
+          "holding Down makes the craft climb (%s -> %s)" % (start, boxes[-1] if boxes else None))
+    check(later is not None and boxes and later[1] > boxes[-1][1],
+          "released, the craft falls back (%s -> %s)" % (boxes[-1] if boxes else None, later))
+
+
+def crash(game):
+    game.key("space")
+    shots = []
+    began = time.time()
+    # A free fall from 1000 m takes about 3.5 s, the crash animation about 2 s more.
+    while time.time() - began < 7.0:
+        shots.append(game.shot("fall"))
+    fields = game.wait_box()
+    red_frames = 0
+    tall_frames = 0
+    for shot in shots:
+        red = shot.count(game.width // 2 - 40, 0, game.width // 2 + 72, game.height,
+                         lambda p: p == (255, 0, 0))
+        if red > 5:
+            red_frames += 1
+            # Debris frames reach above the craft's own 30 rows.
+            box = craft_box(shot, game.width, terrain_tops(shot, game.width, game.height))
+            if box and box[3] - box[1] > 32:
+                tall_frames += 1
+    check(red_frames >= 3, "the crash plays fiery pictures (%d frames seen)" % red_frames)
+    check(tall_frames >= 1, "debris frames rise above the craft")
+    check(fields is not None and fields.get("title") == "CRASH!",
+          "the end-of-flight box says CRASH!: %s" % (fields,))
+
+
+def restart_and_new(game):
+    shot, start = craft_top(game, "ready")
+    tops = terrain_tops(shot, game.width, game.height)
+    game.key("space")
+    game.keydown("Left")
+    time.sleep(1.0)
+    game.keyup("Left")
+    _, moved = craft_top(game, "moved")
+    check(moved is not None and start is not None and moved[:2] != start[:2], "the craft moved")
+    game.key("F3")
+    time.sleep(0.8)
+    shot, again = craft_top(game, "restarted")
+    check(again is not None and again[:2] == start[:2], "F3 puts the craft back at its start")
+    check(terrain_tops(shot, game.width, game.height) == tops, "F3 keeps the terrain")
+    game.key("F2")
+    time.sleep(0.8)
+    shot, fresh = craft_top(game, "new")
+    check(terrain_tops(shot, game.width, game.height) != tops, "F2 brings a new terrain")
+    check(fresh is not None and fresh[0] == start[0], "F2 puts the craft at its start")
+
+
+def exit_from_menu(game):
+    game.key("alt+g")
+    time.sleep(0.5)
+    game.shot("menu")
+    game.key("x")
+    code = game.wait_exit(15)
+    check(code == 0, "Exit from the menu ends the process with exit code 0 (got %s)" % code)
+
+
+def options_fuel(game):
+    check(game.panel_shows(3, "1000.00  "), "the panel shows the default fuel 1000.00")
+    game.key("F4")
+    fields = game.wait_box(5)
+    check(fields is not None and fields.get("caption") == "Tavune Options",
+          "F4 opens the options: %s" % (fields,))
+    # The focus starts on OK; Cancel, the gravity bar and then the fuel bar follow.
+    for _ in range(3):
+        game.key("Tab")
+    game.key("End")
+    game.shot("fuel-right")
+    game.key("Return")
+    time.sleep(1.0)
+    check(game.box() is None, "OK closes the options")
+    check(game.panel_shows(3, "3000.00  "), "the restarted craft shows fuel 3000.00")
+
+
+def about_pauses(game):
+    game.key("space")
+    time.sleep(0.3)
+    game.key("alt+g")
+    game.key("b")
+    fields = game.wait_box(5)
+    check(fields is not None and fields.get("caption") == "About Tavune",
+          "the menu opens the About box: %s" % (fields,))
+    _, first = craft_top(game, "about1")
+    time.sleep(0.6)
+    _, second = craft_top(game, "about2")
+    check(first is not None and first == second, "the craft stands still while About is open")
+    game.key("Return")
+    time.sleep(0.6)
+    check(game.box() is None, "OK closes the About box")
+    _, third = craft_top(game, "after")
+    check(third is not None and second is not None and third[1] > second[1],
+          "the flight goes on after OK (%s -> %s)" % (second, third))
+
+
+def lost(game):
+    game.key("space")
+    game.keydown("Down")
+    fields = game.wait_box(25)
+    game.keyup("Down")
+    check(fields is not None and fields.get("title") == "Tavune Lost!",
+          "flying straight up ends in Tavune Lost!: %s" % (fields,))
+    check(fields is not None and fields.get("message", "").startswith("You are out of range"),
+          "the box explains the loss")
+
+
+SCENARIOS = {
+    "startup": startup,
+    "thrust": thrust,
+    "crash": crash,
+    "restart": restart_and_new,
+    "exit": exit_from_menu,
+    "options": options_fuel,
+    "about": about_pauses,
+    "lost": lost,
+}
+
+
+def main():
+    build_dir, name = sys.argv[1], sys.argv[2]
+    game = Game(build_dir, name)
+    try:
+        game.start()
+        wait_until_ready(game)
+        SCENARIOS[name](game)
+    finally:
+        game.shot("last")
+        game.kill()
+        game.finish_saving()
+    if failures:
+        print("%d checks failed; screenshots in %s" % (len(failures), game.shots_dir))
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

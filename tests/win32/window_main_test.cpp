@@ -1,0 +1,317 @@
+// The main window as the game creates it: a real maximised window with its menu, buttons and
+// timer, driven with real messages.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "app/main_window.h"
+#include "app/win32_host.h"
+#include "game/contact.h"
+#include "game/random.h"
+#include "game/state.h"
+#include "game/terrain.h"
+#include "game/tick.h"
+#include "game_fixture.h"
+#include "render/bitmap.h"
+#include "render/craft.h"
+#include "render/instruments.h"
+#include "resource.h"
+#include "ui/thrust.h"
+#include "win32_test_util.h"
+
+namespace {
+
+// Closes whichever modal box is open with the command it is given, from a thread timer that
+// fires inside the box's own message loop.
+WPARAM closingCommand = IDOK;
+int boxesClosed = 0;
+int phaseSeenInBox = -1;
+
+void CALLBACK CloseOpenBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = FindWindowA("#32770", nullptr);
+    if (box != nullptr && GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId()) {
+        phaseSeenInBox = flight.phase;
+        KillTimer(nullptr, timer);
+        PostMessageA(box, WM_COMMAND, closingCommand, 0);
+        ++boxesClosed;
+    }
+}
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        RegisterMainClass(appInstance);
+        RegisterThrustClass(appInstance);
+    }
+
+    void SetUp() override {
+        ResetWholeGame();
+        craftDrawing = CRAFT_DRAWING_AT_START;
+        instrumentRefreshCount = 0;
+        PumpMessages();
+        ASSERT_NE(CreateMainWindow(appInstance), nullptr);
+        // The tests tick the game themselves.
+        KillTimer(mainWindow, GAME_TIMER_ID);
+        ShowWindow(mainWindow, SW_SHOWMAXIMIZED);
+        UpdateWindow(mainWindow);
+        PumpMessages();
+    }
+
+    void TearDown() override {
+        if (IsWindow(mainWindow)) {
+            DestroyWindow(mainWindow);
+        }
+        // Leave the WM_QUIT that the window posted out of the next test's way.
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        }
+        SetGameHost(nullptr);
+    }
+
+    void Send(UINT message, WPARAM wParam, LPARAM lParam = 0) {
+        SendMessageA(mainWindow, message, wParam, lParam);
+    }
+
+    void StartGame() {
+        GameTick(reinterpret_cast<GameWindow>(mainWindow));
+        while (flight.phase == PHASE_CALIBRATE) {
+            Sleep(1);
+            GameTick(reinterpret_cast<GameWindow>(mainWindow));
+        }
+        ASSERT_EQ(flight.phase, PHASE_READY);
+    }
+
+    int gdiBefore = 0;
+};
+
+TEST_F(MainWindowTest, CreationMeasuresTheScreenAndLoadsEverything) {
+    RECT client;
+    GetClientRect(mainWindow, &client);
+    // The play area is exactly the maximised window's client area.
+    EXPECT_EQ(screen.groundHeight, client.bottom);
+    EXPECT_EQ(screen.screenWidth, client.right);
+    EXPECT_EQ(screen.groundHeight, FullScreenClientHeight() - GetSystemMetrics(SM_CYMENU));
+    EXPECT_EQ(craftWidth, 32);
+    EXPECT_EQ(craftHeight, 30);
+    EXPECT_EQ(flight.phase, PHASE_NEW_GAME);
+    EXPECT_NE(graphics.craftDC, nullptr);
+    EXPECT_NE(graphics.debrisBitmaps[9], nullptr);
+    EXPECT_TRUE(IsZoomed(mainWindow));
+    EXPECT_NE(GetMenu(mainWindow), nullptr);
+    char title[32] = {};
+    GetWindowTextA(mainWindow, title, sizeof title);
+    EXPECT_STREQ(title, "Tavune");
+    for (HWND button : thrustButtons) {
+        EXPECT_EQ(GetParent(button), mainWindow);
+    }
+}
+
+TEST_F(MainWindowTest, TimerDrivesTheGameToReady) {
+    SetTimer(mainWindow, GAME_TIMER_ID, GAME_TIMER_PERIOD_MS, nullptr);
+    const DWORD start = GetTickCount();
+    while (flight.phase != PHASE_READY && GetTickCount() - start < 5000) {
+        MSG message;
+        if (GetMessageA(&message, nullptr, 0, 0) > 0) {
+            DispatchMessageA(&message);
+        }
+    }
+    EXPECT_EQ(flight.phase, PHASE_READY);
+    EXPECT_EQ(flight.calibrated, 1);
+    // Ten ticks of about 50 ms: 7.5 simulated seconds to the real one.
+    EXPECT_GT(settings.timeStep, 0.3f);
+    EXPECT_LT(settings.timeStep, 0.6f);
+    EXPECT_TRUE(IsWindowEnabled(mainWindow));
+    EXPECT_NE(terrainRegion, nullptr);
+}
+
+TEST_F(MainWindowTest, KeysWhileReadyOnlyStartTheFlightOnRelease) {
+    StartGame();
+    Send(WM_KEYDOWN, VK_DOWN);
+    EXPECT_EQ(flight.thrusterOn[THRUSTER_MAIN], 0) << "no press while waiting";
+    EXPECT_EQ(flight.phase, PHASE_READY);
+    const WPARAM accelerators[] = {VK_F2, VK_F3, VK_F4};
+    for (WPARAM key : accelerators) {
+        Send(WM_KEYUP, key);
+        EXPECT_EQ(flight.phase, PHASE_READY) << key;
+    }
+    Send(WM_KEYUP, VK_DOWN);
+    EXPECT_EQ(flight.phase, PHASE_FLYING);
+    EXPECT_EQ(flight.thrusterOn[THRUSTER_MAIN], 0);
+
+    const WPARAM starters[] = {VK_SPACE, 'A', VK_UP, VK_LEFT};
+    for (WPARAM key : starters) {
+        flight.phase = PHASE_READY;
+        Send(WM_KEYUP, key);
+        EXPECT_EQ(flight.phase, PHASE_FLYING) << key;
+    }
+}
+
+TEST_F(MainWindowTest, ArrowKeysHoldTheThrustButtonsDuringAFlight) {
+    StartGame();
+    flight.phase = PHASE_FLYING;
+    struct Case {
+        WPARAM key;
+        int thruster;
+    };
+    const Case cases[] = {
+        {VK_DOWN, THRUSTER_MAIN}, {VK_LEFT, THRUSTER_LEFT}, {VK_RIGHT, THRUSTER_RIGHT}};
+    for (const Case& c : cases) {
+        Send(WM_KEYDOWN, c.key);
+        Send(WM_KEYDOWN, c.key); // a repeat changes nothing
+        EXPECT_EQ(flight.thrusterOn[c.thruster], 1) << c.key;
+        Send(WM_KEYUP, c.key);
+        EXPECT_EQ(flight.thrusterOn[c.thruster], 0) << c.key;
+    }
+    settings.reverseSideThrust = 1;
+    Send(WM_KEYDOWN, VK_LEFT);
+    EXPECT_EQ(flight.thrusterOn[THRUSTER_RIGHT], 1);
+    Send(WM_KEYUP, VK_LEFT);
+    // Other keys do nothing outside the waiting phase.
+    Send(WM_KEYDOWN, VK_UP);
+    Send(WM_KEYUP, VK_SPACE);
+    EXPECT_EQ(flight.phase, PHASE_FLYING);
+    for (int on : flight.thrusterOn) {
+        EXPECT_EQ(on, 0);
+    }
+}
+
+TEST_F(MainWindowTest, MouseReleaseStartsOnlyAWaitingFlight) {
+    StartGame();
+    const int others[] = {PHASE_DIALOG, PHASE_FLYING, PHASE_DEBRIS, PHASE_CALIBRATE};
+    for (int phase : others) {
+        flight.phase = static_cast<uint8_t>(phase);
+        Send(WM_LBUTTONUP, 0, MAKELPARAM(300, 300));
+        EXPECT_EQ(flight.phase, phase);
+    }
+    flight.phase = PHASE_READY;
+    Send(WM_LBUTTONUP, 0, MAKELPARAM(300, 300));
+    EXPECT_EQ(flight.phase, PHASE_FLYING);
+}
+
+TEST_F(MainWindowTest, CommandsSetThePhaseAndUnknownIdsDoNothing) {
+    StartGame();
+    flight.phase = PHASE_DEBRIS;
+    Send(WM_COMMAND, MAKEWPARAM(CMD_NEW, 1));
+    EXPECT_EQ(flight.phase, PHASE_NEW_GAME);
+    Send(WM_COMMAND, CMD_RESTART);
+    EXPECT_EQ(flight.phase, PHASE_RESTART);
+    const WPARAM unknown[] = {0, 6, 7, 106, 0xFFFF};
+    for (WPARAM id : unknown) {
+        flight.phase = PHASE_FLYING;
+        Send(WM_COMMAND, id);
+        EXPECT_EQ(flight.phase, PHASE_FLYING) << id;
+        EXPECT_TRUE(IsWindow(mainWindow));
+    }
+}
+
+TEST_F(MainWindowTest, AboutPausesAndRestoresThePhase) {
+    StartGame();
+    flight.phase = PHASE_FLYING;
+    boxesClosed = 0;
+    closingCommand = IDOK;
+    SetTimer(nullptr, 0, 30, CloseOpenBox);
+    Send(WM_COMMAND, CMD_ABOUT);
+    EXPECT_EQ(boxesClosed, 1);
+    EXPECT_EQ(phaseSeenInBox, PHASE_DIALOG);
+    EXPECT_EQ(flight.phase, PHASE_FLYING);
+}
+
+TEST_F(MainWindowTest, OptionsEndsInARestartWhicheverButtonClosesIt) {
+    StartGame();
+    const WPARAM closers[] = {IDOK, IDCANCEL};
+    for (WPARAM closer : closers) {
+        flight.phase = PHASE_FLYING;
+        boxesClosed = 0;
+        closingCommand = closer;
+        SetTimer(nullptr, 0, 30, CloseOpenBox);
+        Send(WM_COMMAND, CMD_OPTIONS);
+        EXPECT_EQ(boxesClosed, 1);
+        EXPECT_EQ(phaseSeenInBox, PHASE_DIALOG);
+        EXPECT_EQ(flight.phase, PHASE_RESTART);
+    }
+}
+
+TEST_F(MainWindowTest, ExitDestroysTheWindowAndEverythingItMade) {
+    // The first game of a process makes lasting objects of the system's (fonts, caption and
+    // menu pictures, the busy cursor): count from a second one.
+    StartGame();
+    DestroyWindow(mainWindow);
+    TearDown();
+    gdiBefore = CountGdiObjects();
+    ASSERT_NE(CreateMainWindow(appInstance), nullptr);
+    KillTimer(mainWindow, GAME_TIMER_ID);
+    ShowWindow(mainWindow, SW_SHOWMAXIMIZED);
+    UpdateWindow(mainWindow);
+    StartGame();
+    flight.phase = PHASE_FLYING;
+    GameTick(reinterpret_cast<GameWindow>(mainWindow));
+    Send(WM_COMMAND, CMD_EXIT);
+    EXPECT_FALSE(IsWindow(mainWindow));
+    EXPECT_EQ(terrainRegion, nullptr);
+    MSG message;
+    ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 0u);
+    PumpMessages();
+    EXPECT_EQ(CountGdiObjects(), gdiBefore);
+}
+
+TEST_F(MainWindowTest, RepaintShowsTerrainCraftAndInstruments) {
+    StartGame();
+    InvalidateRect(mainWindow, nullptr, TRUE);
+    UpdateWindow(mainWindow);
+    HDC dc = GetDC(mainWindow);
+    // Ground is white exactly where the terrain says, sky black above it.
+    for (int x = 5; x < screen.screenWidth - 120; x += 37) {
+        const int top = TerrainColumnTop(terrainRegion, x);
+        EXPECT_EQ(GetPixel(dc, x, top) & 0xFFFFFF, 0xFFFFFFu) << x;
+        EXPECT_EQ(GetPixel(dc, x, screen.groundHeight - 1) & 0xFFFFFF, 0xFFFFFFu) << x;
+        if (top > 200) {
+            EXPECT_EQ(GetPixel(dc, x, top - 1) & 0xFFFFFF, 0u) << x;
+        }
+    }
+    // The craft stands at its start: its picture is not all black.
+    const ScreenPoint at = WorldToScreen(0.0f, START_ALTITUDE);
+    int lit = 0;
+    for (int y = at.y; y < at.y + craftHeight; ++y) {
+        for (int x = at.x; x < at.x + craftWidth; ++x) {
+            lit += (GetPixel(dc, x, y) & 0xFFFFFF) != 0;
+        }
+    }
+    EXPECT_GT(lit, 100);
+    // Some white text in the instrument corner.
+    int text = 0;
+    for (int y = 25; y < 100; ++y) {
+        for (int x = screen.screenWidth - 180; x < screen.screenWidth - 100; ++x) {
+            text += (GetPixel(dc, x, y) & 0xFFFFFF) == 0xFFFFFF;
+        }
+    }
+    EXPECT_GT(text, 20);
+    ReleaseDC(mainWindow, dc);
+}
+
+// Painting and the containment test agree on every pixel of the play area.
+TEST(TerrainPaintingTest, PaintedPixelsAreExactlyTheGround) {
+    const int sizes[][2] = {{1024, 730}, {800, 560}, {333, 250}};
+    for (const auto& size : sizes) {
+        PixelCanvas canvas(size[0], size[1] + 2);
+        for (uint32_t seed : {1u, 77u, 4242u}) {
+            SeedRandom(seed);
+            Terrain* terrain =
+                MakeTerrain(static_cast<int16_t>(size[0]), static_cast<int16_t>(size[1]), 120, 4);
+            ASSERT_NE(terrain, nullptr);
+            canvas.Clear();
+            PaintTerrain(canvas.dc, terrain);
+            int mismatches = 0;
+            for (int y = 0; y < canvas.height; ++y) {
+                for (int x = 0; x < canvas.width; ++x) {
+                    const bool white = canvas.At(x, y) == 0xFFFFFFu;
+                    mismatches += white != (TerrainContains(terrain, x, y) != 0);
+                }
+            }
+            EXPECT_EQ(mismatches, 0) << size[0] << "x" << size[1] << " seed " << seed;
+            DeleteTerrain(terrain);
+        }
+    }
+}
+
+} // namespace

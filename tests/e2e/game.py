@@ -50,6 +50,8 @@ class Game:
         self.keeper = os.path.join(self.build, "tests", "desktop_keeper.exe")
         self.shots_dir = os.path.join(self.build, "e2e-shots", name)
         os.makedirs(self.shots_dir, exist_ok=True)
+        for old in os.listdir(self.shots_dir):
+            os.remove(os.path.join(self.shots_dir, old))
         self.process = None
         self.env = dict(os.environ)
         self.env["TAVUNE_DESKTOP_KEEPER"] = self.keeper

@@ -1,0 +1,186 @@
+#include "thrust_fixture.h"
+
+#include <vector>
+
+#include "game/state.h"
+#include "game_fixture.h"
+#include "render/bitmap.h"
+#include "resource.h"
+#include "ui/thrust.h"
+#include "win32_test_util.h"
+
+static const char PARENT_CLASS_NAME[] = "TavuneThrustTestParent";
+static const COLORREF SCRIBBLE_COLOUR = RGB(12, 34, 56);
+
+int RegisterThrustClassOnce() {
+    static const int result = [] {
+        WNDCLASSA parentClass = {};
+        parentClass.lpfnWndProc = DefWindowProcA;
+        parentClass.hInstance = appInstance;
+        parentClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+        parentClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+        parentClass.lpszClassName = PARENT_CLASS_NAME;
+        RegisterClassA(&parentClass);
+        return RegisterThrustClass(appInstance);
+    }();
+    return result;
+}
+
+HWND CreateTestParent() {
+    HWND window = CreateWindowExA(0, PARENT_CLASS_NAME, "thrust buttons",
+                                  WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1024, 300, nullptr,
+                                  nullptr, appInstance, nullptr);
+    SetForegroundWindow(window);
+    return window;
+}
+
+LPARAM PointerAt(int x, int y) {
+    return MAKELPARAM(static_cast<WORD>(static_cast<int16_t>(x)),
+                      static_cast<WORD>(static_cast<int16_t>(y)));
+}
+
+// The pixels of a 48 x 48 picture, taken straight from the program's resources rather than from
+// the images the buttons loaded.
+static std::vector<DWORD> ResourcePixels(int bitmapId) {
+    PixelCanvas canvas(THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE);
+    HBITMAP bitmap = LoadBitmapA(appInstance, MAKEINTRESOURCEA(bitmapId));
+    HDC source = CreateCompatibleDC(canvas.dc);
+    HGDIOBJ old = SelectObject(source, bitmap);
+    BitBlt(canvas.dc, 0, 0, THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE, source, 0, 0, SRCCOPY);
+    SelectObject(source, old);
+    DeleteDC(source);
+    DeleteObject(bitmap);
+    return canvas.Snapshot();
+}
+
+static const std::vector<DWORD>& ReleasedPixels(int id) {
+    static const std::vector<DWORD> pixels[THRUST_BUTTON_COUNT] = {
+        ResourcePixels(IDB_BUTTON_MAIN_UP), ResourcePixels(IDB_BUTTON_LEFT_UP),
+        ResourcePixels(IDB_BUTTON_RIGHT_UP)};
+    return pixels[id];
+}
+
+static const std::vector<DWORD>& PressedPixels(int id) {
+    static const std::vector<DWORD> pixels[THRUST_BUTTON_COUNT] = {
+        ResourcePixels(IDB_BUTTON_MAIN_DOWN), ResourcePixels(IDB_BUTTON_LEFT_DOWN),
+        ResourcePixels(IDB_BUTTON_RIGHT_DOWN)};
+    return pixels[id];
+}
+
+const char* ShownName(Shown shown) {
+    switch (shown) {
+        case Shown::Released:
+            return "released image";
+        case Shown::Pressed:
+            return "pressed image";
+        case Shown::Scribble:
+            return "untouched scribble";
+        default:
+            return "something else";
+    }
+}
+
+Shown ShownImage(HWND button, int id) {
+    PixelCanvas canvas(THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE);
+    HDC dc = GetDC(button);
+    BitBlt(canvas.dc, 0, 0, THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE, dc, 0, 0, SRCCOPY);
+    ReleaseDC(button, dc);
+    const std::vector<DWORD> onScreen = canvas.Snapshot();
+    if (onScreen == ReleasedPixels(id)) {
+        return Shown::Released;
+    }
+    if (onScreen == PressedPixels(id)) {
+        return Shown::Pressed;
+    }
+    const DWORD scribble = (GetRValue(SCRIBBLE_COLOUR) << 16) | (GetGValue(SCRIBBLE_COLOUR) << 8) |
+                           GetBValue(SCRIBBLE_COLOUR);
+    for (DWORD pixel : onScreen) {
+        if (pixel != scribble) {
+            return Shown::Other;
+        }
+    }
+    return Shown::Scribble;
+}
+
+void Scribble(HWND button) {
+    HDC dc = GetDC(button);
+    HBRUSH brush = CreateSolidBrush(SCRIBBLE_COLOUR);
+    RECT all = {0, 0, THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE};
+    FillRect(dc, &all, brush);
+    DeleteObject(brush);
+    ReleaseDC(button, dc);
+}
+
+const char* StateName(ButtonState state) {
+    switch (state) {
+        case ButtonState::Idle:
+            return "Idle";
+        case ButtonState::KeyHeld:
+            return "Key-held";
+        case ButtonState::MouseIn:
+            return "Mouse-in";
+        default:
+            return "Mouse-out";
+    }
+}
+
+void ThrustButtonsTest::SetUp() {
+    ResetWholeGame();
+    ASSERT_EQ(RegisterThrustClassOnce(), 1);
+    // The real pointer rests away from the buttons, so no real mouse message reaches them.
+    SetCursorPos(10, 700);
+    parent = CreateTestParent();
+    ASSERT_NE(parent, nullptr);
+    CreateThrustButtons(appInstance, parent);
+    UpdateWindow(parent);
+    PumpMessages();
+    for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
+        ASSERT_NE(thrustButtons[id], nullptr);
+        UpdateWindow(thrustButtons[id]);
+    }
+}
+
+void ThrustButtonsTest::TearDown() {
+    ReleaseCapture();
+    DestroyWindow(parent);
+    PumpMessages();
+}
+
+HWND ThrustButtonsTest::Button(int id) const {
+    return thrustButtons[id];
+}
+
+void ThrustButtonsTest::SendMouse(int id, UINT message, int x, int y) {
+    PostMessageA(Button(id), message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, PointerAt(x, y));
+    PumpMessages();
+}
+
+void ThrustButtonsTest::SendPrivate(int id, UINT message) {
+    EXPECT_EQ(SendMessageA(Button(id), message, 0, 0), 0);
+}
+
+void ThrustButtonsTest::PutInState(int id, ButtonState state) {
+    switch (state) {
+        case ButtonState::Idle:
+            break;
+        case ButtonState::KeyHeld:
+            SendPrivate(id, WM_THRUST_PRESS);
+            break;
+        case ButtonState::MouseIn:
+            SendMouse(id, WM_LBUTTONDOWN, 20, 20);
+            break;
+        case ButtonState::MouseOut:
+            SendMouse(id, WM_LBUTTONDOWN, 20, 20);
+            SendMouse(id, WM_MOUSEMOVE, 60, 20);
+            break;
+    }
+}
+
+void ThrustButtonsTest::ExpectState(int id, ButtonState state) {
+    const bool tracking = state == ButtonState::MouseIn || state == ButtonState::MouseOut;
+    const bool firing = state == ButtonState::KeyHeld || state == ButtonState::MouseIn;
+    EXPECT_EQ(buttonTracking[id], tracking ? 1 : 0) << "button " << id << ", " << StateName(state);
+    EXPECT_EQ(flight.thrusterOn[ButtonToThruster(id)], firing ? 1 : 0)
+        << "button " << id << ", " << StateName(state);
+    EXPECT_EQ(GetCapture() == Button(id), tracking) << "button " << id << ", " << StateName(state);
+}

@@ -1,0 +1,313 @@
+// The buttons' four states and every message that moves between them, driven with real messages
+// on real windows; each case is checked by its flags, the mouse capture and the pixels on screen.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+#include "game/state.h"
+#include "thrust_fixture.h"
+#include "ui/thrust.h"
+#include "win32_test_util.h"
+
+namespace {
+
+enum class Event { LeftDown, MoveInside, MoveOutside, LeftUp, KeyPress, KeyRelease };
+
+const char* EventName(Event event) {
+    switch (event) {
+        case Event::LeftDown:
+            return "left press";
+        case Event::MoveInside:
+            return "move inside";
+        case Event::MoveOutside:
+            return "move outside";
+        case Event::LeftUp:
+            return "left release";
+        case Event::KeyPress:
+            return "key press";
+        default:
+            return "key release";
+    }
+}
+
+struct Transition {
+    ButtonState from;
+    Event event;
+    ButtonState to;
+    Shown drawn; // Scribble: the message draws nothing
+};
+
+using S = ButtonState;
+using E = Event;
+
+const Transition TRANSITIONS[] = {
+    {S::Idle, E::LeftDown, S::MouseIn, Shown::Pressed},
+    {S::Idle, E::MoveInside, S::Idle, Shown::Scribble},
+    {S::Idle, E::MoveOutside, S::Idle, Shown::Scribble},
+    {S::Idle, E::LeftUp, S::Idle, Shown::Released},
+    {S::Idle, E::KeyPress, S::KeyHeld, Shown::Pressed},
+    {S::Idle, E::KeyRelease, S::Idle, Shown::Released},
+
+    {S::KeyHeld, E::LeftDown, S::MouseIn, Shown::Pressed},
+    {S::KeyHeld, E::MoveInside, S::KeyHeld, Shown::Scribble},
+    {S::KeyHeld, E::MoveOutside, S::KeyHeld, Shown::Scribble},
+    {S::KeyHeld, E::LeftUp, S::Idle, Shown::Released},
+    {S::KeyHeld, E::KeyPress, S::KeyHeld, Shown::Pressed},
+    {S::KeyHeld, E::KeyRelease, S::Idle, Shown::Released},
+
+    {S::MouseIn, E::LeftDown, S::MouseIn, Shown::Pressed},
+    {S::MouseIn, E::MoveInside, S::MouseIn, Shown::Scribble},
+    {S::MouseIn, E::MoveOutside, S::MouseOut, Shown::Released},
+    {S::MouseIn, E::LeftUp, S::Idle, Shown::Released},
+    {S::MouseIn, E::KeyPress, S::MouseIn, Shown::Pressed},
+    {S::MouseIn, E::KeyRelease, S::Idle, Shown::Released},
+
+    {S::MouseOut, E::LeftDown, S::MouseIn, Shown::Pressed},
+    {S::MouseOut, E::MoveInside, S::MouseIn, Shown::Pressed},
+    {S::MouseOut, E::MoveOutside, S::MouseOut, Shown::Scribble},
+    {S::MouseOut, E::LeftUp, S::Idle, Shown::Released},
+    {S::MouseOut, E::KeyPress, S::MouseIn, Shown::Pressed},
+    {S::MouseOut, E::KeyRelease, S::Idle, Shown::Released},
+};
+
+void PrintTo(const Transition& row, std::ostream* out) {
+    *out << StateName(row.from) << ", " << EventName(row.event) << " -> " << StateName(row.to);
+}
+
+class ThrustTransitionTest : public ThrustButtonsTest,
+                             public ::testing::WithParamInterface<Transition> {
+  protected:
+    void Deliver(int id, Event event) {
+        switch (event) {
+            case Event::LeftDown:
+                SendMouse(id, WM_LBUTTONDOWN, 5, 40);
+                break;
+            case Event::MoveInside:
+                SendMouse(id, WM_MOUSEMOVE, 47, 47);
+                break;
+            case Event::MoveOutside:
+                SendMouse(id, WM_MOUSEMOVE, 48, 10);
+                break;
+            case Event::LeftUp:
+                SendMouse(id, WM_LBUTTONUP, 30, 30);
+                break;
+            case Event::KeyPress:
+                SendPrivate(id, WM_THRUST_PRESS);
+                break;
+            case Event::KeyRelease:
+                SendPrivate(id, WM_THRUST_RELEASE);
+                break;
+        }
+    }
+};
+
+TEST_P(ThrustTransitionTest, EachButtonMovesToItsNextStateAndShowsIt) {
+    const Transition& row = GetParam();
+    flight.phase = PHASE_FLYING;
+    for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
+        SCOPED_TRACE(testing::Message() << "button " << id << ": " << StateName(row.from) << ", "
+                                        << EventName(row.event));
+        PutInState(id, row.from);
+        ExpectState(id, row.from);
+        Scribble(Button(id));
+        Deliver(id, row.event);
+        ExpectState(id, row.to);
+        EXPECT_STREQ(ShownName(ShownImage(Button(id), id)), ShownName(row.drawn));
+        EXPECT_EQ(flight.phase, PHASE_FLYING);
+        // The other two buttons and their thrusters are not touched.
+        for (int other = 0; other < THRUST_BUTTON_COUNT; ++other) {
+            if (other != id) {
+                EXPECT_EQ(buttonTracking[other], 0) << "button " << other;
+                EXPECT_EQ(flight.thrusterOn[ButtonToThruster(other)], 0) << "button " << other;
+            }
+        }
+        SendPrivate(id, WM_THRUST_RELEASE);
+        ExpectState(id, ButtonState::Idle);
+    }
+}
+
+// Case names such as "MouseOutThenKeyRelease".
+std::string TransitionName(const ::testing::TestParamInfo<Transition>& info) {
+    const char* const states[] = {"Idle", "KeyHeld", "MouseIn", "MouseOut"};
+    const char* const events[] = {"LeftDown", "MoveInside", "MoveOutside",
+                                  "LeftUp",   "KeyPress",   "KeyRelease"};
+    return std::string(states[static_cast<int>(info.param.from)]) + "Then" +
+           events[static_cast<int>(info.param.event)];
+}
+
+INSTANTIATE_TEST_SUITE_P(AllStatesAndMessages, ThrustTransitionTest,
+                         ::testing::ValuesIn(TRANSITIONS), TransitionName);
+
+// The inside test counts 0 to 47 in both directions, on coordinates that are signed 16-bit.
+struct PointerCase {
+    int x;
+    int y;
+    bool inside;
+};
+
+const PointerCase POINTER_CASES[] = {
+    {0, 0, true},        {47, 47, true},     {47, 0, true},       {0, 47, true},
+    {24, 24, true},      {48, 10, false},    {-1, 10, false},     {10, 48, false},
+    {10, -1, false},     {48, 48, false},    {-1, -1, false},     {-300, 20, false},
+    {20, -300, false},   {32767, 20, false}, {-32768, 20, false}, {20, -32768, false},
+    {1000, 1000, false},
+};
+
+TEST_F(ThrustButtonsTest, TheMouseHoldsTheThrusterOnlyWhileThePointerIsOnTheButton) {
+    for (const PointerCase& point : POINTER_CASES) {
+        SCOPED_TRACE(testing::Message() << "pointer at (" << point.x << ", " << point.y << ")");
+        for (ButtonState from : {ButtonState::MouseIn, ButtonState::MouseOut}) {
+            PutInState(BUTTON_RIGHT, from);
+            SendMouse(BUTTON_RIGHT, WM_MOUSEMOVE, point.x, point.y);
+            ExpectState(BUTTON_RIGHT, point.inside ? ButtonState::MouseIn : ButtonState::MouseOut);
+            EXPECT_EQ(ShownImage(Button(BUTTON_RIGHT), BUTTON_RIGHT),
+                      point.inside ? Shown::Pressed : Shown::Released);
+            SendPrivate(BUTTON_RIGHT, WM_THRUST_RELEASE);
+        }
+    }
+}
+
+// This slide goes through the message queue, the way the platform delivers the mouse.
+TEST_F(ThrustButtonsTest, SlidingOffAndBackOnStopsAndRestartsTheThruster) {
+    const auto post = [this](UINT message, int x, int y) {
+        PostMessageA(Button(BUTTON_MAIN), message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON,
+                     PointerAt(x, y));
+        PumpMessages();
+    };
+    flight.phase = PHASE_FLYING;
+    post(WM_LBUTTONDOWN, 24, 24);
+    ExpectState(BUTTON_MAIN, ButtonState::MouseIn);
+    const struct {
+        int x;
+        int y;
+        ButtonState state;
+        Shown shown;
+    } path[] = {
+        {30, 30, ButtonState::MouseIn, Shown::Pressed},
+        {30, -5, ButtonState::MouseOut, Shown::Released},
+        {-200, -5, ButtonState::MouseOut, Shown::Released},
+        {0, 0, ButtonState::MouseIn, Shown::Pressed},
+        {49, 47, ButtonState::MouseOut, Shown::Released},
+        {47, 47, ButtonState::MouseIn, Shown::Pressed},
+    };
+    for (const auto& step : path) {
+        SCOPED_TRACE(testing::Message() << "pointer at (" << step.x << ", " << step.y << ")");
+        post(WM_MOUSEMOVE, step.x, step.y);
+        ExpectState(BUTTON_MAIN, step.state);
+        EXPECT_EQ(ShownImage(Button(BUTTON_MAIN), BUTTON_MAIN), step.shown);
+    }
+    // Released outside: the thruster stops and the capture ends.
+    post(WM_MOUSEMOVE, 100, 100);
+    post(WM_LBUTTONUP, 100, 100);
+    ExpectState(BUTTON_MAIN, ButtonState::Idle);
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_EQ(ShownImage(Button(BUTTON_MAIN), BUTTON_MAIN), Shown::Released);
+}
+
+TEST_F(ThrustButtonsTest, AMouseReleaseEndsWhateverCaptureThereIs) {
+    // The mouse button went down in the main window and comes up over a held button.
+    SendPrivate(BUTTON_MAIN, WM_THRUST_PRESS);
+    SetCapture(parent);
+    SendMouse(BUTTON_MAIN, WM_LBUTTONUP, 10, 10);
+    EXPECT_EQ(GetCapture(), nullptr);
+    ExpectState(BUTTON_MAIN, ButtonState::Idle);
+    EXPECT_EQ(ShownImage(Button(BUTTON_MAIN), BUTTON_MAIN), Shown::Released);
+}
+
+TEST_F(ThrustButtonsTest, AKeyReleaseLeavesAForeignCaptureAlone) {
+    SendPrivate(BUTTON_LEFT, WM_THRUST_PRESS);
+    SetCapture(parent);
+    SendPrivate(BUTTON_LEFT, WM_THRUST_RELEASE);
+    EXPECT_EQ(GetCapture(), parent);
+    EXPECT_EQ(flight.thrusterOn[THRUSTER_LEFT], 0);
+    ReleaseCapture();
+}
+
+TEST_F(ThrustButtonsTest, AKeyHeldButtonPressedAndReleasedByTheMouseEndsIdle) {
+    SendPrivate(BUTTON_LEFT, WM_THRUST_PRESS);
+    SendMouse(BUTTON_LEFT, WM_LBUTTONDOWN, 10, 10);
+    SendMouse(BUTTON_LEFT, WM_LBUTTONUP, 10, 10);
+    ExpectState(BUTTON_LEFT, ButtonState::Idle);
+    // The key still down repeats its press, and its release then finds the button idle.
+    SendPrivate(BUTTON_LEFT, WM_THRUST_PRESS);
+    ExpectState(BUTTON_LEFT, ButtonState::KeyHeld);
+    SendPrivate(BUTTON_LEFT, WM_THRUST_RELEASE);
+    ExpectState(BUTTON_LEFT, ButtonState::Idle);
+}
+
+TEST_F(ThrustButtonsTest, RepeatedKeyPressesRedrawAndChangeNothingElse) {
+    flight.phase = PHASE_READY;
+    SendPrivate(BUTTON_MAIN, WM_THRUST_PRESS);
+    for (int repeat = 0; repeat < 5; ++repeat) {
+        Scribble(Button(BUTTON_MAIN));
+        SendPrivate(BUTTON_MAIN, WM_THRUST_PRESS);
+        ExpectState(BUTTON_MAIN, ButtonState::KeyHeld);
+        EXPECT_EQ(ShownImage(Button(BUTTON_MAIN), BUTTON_MAIN), Shown::Pressed);
+    }
+    EXPECT_EQ(flight.phase, PHASE_READY) << "a key press never starts the flight";
+    EXPECT_EQ(flight.thrusterOn[THRUSTER_LEFT], 0);
+    EXPECT_EQ(flight.thrusterOn[THRUSTER_RIGHT], 0);
+}
+
+TEST_F(ThrustButtonsTest, TheReleasesAtTheEndOfAFlightClearEverything) {
+    flight.phase = PHASE_FLYING;
+    SendPrivate(BUTTON_LEFT, WM_THRUST_PRESS);
+    SendMouse(BUTTON_RIGHT, WM_LBUTTONDOWN, 10, 10);
+    SendMouse(BUTTON_RIGHT, WM_MOUSEMOVE, 100, 10);
+    SendMouse(BUTTON_MAIN, WM_LBUTTONDOWN, 10, 10);
+    ASSERT_EQ(GetCapture(), Button(BUTTON_MAIN));
+    EXPECT_EQ(flight.thrusterOn[THRUSTER_MAIN], 1);
+    EXPECT_EQ(flight.thrusterOn[THRUSTER_LEFT], 1);
+    EXPECT_EQ(flight.thrusterOn[THRUSTER_RIGHT], 0);
+
+    for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
+        SendPrivate(id, WM_THRUST_RELEASE);
+    }
+    for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
+        ExpectState(id, ButtonState::Idle);
+        EXPECT_EQ(flight.thrusterOn[id], 0) << "thruster " << id;
+        EXPECT_EQ(ShownImage(Button(id), id), Shown::Released) << "button " << id;
+    }
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST_F(ThrustButtonsTest, ARepaintShowsTheReleasedImageWhileTheThrusterKeepsFiring) {
+    flight.phase = PHASE_FLYING;
+    SendPrivate(BUTTON_LEFT, WM_THRUST_PRESS);
+    SendMouse(BUTTON_RIGHT, WM_LBUTTONDOWN, 10, 10);
+    for (int id : {BUTTON_LEFT, BUTTON_RIGHT}) {
+        EXPECT_EQ(ShownImage(Button(id), id), Shown::Pressed) << "button " << id;
+        InvalidateRect(Button(id), nullptr, TRUE);
+        UpdateWindow(Button(id));
+        EXPECT_EQ(ShownImage(Button(id), id), Shown::Released) << "button " << id;
+    }
+    ExpectState(BUTTON_LEFT, ButtonState::KeyHeld);
+    ExpectState(BUTTON_RIGHT, ButtonState::MouseIn);
+    // The next drawing transition puts the right image back.
+    SendMouse(BUTTON_RIGHT, WM_MOUSEMOVE, 60, 10);
+    SendMouse(BUTTON_RIGHT, WM_MOUSEMOVE, 10, 10);
+    EXPECT_EQ(ShownImage(Button(BUTTON_RIGHT), BUTTON_RIGHT), Shown::Pressed);
+}
+
+// A left press starts a waiting flight, and no other phase is changed by any button message.
+TEST_F(ThrustButtonsTest, OnlyALeftPressInTheReadyPhaseStartsTheFlight) {
+    for (int phase = 0; phase <= PHASE_READY; ++phase) {
+        for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
+            SCOPED_TRACE(testing::Message() << "phase " << phase << ", button " << id);
+            flight.phase = static_cast<uint8_t>(phase);
+            SendPrivate(id, WM_THRUST_PRESS);
+            SendPrivate(id, WM_THRUST_RELEASE);
+            SendMouse(id, WM_MOUSEMOVE, 10, 10);
+            SendMouse(id, WM_LBUTTONUP, 10, 10);
+            EXPECT_EQ(flight.phase, phase);
+            SendMouse(id, WM_LBUTTONDOWN, 10, 10);
+            EXPECT_EQ(flight.phase, phase == PHASE_READY ? PHASE_FLYING : phase);
+            EXPECT_EQ(flight.thrusterOn[ButtonToThruster(id)], 1)
+                << "the flight starts with the thruster already firing";
+            SendMouse(id, WM_LBUTTONUP, 10, 10);
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,180 @@
+// The thrust buttons: their window class, their placement at the top right of the main window,
+// and the procedure that turns mouse presses and the main window's key messages into thruster
+// flags and button images.
+#include "ui/thrust.h"
+
+#include "game/state.h"
+#include "render/bitmap.h"
+#include "resource.h"
+
+HWND thrustButtons[THRUST_BUTTON_COUNT];
+HBITMAP buttonUpBitmaps[THRUST_BUTTON_COUNT];
+HBITMAP buttonDownBitmaps[THRUST_BUTTON_COUNT];
+int32_t buttonTracking[THRUST_BUTTON_COUNT];
+
+static const char THRUST_CLASS_NAME[] = "TVNThrust";
+
+// Where each button stands: its distance from the right edge of the screen, and its top row.
+// The side buttons stand side by side with a 2-pixel gap; the main one centred below them.
+struct ButtonPlace {
+    int fromRight;
+    int top;
+};
+static const ButtonPlace BUTTON_PLACES[THRUST_BUTTON_COUNT] = {
+    {75, 150},  // BUTTON_MAIN
+    {100, 100}, // BUTTON_LEFT
+    {50, 100},  // BUTTON_RIGHT
+};
+
+int RegisterThrustClass(HINSTANCE instance) {
+    WNDCLASSA buttonClass = {};
+    buttonClass.style = CS_HREDRAW | CS_VREDRAW;
+    buttonClass.lpfnWndProc = ThrustWndProc;
+    buttonClass.hInstance = instance;
+    buttonClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    buttonClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    buttonClass.lpszClassName = THRUST_CLASS_NAME;
+    return RegisterClassA(&buttonClass) != 0 ? 1 : 0;
+}
+
+void CreateThrustButtons(HINSTANCE instance, HWND parentWindow) {
+    const int width = screen.screenWidth;
+    for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
+        thrustButtons[id] =
+            CreateWindowExA(0, THRUST_CLASS_NAME, nullptr, WS_CHILD | WS_VISIBLE,
+                            width - BUTTON_PLACES[id].fromRight, BUTTON_PLACES[id].top,
+                            THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE, parentWindow,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    }
+}
+
+static bool IsButtonId(int id) {
+    return id >= 0 && id < THRUST_BUTTON_COUNT;
+}
+
+int ButtonToThruster(int buttonId) {
+    // Any other id fires the main engine, so that no id can index past the thruster flags.
+    if (buttonId == BUTTON_LEFT) {
+        return settings.reverseSideThrust != 0 ? THRUSTER_RIGHT : THRUSTER_LEFT;
+    }
+    if (buttonId == BUTTON_RIGHT) {
+        return settings.reverseSideThrust != 0 ? THRUSTER_LEFT : THRUSTER_RIGHT;
+    }
+    return THRUSTER_MAIN;
+}
+
+// Drawn at once rather than through invalidation, so the image changes in the same message that
+// changes the thruster flag.
+static void ShowImage(HWND window, HBITMAP image) {
+    HDC dc = GetDC(window);
+    DrawBitmapAt(dc, 0, 0, image);
+    ReleaseDC(window, dc);
+}
+
+static void LoadButtonImages(int id) {
+    buttonUpBitmaps[id] = LoadBitmapA(appInstance, MAKEINTRESOURCEA(IDB_BUTTON_MAIN_UP + id));
+    buttonDownBitmaps[id] = LoadBitmapA(appInstance, MAKEINTRESOURCEA(IDB_BUTTON_MAIN_DOWN + id));
+}
+
+static void DeleteButtonImages(HWND window, int id) {
+    DeleteObject(buttonUpBitmaps[id]);
+    DeleteObject(buttonDownBitmaps[id]);
+    buttonUpBitmaps[id] = nullptr;
+    buttonDownBitmaps[id] = nullptr;
+    // A release sent after the main window is gone then goes nowhere.
+    if (thrustButtons[id] == window) {
+        thrustButtons[id] = nullptr;
+    }
+}
+
+// A repaint always shows the released image, whatever the button's state.
+static void PaintButton(HWND window, int id) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    DrawBitmapAt(dc, 0, 0, buttonUpBitmaps[id]);
+    EndPaint(window, &paint);
+}
+
+// While the mouse holds the button, the thruster fires only while the pointer is on it.
+static void FollowPointer(HWND window, int id, int thruster, LPARAM lParam) {
+    const int x = static_cast<int16_t>(LOWORD(lParam));
+    const int y = static_cast<int16_t>(HIWORD(lParam));
+    const bool inside = x >= 0 && x < THRUST_BUTTON_SIZE && y >= 0 && y < THRUST_BUTTON_SIZE;
+    if (inside && flight.thrusterOn[thruster] == 0) {
+        ShowImage(window, buttonDownBitmaps[id]);
+        flight.thrusterOn[thruster] = 1;
+    } else if (!inside && flight.thrusterOn[thruster] != 0) {
+        ShowImage(window, buttonUpBitmaps[id]);
+        flight.thrusterOn[thruster] = 0;
+    }
+}
+
+static void PressWithMouse(HWND window, int id, int thruster) {
+    ShowImage(window, buttonDownBitmaps[id]);
+    SetCapture(window);
+    flight.thrusterOn[thruster] = 1;
+    buttonTracking[id] = 1;
+    if (flight.phase == PHASE_READY) {
+        flight.phase = PHASE_FLYING;
+    }
+}
+
+// The mouse button may have gone down elsewhere; whoever holds the capture, it ends here.
+static void ReleaseFromMouse(HWND window, int id, int thruster) {
+    ShowImage(window, buttonUpBitmaps[id]);
+    ReleaseCapture();
+    flight.thrusterOn[thruster] = 0;
+    buttonTracking[id] = 0;
+}
+
+static void Release(HWND window, int id, int thruster) {
+    ShowImage(window, buttonUpBitmaps[id]);
+    if (buttonTracking[id] == 1) {
+        ReleaseCapture();
+        buttonTracking[id] = 0;
+    }
+    flight.thrusterOn[thruster] = 0;
+}
+
+LRESULT CALLBACK ThrustWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const int id = static_cast<int>(GetWindowLongA(window, GWL_ID));
+    // A window of this class with a foreign id has no images or flags to work on.
+    if (!IsButtonId(id)) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    const int thruster = ButtonToThruster(id);
+    switch (message) {
+        case WM_CREATE:
+            LoadButtonImages(id);
+            // Indexed by the button, not its thruster: once all three exist all flags are clear.
+            flight.thrusterOn[id] = 0;
+            buttonTracking[id] = 0;
+            return 0;
+        case WM_DESTROY:
+            DeleteButtonImages(window, id);
+            return 0;
+        case WM_PAINT:
+            PaintButton(window, id);
+            return 0;
+        case WM_MOUSEMOVE:
+            if (buttonTracking[id] == 1) {
+                FollowPointer(window, id, thruster, lParam);
+            }
+            return 0;
+        case WM_LBUTTONDOWN:
+            PressWithMouse(window, id, thruster);
+            return 0;
+        case WM_LBUTTONUP:
+            ReleaseFromMouse(window, id, thruster);
+            return 0;
+        case WM_THRUST_RELEASE:
+            Release(window, id, thruster);
+            return 0;
+        case WM_THRUST_PRESS:
+            ShowImage(window, buttonDownBitmaps[id]);
+            flight.thrusterOn[thruster] = 1;
+            return 0;
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
+    }
+}

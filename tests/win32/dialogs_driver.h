@@ -1,0 +1,43 @@
+// Drives the game's modal boxes from inside their own modal loop, as a player would: a test
+// lists steps; the first runs as soon as the box has handled WM_INITDIALOG, every later one each
+// time the box's loop has gone idle (all posted input handled, the box shown and painted). The
+// last step must close the box; a box still open after it is closed with -2 and fails the test.
+#ifndef TAVUNE_TESTS_WIN32_DIALOGS_DRIVER_H
+#define TAVUNE_TESTS_WIN32_DIALOGS_DRIVER_H
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+using DialogStep = std::function<void(HWND dialog)>;
+using ShowDialogFunction = int (*)(HWND owner);
+
+// A visible top-level window of this module, the owner of every box under test.
+HWND TestOwnerWindow();
+
+// Opens the box with show(owner), runs the steps, and returns what show returned.
+int RunDialog(ShowDialogFunction show, const std::vector<DialogStep>& steps,
+              HWND owner = TestOwnerWindow());
+
+// The ways a player can end a box without a mouse on its buttons.
+enum CloseWay {
+    CLOSE_BY_ESCAPE,    // Escape to the focused control
+    CLOSE_BY_ENTER,     // Enter to the focused control
+    CLOSE_BY_WM_CLOSE,  // what a window manager sends
+    CLOSE_BY_CLOSE_BOX, // the caption's close box: SC_CLOSE
+};
+const char* CloseWayName(CloseWay way);
+void PostClose(HWND dialog, CloseWay way);
+
+// Presses a key on whatever has the keyboard focus in the box (or on the box itself).
+void PostKey(HWND dialog, WPARAM virtualKey);
+
+// Posts a click of the button with this id, as the button itself reports it.
+void PostCommand(HWND dialog, int id);
+
+std::string ControlText(HWND dialog, int id);
+std::string WindowText(HWND window);
+
+#endif

@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "dialogs_driver.h"
+#include "game/random.h"
+#include "game/state.h"
+#include "game_fixture.h"
+#include "render/bitmap.h"
+#include "resource.h"
+#include "ui/dialogs.h"
+#include "win32_test_util.h"
+
+namespace {
+
+const int PICTURE_X = 20;
+const int PICTURE_Y = 20;
+const int PICTURE_WIDTH = 96;
+const int PICTURE_HEIGHT = 97;
+
+const char VERTICAL_REMARK[] =
+    "Too much vertical velocity. Your landing speed must be under 10 m/sec.";
+const char CRATER_REMARK[] = "Nice crater! All that training really payed off.";
+const char CLAVIUS_REMARK[] = "You just dug a hole half way to Clavius.";
+
+// The pixels of a rectangle of a window's client area as the screen holds them.
+std::vector<DWORD> ClientPixels(HWND window, int x, int y, int width, int height) {
+    PixelCanvas canvas(width, height);
+    HDC windowDC = GetDC(window);
+    BitBlt(canvas.dc, 0, 0, width, height, windowDC, x, y, SRCCOPY);
+    ReleaseDC(window, windowDC);
+    return canvas.Snapshot();
+}
+
+// A picture from the resources, copied whole onto a canvas of its own size.
+std::vector<DWORD> ReferencePicture(int id) {
+    PixelCanvas canvas(PICTURE_WIDTH, PICTURE_HEIGHT);
+    HBITMAP picture = LoadBitmapA(appInstance, MAKEINTRESOURCEA(id));
+    HDC pictureDC = CreateCompatibleDC(canvas.dc);
+    HGDIOBJ old = SelectObject(pictureDC, picture);
+    BitBlt(canvas.dc, 0, 0, PICTURE_WIDTH, PICTURE_HEIGHT, pictureDC, 0, 0, SRCCOPY);
+    SelectObject(pictureDC, old);
+    DeleteDC(pictureDC);
+    DeleteObject(picture);
+    return canvas.Snapshot();
+}
+
+DWORD ScreenColour(COLORREF colour) {
+    return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+}
+
+int NextRandomAfter(uint32_t seed, int draws) {
+    SeedRandom(seed);
+    for (int i = 0; i < draws; ++i) {
+        NextRandom();
+    }
+    return NextRandom();
+}
+
+// The first seed whose first draw picks crash remark r.
+uint32_t SeedForRemark(int r) {
+    uint32_t seed = 1;
+    while (NextRandomAfter(seed, 0) % 3 != r) {
+        ++seed;
+    }
+    return seed;
+}
+
+class EndGameDialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ResetWholeGame(); }
+};
+
+TEST_F(EndGameDialogTest, TheTwoPicturesDiffer) {
+    // Otherwise the picture checks below could not tell a landing from a crash.
+    EXPECT_NE(ReferencePicture(IDB_LANDED_SCENE), ReferencePicture(IDB_CRASH_SCENE));
+}
+
+struct OutcomeCase {
+    uint8_t outcome;
+    const char* title;
+    const char* message; // null: the remark picked by the seed's first draw
+    int picture;
+    int draws;
+};
+
+TEST_F(EndGameDialogTest, AnnouncesEachOutcomeWithItsTextsAndPicture) {
+    const OutcomeCase cases[] = {
+        {OUTCOME_LANDED, "Congratulations!", "You have landed safely.", IDB_LANDED_SCENE, 0},
+        {OUTCOME_VERTICAL_CRASH, "CRASH!", nullptr, IDB_CRASH_SCENE, 1},
+        {OUTCOME_HORIZONTAL_CRASH, "CRASH!",
+         "Too much horizontal velocity. Your horizontal motion must be less than 1 m/sec.",
+         IDB_CRASH_SCENE, 0},
+        {OUTCOME_MISSED_SITE, "CRASH!", "Missed the landing site. You must land on flat terrain.",
+         IDB_CRASH_SCENE, 0},
+        {OUTCOME_LOST, "Tavune Lost!",
+         "You are out of range of the command module and presumed lost.", IDB_CRASH_SCENE, 0},
+        // No flight has ended (or the outcome is unknown): a neutral announcement, no draw.
+        {0, "Flight over", "The flight has ended.", IDB_CRASH_SCENE, 0},
+        {6, "Flight over", "The flight has ended.", IDB_CRASH_SCENE, 0},
+        {255, "Flight over", "The flight has ended.", IDB_CRASH_SCENE, 0},
+    };
+    const COLORREF face = GetSysColor(COLOR_3DFACE);
+    for (const OutcomeCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "outcome " << int{c.outcome});
+        ResetWholeGame();
+        const uint32_t seed = 4711;
+        const std::string message =
+            c.message != nullptr
+                ? c.message
+                : std::vector<std::string>{VERTICAL_REMARK, CRATER_REMARK,
+                                           CLAVIUS_REMARK}[NextRandomAfter(seed, 0) % 3];
+        flight.outcome = c.outcome;
+        flight.phase = PHASE_DIALOG;
+        flight.altitude = -3.5f;
+        const FlightState flightBefore = flight;
+        const std::vector<DWORD> expectedPicture = ReferencePicture(c.picture);
+        SeedRandom(seed);
+        const int result = RunDialog(
+            ShowEndGameDialog,
+            {[&](HWND dialog) {
+                 EXPECT_EQ(ControlText(dialog, IDC_ENDGAME_TITLE), c.title);
+                 EXPECT_EQ(ControlText(dialog, IDC_ENDGAME_MESSAGE), message);
+                 EXPECT_EQ(WindowText(dialog), "");
+             },
+             [&](HWND dialog) {
+                 UpdateWindow(dialog);
+                 EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
+                 EXPECT_TRUE(ClientPixels(dialog, PICTURE_X, PICTURE_Y, PICTURE_WIDTH,
+                                          PICTURE_HEIGHT) == expectedPicture);
+                 // Nothing of the picture spills outside 20..115 x 20..116.
+                 const std::vector<DWORD> frame = ClientPixels(
+                     dialog, PICTURE_X - 1, PICTURE_Y - 1, PICTURE_WIDTH + 2, PICTURE_HEIGHT + 2);
+                 const int w = PICTURE_WIDTH + 2;
+                 for (int i = 0; i < w; ++i) {
+                     EXPECT_EQ(frame[i], ScreenColour(face)) << "above, column " << i;
+                     EXPECT_EQ(frame[(PICTURE_HEIGHT + 1) * w + i], ScreenColour(face))
+                         << "below, column " << i;
+                 }
+                 for (int row = 0; row < PICTURE_HEIGHT + 2; ++row) {
+                     EXPECT_EQ(frame[row * w], ScreenColour(face)) << "left, row " << row;
+                     EXPECT_EQ(frame[row * w + w - 1], ScreenColour(face)) << "right, row " << row;
+                 }
+                 PostCommand(dialog, IDOK);
+             }});
+        EXPECT_EQ(result, 1);
+        // The box draws from the shared sequence only for a vertical crash, and only once.
+        const int next = NextRandom();
+        EXPECT_EQ(next, NextRandomAfter(seed, c.draws));
+        EXPECT_EQ(std::memcmp(&flight, &flightBefore, sizeof flight), 0);
+        EXPECT_EQ(std::memcmp(&settings, &DEFAULT_SETTINGS, sizeof settings), 0);
+    }
+}
+
+TEST_F(EndGameDialogTest, VerticalCrashPicksTheRemarkByTheDrawModuloThree) {
+    const char* const remarks[] = {VERTICAL_REMARK, CRATER_REMARK, CLAVIUS_REMARK};
+    for (int r = 0; r < 3; ++r) {
+        SCOPED_TRACE(r);
+        const uint32_t seed = SeedForRemark(r);
+        flight.outcome = OUTCOME_VERTICAL_CRASH;
+        SeedRandom(seed);
+        const int result =
+            RunDialog(ShowEndGameDialog, {[&](HWND dialog) {
+                          EXPECT_EQ(ControlText(dialog, IDC_ENDGAME_TITLE), "CRASH!");
+                          EXPECT_EQ(ControlText(dialog, IDC_ENDGAME_MESSAGE), remarks[r]);
+                          PostCommand(dialog, IDOK);
+                      }});
+        EXPECT_EQ(result, 1);
+        const int next = NextRandom();
+        EXPECT_EQ(next, NextRandomAfter(seed, 1));
+    }
+}
+
+TEST_F(EndGameDialogTest, FontsAreHelvScaledToTheClientHeight) {
+    flight.outcome = OUTCOME_LANDED;
+    HFONT fonts[2] = {};
+    int clientHeight = 0;
+    const int result = RunDialog(
+        ShowEndGameDialog, {[&](HWND dialog) {
+            RECT client;
+            GetClientRect(dialog, &client);
+            clientHeight = client.bottom - client.top;
+            const int ids[2] = {IDC_ENDGAME_TITLE, IDC_ENDGAME_MESSAGE};
+            const int heights[2] = {clientHeight / 7, clientHeight / 10};
+            for (int i = 0; i < 2; ++i) {
+                SCOPED_TRACE(ids[i]);
+                fonts[i] = reinterpret_cast<HFONT>(
+                    SendMessageA(GetDlgItem(dialog, ids[i]), WM_GETFONT, 0, 0));
+                LOGFONTA font = {};
+                ASSERT_EQ(GetObjectA(fonts[i], sizeof font, &font), static_cast<int>(sizeof font));
+                EXPECT_EQ(font.lfHeight, heights[i]);
+                EXPECT_EQ(font.lfWidth, 0);
+                EXPECT_EQ(font.lfEscapement, 0);
+                EXPECT_EQ(font.lfOrientation, 0);
+                EXPECT_EQ(font.lfWeight, FW_NORMAL);
+                EXPECT_EQ(font.lfItalic, 0);
+                EXPECT_EQ(font.lfUnderline, 0);
+                EXPECT_EQ(font.lfStrikeOut, 0);
+                EXPECT_EQ(font.lfCharSet, ANSI_CHARSET);
+                EXPECT_EQ(font.lfOutPrecision, OUT_DEFAULT_PRECIS);
+                EXPECT_EQ(font.lfClipPrecision, CLIP_DEFAULT_PRECIS);
+                EXPECT_EQ(font.lfQuality, PROOF_QUALITY);
+                EXPECT_EQ(font.lfPitchAndFamily, VARIABLE_PITCH | FF_DONTCARE);
+                EXPECT_STREQ(font.lfFaceName, "Helv");
+            }
+            // The OK button keeps the box's own font.
+            const HFONT buttonFont =
+                reinterpret_cast<HFONT>(SendMessageA(GetDlgItem(dialog, IDOK), WM_GETFONT, 0, 0));
+            EXPECT_NE(buttonFont, fonts[0]);
+            EXPECT_NE(buttonFont, fonts[1]);
+            PostCommand(dialog, IDOK);
+        }});
+    EXPECT_EQ(result, 1);
+    EXPECT_GT(clientHeight, 0);
+    RecordProperty("client_height", clientHeight);
+    // Closing deleted both fonts.
+    EXPECT_EQ(GetObjectType(fonts[0]), 0u);
+    EXPECT_EQ(GetObjectType(fonts[1]), 0u);
+}
+
+TEST_F(EndGameDialogTest, EveryWayOfClosingGivesOne) {
+    const CloseWay ways[] = {CLOSE_BY_ESCAPE, CLOSE_BY_ENTER, CLOSE_BY_WM_CLOSE,
+                             CLOSE_BY_CLOSE_BOX};
+    for (CloseWay way : ways) {
+        SCOPED_TRACE(CloseWayName(way));
+        flight.outcome = OUTCOME_MISSED_SITE;
+        EXPECT_EQ(RunDialog(ShowEndGameDialog,
+                            {[](HWND) {}, [way](HWND dialog) { PostClose(dialog, way); }}),
+                  1);
+    }
+    EXPECT_EQ(
+        RunDialog(ShowEndGameDialog,
+                  {[](HWND) {},
+                   [](HWND dialog) { PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0); }}),
+        1);
+}
+
+} // namespace

@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "dialogs_driver.h"
+#include "game/state.h"
+#include "game_fixture.h"
+#include "ui/dialogs.h"
+#include "win32_test_util.h"
+
+namespace {
+
+const int OPENINGS = 1000;
+
+// Opens the box and closes it from its own queue before it is shown. It is painted once while
+// hidden, so that the paint path runs every time too.
+int OpenAndClose(ShowDialogFunction show) {
+    return RunDialog(show, {[](HWND dialog) {
+                         SendMessageA(dialog, WM_PAINT, 0, 0);
+                         PostCommand(dialog, IDOK);
+                     }});
+}
+
+// Objects counted by scanning the handle table (CountGdiObjects): GetGuiResources answers 0 here.
+void ExpectNoObjectsLeft(const char* name, ShowDialogFunction show) {
+    // The first openings may fill the platform's own caches (fonts, the icon).
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(OpenAndClose(show), 1);
+    }
+    const int before = CountGdiObjects();
+    int failures = 0;
+    for (int i = 0; i < OPENINGS; ++i) {
+        if (OpenAndClose(show) != 1) {
+            ++failures;
+        }
+    }
+    const int after = CountGdiObjects();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(after, before);
+    std::printf("%s: %d GDI objects before %d openings, %d after\n", name, before, OPENINGS, after);
+}
+
+class DialogLeakTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ResetWholeGame(); }
+};
+
+TEST_F(DialogLeakTest, OptionsLeavesNoGdiObjectsBehind) {
+    ExpectNoObjectsLeft("Options", ShowOptionsDialog);
+}
+
+TEST_F(DialogLeakTest, EndGameAfterALandingLeavesNoGdiObjectsBehind) {
+    flight.outcome = OUTCOME_LANDED;
+    ExpectNoObjectsLeft("EndGame, landed", ShowEndGameDialog);
+}
+
+TEST_F(DialogLeakTest, EndGameAfterACrashLeavesNoGdiObjectsBehind) {
+    flight.outcome = OUTCOME_VERTICAL_CRASH;
+    ExpectNoObjectsLeft("EndGame, crashed", ShowEndGameDialog);
+}
+
+TEST_F(DialogLeakTest, AboutLeavesNoGdiObjectsBehind) {
+    ExpectNoObjectsLeft("About", ShowAboutDialog);
+}
+
+} // namespace

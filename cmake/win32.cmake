@@ -37,6 +37,8 @@ target_link_libraries(tavune_win PUBLIC tavune_core gdi32 user32 kernel32)
 
 add_executable(tavune WIN32 app/main.cpp)
 target_link_libraries(tavune PRIVATE tavune_win tavune_resources)
+# The shipped program carries no debug information and no unused library code.
+target_link_options(tavune PRIVATE -s -Wl,--gc-sections)
 
 if(BUILD_TESTING)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

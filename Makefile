@@ -1,5 +1,5 @@
 # The two commands of the README. Each first makes sure the machine has what it needs.
-.PHONY: play test setup native-test win32-test
+.PHONY: play test setup native-test win32-test dist
 
 WIN32_BUILD := build/win32
 
@@ -23,3 +23,9 @@ win32-test:
 	cmake --preset win32
 	cmake --build --preset win32
 	ctest --preset win32
+
+# The zip for players: build/dist/tavune-VERSION.zip (see "Getting the game" in the README).
+dist:
+	cmake --preset win32
+	cmake --build --preset win32 --target tavune
+	scripts/dist

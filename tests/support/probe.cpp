@@ -6,6 +6,7 @@
 //   probe box                prints "title=..", "caption=..", "message=.." of the open box
 //   probe press ID           presses the control ID of the open box (1 is OK)
 //   probe panel LINE TEXT    is TEXT what the instrument panel shows on LINE (0 to 3)?
+//   probe alive              does the game's window answer a message within 2 seconds?
 // Exit status 0 when the window or box was found, 1 when not.
 #include <windows.h>
 
@@ -123,9 +124,22 @@ int main(int argc, char** argv) {
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(std::atoi(argv[2]), BN_CLICKED), 0);
         return 0;
     }
+    if (argc >= 2 && std::strcmp(argv[1], "alive") == 0) {
+        // WM_NULL does nothing but needs the game's thread to take it from its queue: a game
+        // stuck in a loop, or waiting on something that never comes, does not answer.
+        HWND game = FindGameWindow();
+        DWORD_PTR result = 0;
+        if (game == nullptr ||
+            SendMessageTimeoutA(game, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result) == 0) {
+            std::printf("silent\n");
+            return 1;
+        }
+        std::printf("answered\n");
+        return 0;
+    }
     if (argc >= 4 && std::strcmp(argv[1], "panel") == 0) {
         return ComparePanelLine(std::atoi(argv[2]), argv[3]);
     }
-    std::fprintf(stderr, "usage: probe window | box | press ID | panel LINE TEXT\n");
+    std::fprintf(stderr, "usage: probe window | box | press ID | panel LINE TEXT | alive\n");
     return 2;
 }

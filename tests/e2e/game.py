@@ -69,14 +69,21 @@ class Game:
         self.process = subprocess.Popen([self.wine_run, "--prefix", self.prefix, self.exe],
                                         env=self.env, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # The window can be seen at its first size before it is shown maximised: wait until it
+        # is as wide as the display, and two looks agree.
+        screen_width = int(subprocess.run(["xdotool", "getdisplaygeometry"], env=self.env,
+                                          capture_output=True, text=True,
+                                          check=True).stdout.split()[0])
         deadline = time.time() + 30
+        last = None
         while time.time() < deadline:
             out = self.probe("window")
             if out:
                 x, y, w, h = (int(v) for v in out.split()[1:5])
-                if w > 600 and h > 400:
-                    self.client = (x, y, w, h)
+                if w == screen_width and h > 400 and (x, y, w, h) == last:
+                    self.client = last
                     break
+                last = (x, y, w, h)
             time.sleep(0.2)
         assert self.client, "the game's window did not appear"
         # The pointer rests over the sky, where the keyboard goes.

@@ -6,9 +6,11 @@ real keys and clicks and checks what the screen shows.
 
 Screenshots of every run are kept in BUILD_DIR/e2e-shots/SCENARIO/."""
 
+import os
 import sys
 import time
 
+import autopilot
 from game import (LIGHT_GREY, WHITE, Game, craft_box, flat_runs, is_flame_colour,
                   terrain_tops)
 
@@ -194,6 +196,135 @@ def lost(game):
           "the box explains the loss")
 
 
+# The scripted player: it sees only screenshots and presses only the flying keys.
+VERTICAL_MESSAGES = (
+    "Too much vertical velocity. Your landing speed must be under 10 m/sec.",
+    "Nice crater! All that training really payed off.",
+    "You just dug a hole half way to Clavius.",
+)
+HORIZONTAL_MESSAGE = ("Too much horizontal velocity. Your horizontal motion must be less than "
+                      "1 m/sec.")
+MISSED_MESSAGE = "Missed the landing site. You must land on flat terrain."
+
+
+def fly_once(game, pilot, name, make_mission, expect_title, expect_messages, new_game):
+    """One flight with the pilot. Its log and last frame are kept as NAME.log and NAME-*.png;
+    when the box says otherwise (or TAVUNE_PILOT_RECORD is set), also every eighth frame and
+    the last thirty."""
+    pilot.forget()
+    if new_game:
+        game.key("F2")
+        time.sleep(0.3)
+    began = time.time()
+    try:
+        scene = pilot.wait_for_start_position()
+        fields = pilot.fly(scene, make_mission(scene))
+    except autopilot.PilotError as e:
+        fields = None
+        pilot.log.append("pilot error: %s" % e)
+        print("pilot error: %s" % e)
+    took = time.time() - began
+    good = (fields is not None and fields.get("title") == expect_title and
+            fields.get("message") in expect_messages)
+    check(good, "%s: the box says %s (%s) after %.1f s" % (name, expect_title, fields, took))
+    if not good or os.environ.get("TAVUNE_PILOT_RECORD"):
+        pilot.save_record(name)
+    else:
+        pilot.save_log(name)
+        pilot.save_last_frame(name)
+    if fields is not None or game.box() is not None:
+        check(autopilot.close_box(game), "%s: the box closes" % name)
+    return good
+
+
+def land(game):
+    """One landing; first the pilot's reading of the scene is held against this file's own."""
+    pilot = autopilot.Pilot(game)
+    try:
+        scene = pilot.wait_for_start_position()
+    except autopilot.PilotError as e:
+        check(False, str(e))
+        pilot.save_record("start")
+        return
+    shot = game.shot("pilot-scene")
+    w, h = game.width, game.height
+    tops = terrain_tops(shot, w, h)
+    runs = flat_runs(tops, 3 * w // 30)
+    check(scene.tops == tops, "the pilot reads the same ground line")
+    check(runs == [(scene.site_x, scene.site_w, scene.site_row)],
+          "the pilot finds the site %s" % (runs,))
+    box = craft_box(shot, w, tops)
+    # The picture's first column and its first two rows hold only black and white.
+    check(box is not None and (box[0] - 1, box[1] - 2) == scene.craft,
+          "the pilot finds the craft at %s (%s)" % (scene.craft, box))
+    if fly_once(game, pilot, "landing", autopilot.site_mission, "Congratulations!",
+                ("You have landed safely.",), new_game=False):
+        # The flames blink beside and below the craft: it must stay in sight all the same.
+        check(pilot.seen >= 0.95 * pilot.count,
+              "the craft was seen in %d of %d frames" % (pilot.seen, pilot.count))
+    pilot.close()
+
+
+def outcomes(game):
+    """The four other ends of a flight, each flown on a terrain of its own."""
+    pilot = autopilot.Pilot(game)
+    # Free fall: nothing pressed from start to ground.
+    game.key("space")
+    fields = game.wait_box(20)
+    check(fields is not None and fields.get("title") == "CRASH!" and
+          fields.get("message") in VERTICAL_MESSAGES,
+          "free fall ends in a vertical-velocity crash: %s" % (fields,))
+    if fields is not None:
+        check(autopilot.close_box(game), "free fall: the box closes")
+    fly_once(game, pilot, "sideways", autopilot.sideways_mission, "CRASH!",
+             (HORIZONTAL_MESSAGE,), new_game=True)
+    fly_once(game, pilot, "off-site", autopilot.off_site_mission, "CRASH!", (MISSED_MESSAGE,),
+             new_game=True)
+    # Out of range: up with the main engine until the craft is gone from the sky and beyond.
+    game.key("F2")
+    time.sleep(0.3)
+    scene = pilot.wait_for_start_position()
+    game.key("space")
+    game.keydown("Down")
+    try:
+        highest = scene.craft[1]
+        unseen = 0
+        deadline = time.time() + 30
+        fields = None
+        while fields is None and time.time() < deadline:
+            found = pilot.finder.find(pilot.grab(), (0, 0, game.width, scene.site_row))
+            if found:
+                highest = min(highest, found[1])
+                unseen = 0
+            else:
+                unseen += 1
+            fields = game.box()
+    finally:
+        game.keyup("Down")
+    check(highest < scene.craft[1] - 20 and unseen >= 5,
+          "the climbing craft leaves through the top of the screen (last seen at row %d)" %
+          highest)
+    check(fields is not None and fields.get("title") == "Tavune Lost!" and
+          fields.get("message", "").startswith("You are out of range"),
+          "climbing out of range ends in Tavune Lost!: %s" % (fields,))
+    if fields is not None:
+        check(autopilot.close_box(game), "out of range: the box closes")
+    pilot.close()
+
+
+def land10(game):
+    """Ten landings in ten attempts, each on a new terrain."""
+    pilot = autopilot.Pilot(game)
+    began = time.time()
+    landed = 0
+    for attempt in range(1, 11):
+        landed += fly_once(game, pilot, "landing%02d" % attempt, autopilot.site_mission,
+                           "Congratulations!", ("You have landed safely.",),
+                           new_game=attempt > 1)
+    print("landed %d of 10 in %.0f s" % (landed, time.time() - began))
+    pilot.close()
+
+
 SCENARIOS = {
     "startup": startup,
     "thrust": thrust,
@@ -203,6 +334,9 @@ SCENARIOS = {
     "options": options_fuel,
     "about": about_pauses,
     "lost": lost,
+    "land": land,
+    "outcomes": outcomes,
+    "land10": land10,
 }
 
 

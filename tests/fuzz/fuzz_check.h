@@ -1,0 +1,19 @@
+// What the fuzz targets share: a check that stops the run with a message, as a crash that
+// libFuzzer records with the input that caused it.
+#ifndef TAVUNE_TESTS_FUZZ_FUZZ_CHECK_H
+#define TAVUNE_TESTS_FUZZ_FUZZ_CHECK_H
+
+#include <cstdio>
+#include <cstdlib>
+
+#define FUZZ_CHECK(condition, ...)                                                                 \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::fprintf(stderr, "%s:%d: check failed: %s: ", __FILE__, __LINE__, #condition);     \
+            std::fprintf(stderr, __VA_ARGS__);                                                     \
+            std::fprintf(stderr, "\n");                                                            \
+            std::abort();                                                                          \
+        }                                                                                          \
+    } while (0)
+
+#endif

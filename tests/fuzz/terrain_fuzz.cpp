@@ -1,0 +1,140 @@
+// Terrains under libFuzzer: any seed and the play area of any screen from 320 x 200 to
+// 3840 x 2160 must give a ground line with the shape the game relies on, and the containment test
+// and the column tops must agree on every point asked about, inside the screen and far outside
+// it. Arguments the game never passes (any 16-bit size, relief or site width) must do no harm.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "fuzz_check.h"
+#include "game/random.h"
+#include "game/state.h"
+#include "game/terrain.h"
+
+namespace {
+
+constexpr int CAPTION_AND_MENU_HEIGHT = 38;
+
+// The documented shape of a terrain built as the game builds it (relief 120, a 4-segment site).
+void CheckShape(const Terrain* terrain, uint32_t seed, int width, int groundHeight) {
+    const TerrainVertex* v = terrain->vertices;
+    FUZZ_CHECK(v[0].x == 0 && v[0].y == groundHeight, "vertex 0 at %d %d", v[0].x, v[0].y);
+    FUZZ_CHECK(v[32].x == width && v[32].y == groundHeight, "vertex 32 at %d %d", v[32].x, v[32].y);
+    for (int i = 1; i <= 31; ++i) {
+        FUZZ_CHECK(v[i].x == (i - 1) * width / 30, "vertex %d at x %d, width %d", i, v[i].x, width);
+        FUZZ_CHECK(v[i].y <= groundHeight - 20, "vertex %d at row %d, ground %d", i, v[i].y,
+                   groundHeight);
+        if (i > 1) {
+            FUZZ_CHECK(std::abs(v[i].y - v[i - 1].y) <= 25, "a step of %d rows at vertex %d",
+                       v[i].y - v[i - 1].y, i);
+        }
+    }
+    // The site is the first draw of the sequence: five vertices on one row, which fixes originY.
+    SeedRandom(seed);
+    const int site = NextRandom() % 27 + 1;
+    for (int k = 1; k <= 4; ++k) {
+        FUZZ_CHECK(v[site + k].y == v[site].y, "site vertex %d at row %d, not %d", site + k,
+                   v[site + k].y, v[site].y);
+    }
+    FUZZ_CHECK(screen.originY == v[site].y - 29, "originY %d for a site on row %d", screen.originY,
+               v[site].y);
+}
+
+// The column top lies on or just below the straight segment over the column, and the vertices'
+// own columns start exactly at their row.
+void CheckColumn(const Terrain* terrain, int x) {
+    const int top = TerrainColumnTop(terrain, x);
+    if (x < 0 || x >= terrain->width) {
+        FUZZ_CHECK(top == terrain->groundHeight, "column %d outside has top %d", x, top);
+        return;
+    }
+    FUZZ_CHECK(top <= terrain->groundHeight, "column %d top %d below the ground", x, top);
+    int i = 1;
+    while (i < 30 && terrain->vertices[i + 1].x <= x) {
+        ++i;
+    }
+    const TerrainVertex& left = terrain->vertices[i];
+    const TerrainVertex& right = terrain->vertices[i + 1];
+    const int low = left.y < right.y ? left.y : right.y;
+    const int high = left.y > right.y ? left.y : right.y;
+    FUZZ_CHECK(top >= low && top <= high, "column %d top %d outside rows %d to %d", x, top, low,
+               high);
+    if (x == left.x) {
+        FUZZ_CHECK(top == left.y, "vertex column %d starts at %d, not %d", x, top, left.y);
+    }
+}
+
+void CheckPoint(const Terrain* terrain, int x, int y) {
+    const int inside = TerrainContains(terrain, x, y);
+    const bool expected = x >= 0 && x < terrain->width && y < terrain->groundHeight &&
+                          y >= TerrainColumnTop(terrain, x);
+    FUZZ_CHECK(inside == (expected ? 1 : 0), "point %d %d: %d", x, y, inside);
+}
+
+// Points near the screen mostly, and now and then anywhere an int reaches.
+int Coordinate(FuzzedDataProvider& input, int size) {
+    switch (input.ConsumeIntegralInRange<int>(0, 7)) {
+        case 0:
+            return input.ConsumeIntegral<int>();
+        case 1:
+            return input.PickValueInArray({INT_MIN, INT_MIN + 1, -1, 0, size - 1, size, INT_MAX});
+        default: // size is negative only for a width or height that the game never uses
+            return size >= 0 ? input.ConsumeIntegralInRange<int>(-40, size + 40)
+                             : input.ConsumeIntegralInRange<int>(size - 40, 40);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider input(data, size);
+    const uint32_t seed = input.ConsumeIntegral<uint32_t>();
+    const bool asTheGame = input.ConsumeIntegralInRange<int>(0, 7) != 0;
+    int16_t width;
+    int16_t groundHeight;
+    int16_t relief = RELIEF_HEIGHT;
+    int16_t site = SITE_SEGMENTS;
+    if (asTheGame) {
+        width = input.ConsumeIntegralInRange<int16_t>(320, 3840);
+        // The play area of a maximised window: the screen less a caption and a menu bar.
+        groundHeight = static_cast<int16_t>(input.ConsumeIntegralInRange<int>(200, 2160) -
+                                            CAPTION_AND_MENU_HEIGHT);
+    } else {
+        width = input.ConsumeIntegral<int16_t>();
+        groundHeight = input.ConsumeIntegral<int16_t>();
+        relief = input.ConsumeIntegral<int16_t>();
+        site = input.ConsumeIntegral<int16_t>();
+    }
+
+    screen = ScreenLayout{};
+    screen.originY = -12345;
+    SeedRandom(seed);
+    Terrain* terrain = MakeTerrain(width, groundHeight, relief, site);
+    const bool sensible = relief > 0 && site >= 1 && site <= 30;
+    FUZZ_CHECK((terrain != nullptr) == sensible, "relief %d, site %d: terrain %p", relief, site,
+               static_cast<void*>(terrain));
+    if (terrain == nullptr) {
+        FUZZ_CHECK(screen.originY == -12345, "originY written without a terrain");
+        FUZZ_CHECK(TerrainContains(nullptr, 0, 0) == 0, "a missing terrain has ground");
+        return 0;
+    }
+    if (asTheGame) {
+        CheckShape(terrain, seed, width, groundHeight);
+    }
+    while (input.remaining_bytes() > 0) {
+        const int x = Coordinate(input, terrain->width);
+        const int y = Coordinate(input, terrain->groundHeight);
+        if (asTheGame) {
+            CheckColumn(terrain, x);
+            CheckPoint(terrain, x, y);
+        } else {
+            TerrainColumnTop(terrain, x);
+            TerrainContains(terrain, x, y);
+        }
+    }
+    DeleteTerrain(terrain);
+    return 0;
+}

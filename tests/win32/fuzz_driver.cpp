@@ -1,0 +1,689 @@
+#include "fuzz_driver.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/main_window.h"
+#include "game/host.h"
+#include "game/random.h"
+#include "game/state.h"
+#include "game_fixture.h"
+#include "render/bitmap.h"
+#include "render/craft.h"
+#include "render/instruments.h"
+#include "resource.h"
+#include "ui/thrust.h"
+#include "win32_test_util.h"
+
+// The whole fuzz runs as a chain of step messages posted to a hidden window of the driver. Each
+// step first posts the next one and then sends or posts one message. Whatever loop runs at the
+// time (the driver's own, a box's modal loop, a scroll bar's or a menu's tracking loop) dispatches
+// the next step, so a message that opens a box is followed by steps that fuzz that box from
+// inside its loop, and no loop can wait for input that never comes.
+
+namespace {
+
+constexpr UINT WM_FUZZ_STEP = WM_APP + 1;
+constexpr UINT WM_FUZZ_RESCUE = WM_APP + 2;
+constexpr int MAX_OPEN_BOXES = 2;  // deeper boxes are closed at once
+constexpr int MAX_STEP_DEPTH = 16; // steps inside one another's loops
+constexpr int RECENT_MESSAGES = 8; // shown with a failure
+constexpr int MAX_CLOSE_ATTEMPTS = 12;
+constexpr int STEPS_BETWEEN_CLOSE_ATTEMPTS = 3;
+constexpr int MAX_IDLE_STEPS = 2000; // steps that found nothing to do: some loop does not end
+constexpr UINT DRIVER_TIMER_MS = 20; // ends a pause in loops that never go idle
+constexpr DWORD WATCHDOG_RESCUE_MS = 10000;
+constexpr DWORD WATCHDOG_GIVE_UP_MS = 60000;
+
+const FuzzMix MIXES[PROFILE_COUNT] = {
+    // timer keys mouse buttons command paint scroll sysCommand random
+    {350, 180, 80, 140, 12, 30, 10, 2, 196}, // flights
+    {350, 180, 80, 140, 12, 30, 10, 2, 196}, // calibration
+    {300, 120, 60, 100, 50, 30, 10, 2, 328}, // boxes
+    {120, 80, 40, 60, 12, 20, 10, 2, 656},   // chaos
+};
+
+struct BoxSession {
+    HWND box;
+    int kind;
+    int budget; // messages still to fuzz it with
+    bool closing;
+    int closeWay;
+    int closeAttempts;
+    int stepsSinceAttempt;
+    int pausesLeft; // the first steps let the box show and paint itself
+    bool shown;
+    std::vector<HWND> controls;
+};
+
+// One shard runs at a time; its state lives here from start to end.
+const FuzzShard* shard = nullptr;
+FuzzGenerator* generator = nullptr;
+FuzzReport* report = nullptr;
+HWND driverWindow = nullptr;
+HACCEL accelerators = nullptr;
+HHOOK sentMessageHook = nullptr;
+FuzzTargets gameTargets;
+std::vector<BoxSession> sessions;
+UINT_PTR expectedStep = 0;
+int stepDepth = 0;
+int idleSteps = 0;
+bool finishing = false;
+bool done = false;
+bool paused = false; // no step is queued: the next comes when the queue has run empty
+int pauses = 0;
+FuzzMessage recent[RECENT_MESSAGES];
+long recentCount = 0;
+bool tracing = false; // TAVUNE_FUZZ_TRACE=1: every message on stderr
+
+// Read by the watchdog thread.
+std::atomic<uint32_t> progress{0};
+std::atomic<bool> watching{false};
+std::atomic<int> rescues{0};
+
+void Resume();
+
+const char* BoxKindOf(HWND box, int* kind) {
+    if (GetDlgItem(box, IDC_GRAVITY_BAR) != nullptr) {
+        *kind = BOX_OPTIONS;
+    } else if (GetDlgItem(box, IDC_ENDGAME_TITLE) != nullptr) {
+        *kind = BOX_ENDGAME;
+    } else if (GetDlgItem(box, IDC_ABOUT_NOTICE) != nullptr) {
+        *kind = BOX_ABOUT;
+    } else {
+        *kind = BOX_OTHER;
+    }
+    return BoxKindName(*kind);
+}
+
+std::string RecentMessages() {
+    std::string text;
+    const long first = recentCount > RECENT_MESSAGES ? recentCount - RECENT_MESSAGES : 0;
+    for (long i = first; i < recentCount; ++i) {
+        char line[32];
+        std::snprintf(line, sizeof line, "\n  #%ld ", i + 1);
+        text += line + DescribeMessage(recent[i % RECENT_MESSAGES]);
+    }
+    return text;
+}
+
+std::string GameState() {
+    char text[256];
+    std::snprintf(
+        text, sizeof text,
+        "phase %d, outcome %d, thrusters %ld %ld %ld, fuel %g, altitude %g, x %g, "
+        "vx %g, vy %g, gravity %g, fuel setting %g, thrust %g, flags %ld %ld",
+        flight.phase, flight.outcome, static_cast<long>(flight.thrusterOn[0]),
+        static_cast<long>(flight.thrusterOn[1]), static_cast<long>(flight.thrusterOn[2]),
+        static_cast<double>(flight.fuel), static_cast<double>(flight.altitude),
+        static_cast<double>(flight.posX), static_cast<double>(flight.vx),
+        static_cast<double>(flight.vy), static_cast<double>(settings.gravity),
+        static_cast<double>(settings.initialFuel), static_cast<double>(settings.mainThrust),
+        static_cast<long>(settings.reverseSideThrust), static_cast<long>(settings.drawFlame));
+    return text;
+}
+
+void Fail(const std::string& what) {
+    if (!report->failure.empty()) {
+        return;
+    }
+    char head[160];
+    std::snprintf(head, sizeof head,
+                  "%s shard, seed 0x%016llX, after %ld messages: ", ProfileName(shard->profile),
+                  static_cast<unsigned long long>(shard->seed), recentCount);
+    report->failure =
+        head + what + "\n  state: " + GameState() + "\n  last messages:" + RecentMessages();
+}
+
+void CheckInvariants(const char* when) {
+    ++report->invariantChecks;
+    const char* broken = BrokenInvariant();
+    if (broken != nullptr && report->failure.empty()) {
+        Fail(std::string(broken) + " (" + when + ")");
+    }
+}
+
+LONG WINAPI ReportFault(EXCEPTION_POINTERS* exception) {
+    std::fprintf(stderr,
+                 "fuzz: fault 0x%08lX at %p in the %s shard, seed 0x%016llX, after %ld "
+                 "messages\n  state: %s\n  last messages:%s\n",
+                 static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode),
+                 exception->ExceptionRecord->ExceptionAddress,
+                 shard ? ProfileName(shard->profile) : "?",
+                 shard ? static_cast<unsigned long long>(shard->seed) : 0ull, recentCount,
+                 GameState().c_str(), RecentMessages().c_str());
+    std::fflush(stderr);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// Gives up on a loop that stopped dispatching: first nudges it with the input that ends the
+// system's tracking loops, then ends the process with the seed on the screen.
+DWORD WINAPI Watchdog(void*) {
+    uint32_t seen = progress.load();
+    DWORD still = 0;
+    while (watching.load()) {
+        Sleep(250);
+        const uint32_t now = progress.load();
+        if (now != seen) {
+            seen = now;
+            still = 0;
+            continue;
+        }
+        still += 250;
+        if (still == WATCHDOG_RESCUE_MS) {
+            ++rescues;
+            PostMessageA(mainWindow, WM_KEYDOWN, VK_ESCAPE, 0);
+            PostMessageA(mainWindow, WM_LBUTTONUP, 0, 0);
+            PostMessageA(driverWindow, WM_FUZZ_RESCUE, 0, 0);
+        } else if (still >= WATCHDOG_GIVE_UP_MS) {
+            std::fprintf(stderr,
+                         "fuzz: no progress for %lu s in the %s shard, seed 0x%016llX, after "
+                         "%ld messages\n",
+                         static_cast<unsigned long>(still / 1000), ProfileName(shard->profile),
+                         static_cast<unsigned long long>(shard->seed), recentCount);
+            std::fflush(stderr);
+            ExitProcess(3);
+        }
+    }
+    return 0;
+}
+
+BoxSession* InnermostBox() {
+    return sessions.empty() ? nullptr : &sessions.back();
+}
+
+void OpenSession(HWND box) {
+    BoxSession session = {};
+    session.box = box;
+    BoxKindOf(box, &session.kind);
+    ++report->boxesOpened[session.kind];
+    FuzzRandom& random = generator->random;
+    const int longest = shard->profile == PROFILE_BOXES ? 600 : 200;
+    session.budget = random.Percent(10) ? 0 : random.Between(1, longest);
+    session.pausesLeft = 2;
+    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        session.controls.push_back(child);
+    }
+    sessions.push_back(session);
+}
+
+void EndSession(HWND box) {
+    for (size_t i = 0; i < sessions.size(); ++i) {
+        if (sessions[i].box == box) {
+            ++(sessions[i].closing ? report->boxesClosedByDriver : report->boxesClosedByFuzz);
+            report->boxesShown += sessions[i].shown ? 1 : 0;
+            sessions.erase(sessions.begin() + static_cast<long>(i));
+            return;
+        }
+    }
+}
+
+// Every message sent inside the thread passes here after its window handled it.
+LRESULT CALLBACK AfterSentMessage(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && report != nullptr) {
+        const CWPRETSTRUCT* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+        switch (call->message) {
+            case WM_INITDIALOG:
+                OpenSession(call->hwnd);
+                break;
+            case WM_DESTROY:
+                EndSession(call->hwnd);
+                break;
+            case WM_ENTERIDLE:
+                Resume();
+                break;
+            case WM_ENTERMENULOOP:
+                // A menu would wait for a player to pick from it: cancel it at once.
+                PostMessageA(call->hwnd, WM_CANCELMODE, 0, 0);
+                ++report->menusCancelled;
+                break;
+            default:
+                break;
+        }
+        CheckInvariants("after a message sent on the way");
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void CountTarget(HWND target) {
+    if (target == mainWindow) {
+        ++report->toMain;
+        return;
+    }
+    for (HWND button : thrustButtons) {
+        if (target == button) {
+            ++report->toButtons;
+            return;
+        }
+    }
+    for (const BoxSession& session : sessions) {
+        if (target == session.box) {
+            ++report->toBoxes;
+            return;
+        }
+    }
+    ++report->toControls;
+}
+
+void Issue(const FuzzMessage& message, bool closing) {
+    recent[recentCount % RECENT_MESSAGES] = message;
+    ++recentCount;
+    if (tracing) {
+        std::fprintf(stderr, "fuzz #%ld depth %d boxes %d phase %d: %s\n", recentCount, stepDepth,
+                     static_cast<int>(sessions.size()), flight.phase,
+                     DescribeMessage(message).c_str());
+    }
+    ++(closing ? report->closingMessages : report->fuzzMessages);
+    CountTarget(message.target);
+    if (message.invalidateFirst) {
+        InvalidateRect(message.target, nullptr, TRUE);
+    }
+    if (message.post) {
+        ++report->posted;
+        PostMessageA(message.target, message.message, message.wParam, message.lParam);
+    } else {
+        SendMessageA(message.target, message.message, message.wParam, message.lParam);
+    }
+    idleSteps = 0;
+    CheckInvariants("after the message");
+}
+
+void PostNextStep() {
+    PostMessageA(driverWindow, WM_FUZZ_STEP, ++expectedStep, 0);
+}
+
+void MeasureGameTargets() {
+    gameTargets = FuzzTargets{};
+    gameTargets.main = mainWindow;
+    GetClientRect(mainWindow, &gameTargets.client);
+    for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
+        gameTargets.buttons[id] = thrustButtons[id];
+        RECT& rect = gameTargets.buttonRects[id];
+        GetWindowRect(thrustButtons[id], &rect);
+        MapWindowPoints(nullptr, mainWindow, reinterpret_cast<POINT*>(&rect), 2);
+    }
+}
+
+void OpenMainWindow() {
+    CreateMainWindow(appInstance);
+    // The fuzz is the clock; the terrain follows the shard's seed, not the time of day.
+    KillTimer(mainWindow, GAME_TIMER_ID);
+    SeedRandom(generator->random.Next());
+    ShowWindow(mainWindow, SW_SHOWMAXIMIZED);
+    UpdateWindow(mainWindow);
+    MeasureGameTargets();
+}
+
+// Ends whatever tracking the steps may be running inside, so that the loops unwind: a mouse
+// button that comes up ends a scroll bar's tracking, a cancel ends a menu.
+void HelpLoopsEnd() {
+    ReleaseCapture();
+    EndMenu();
+    if (IsWindow(mainWindow)) {
+        PostMessageA(mainWindow, WM_CANCELMODE, 0, 0);
+        PostMessageA(mainWindow, WM_LBUTTONUP, 0, 0);
+    }
+    ++idleSteps;
+    if (idleSteps == MAX_IDLE_STEPS) {
+        Fail("a loop went on for " + std::to_string(MAX_IDLE_STEPS) + " steps with nothing to do");
+    } else if (idleSteps == 2 * MAX_IDLE_STEPS) {
+        std::fprintf(stderr, "fuzz: a loop does not end\n%s\n", report->failure.c_str());
+        std::fflush(stderr);
+        ExitProcess(4);
+    }
+}
+
+void CloseStep(BoxSession& session) {
+    if (!session.closing) {
+        session.closing = true;
+        session.closeWay = static_cast<int>(generator->random.Below(CLOSE_WAY_COUNT));
+        session.stepsSinceAttempt = STEPS_BETWEEN_CLOSE_ATTEMPTS;
+    }
+    if (session.stepsSinceAttempt < STEPS_BETWEEN_CLOSE_ATTEMPTS) {
+        ++session.stepsSinceAttempt;
+        return;
+    }
+    const HWND box = session.box;
+    if (session.closeAttempts == MAX_CLOSE_ATTEMPTS) {
+        Fail(std::string("the ") + BoxKindName(session.kind) + " box does not close");
+        EndDialog(box, -2);
+        HelpLoopsEnd();
+        return;
+    }
+    const int way = session.closeWay + session.closeAttempts;
+    ++session.closeAttempts;
+    session.stepsSinceAttempt = 0;
+    // A scroll bar of the box may be tracking the mouse in a loop of its own, which goes on
+    // until the button comes up; the box's loop sees the close only after that.
+    if (session.closeAttempts > 1) {
+        Issue(FuzzMessage{box, WM_LBUTTONUP, 0, 0, true, false}, true);
+    }
+    for (const FuzzMessage& message : CloseBoxMessages(box, way)) {
+        Issue(message, true);
+    }
+}
+
+FuzzTargets BoxTargets(const BoxSession& session) {
+    FuzzTargets targets = gameTargets;
+    targets.box = session.box;
+    targets.boxKind = session.kind;
+    targets.controls = session.controls;
+    return targets;
+}
+
+// Leaves the queue empty for once: a box is shown, and anything invalid painted, only when its
+// loop finds nothing else to do. The next step follows at WM_ENTERIDLE, when the driver's loop
+// finds the queue empty, or at the latest on the driver's timer.
+void Pause() {
+    paused = true;
+    ++pauses;
+}
+
+void Resume() {
+    if (paused && !done) {
+        paused = false;
+        PostNextStep();
+    }
+}
+
+void ContinueFuzz(bool topLevel) {
+    if (!report->failure.empty() || report->fuzzMessages >= shard->messages) {
+        finishing = true;
+    }
+    if (topLevel && !sessions.empty()) {
+        // No loop runs at the top: a box still here has outlived its own.
+        Fail(std::string("the ") + BoxKindName(sessions.back().kind) + " box outlived its loop");
+        for (const BoxSession& session : sessions) {
+            DestroyWindow(session.box);
+        }
+        sessions.clear();
+    }
+    BoxSession* session = InnermostBox();
+    if (finishing) {
+        if (session != nullptr) {
+            PostNextStep();
+            CloseStep(*session);
+        } else if (!topLevel) {
+            PostNextStep();
+            HelpLoopsEnd();
+        } else {
+            done = true;
+        }
+        return;
+    }
+    if (!IsWindow(mainWindow)) {
+        // Exit, or a way to it: a new main window, once every loop of the old one has ended.
+        PostNextStep();
+        if (topLevel) {
+            ++report->windowsRecreated;
+            OpenMainWindow();
+        } else {
+            HelpLoopsEnd();
+        }
+        return;
+    }
+    if (stepDepth > MAX_STEP_DEPTH) {
+        PostNextStep();
+        HelpLoopsEnd();
+        return;
+    }
+    if (session != nullptr && session->pausesLeft > 0) {
+        --session->pausesLeft;
+        Pause();
+        return;
+    }
+    if (generator->random.Below(1000) < (topLevel ? 5u : 20u)) {
+        Pause();
+        return;
+    }
+    PostNextStep();
+    if (session != nullptr) {
+        if (session->closing || session->budget <= 0 || session->kind == BOX_OTHER ||
+            static_cast<int>(sessions.size()) > MAX_OPEN_BOXES) {
+            CloseStep(*session);
+        } else {
+            --session->budget;
+            session->shown = session->shown || IsWindowVisible(session->box);
+            Issue(BoxMessage(*generator, BoxTargets(*session)), false);
+        }
+        return;
+    }
+    Issue(GameMessage(*generator, MIXES[shard->profile], gameTargets), false);
+}
+
+// topLevel: dispatched by the driver's own loop, with no other loop running.
+void Step(UINT_PTR serial, bool topLevel) {
+    if (serial != expectedStep || done) {
+        return; // a step the watchdog replaced, or one left behind at the end
+    }
+    ++progress;
+    ++stepDepth;
+    if (stepDepth > report->deepestNesting) {
+        report->deepestNesting = stepDepth;
+    }
+    CheckInvariants("between messages");
+    ContinueFuzz(topLevel);
+    --stepDepth;
+}
+
+LRESULT CALLBACK DriverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_FUZZ_STEP:
+            Step(wParam, false);
+            return 0;
+        case WM_TIMER:
+            Resume();
+            return 0;
+        case WM_FUZZ_RESCUE:
+            // The chain was lost in a loop that discards messages: start a new one.
+            if (!done) {
+                paused = false;
+                PostNextStep();
+            }
+            return 0;
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+void CreateDriverWindow() {
+    if (driverWindow != nullptr) {
+        return;
+    }
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DriverProc;
+    windowClass.hInstance = appInstance;
+    windowClass.lpszClassName = "TavuneFuzzDriver";
+    RegisterClassA(&windowClass);
+    driverWindow = CreateWindowExA(0, "TavuneFuzzDriver", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                   appInstance, nullptr);
+    RegisterMainClass(appInstance);
+    RegisterThrustClass(appInstance);
+    accelerators = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+}
+
+// The game's own message loop, as WinMain runs it, until the chain of steps ends.
+void RunLoop() {
+    PostNextStep();
+    SetTimer(driverWindow, 1, DRIVER_TIMER_MS, nullptr);
+    while (!done) {
+        MSG message;
+        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            Resume();
+            WaitMessage();
+            continue;
+        }
+        if (message.message == WM_QUIT) {
+            ++report->quitMessages; // posted by a main window that was closed
+            continue;
+        }
+        if (message.hwnd == driverWindow && message.message == WM_FUZZ_STEP) {
+            Step(message.wParam, true);
+            continue;
+        }
+        if (IsWindow(mainWindow) &&
+            TranslateAcceleratorA(mainWindow, accelerators, &message) != 0) {
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    KillTimer(driverWindow, 1);
+}
+
+void StartGame(int profile) {
+    ResetWholeGame();
+    craftDrawing = CRAFT_DRAWING_AT_START;
+    instrumentRefreshCount = 0;
+    if (profile != PROFILE_CALIBRATION) {
+        // As after a first game whose ten ticks took 50 ms each.
+        flight.calibrated = 1;
+        settings.timeStep = 0.375f;
+    }
+}
+
+void Finish() {
+    if (IsWindow(mainWindow)) {
+        DestroyWindow(mainWindow);
+    }
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    SetGameHost(nullptr);
+}
+
+} // namespace
+
+const char* ProfileName(int profile) {
+    switch (profile) {
+        case PROFILE_FLIGHTS:
+            return "Flights";
+        case PROFILE_CALIBRATION:
+            return "Calibration";
+        case PROFILE_BOXES:
+            return "Boxes";
+        default:
+            return "Chaos";
+    }
+}
+
+uint64_t FuzzBaseSeed() {
+    const char* text = std::getenv("TAVUNE_FUZZ_SEED");
+    if (text == nullptr || *text == '\0') {
+        return FUZZ_DEFAULT_SEED;
+    }
+    return std::strtoull(text, nullptr, 0);
+}
+
+int FuzzShardCount() {
+    const char* text = std::getenv("TAVUNE_FUZZ_MESSAGES");
+    const long messages =
+        text != nullptr && *text != '\0' ? std::strtol(text, nullptr, 0) : FUZZ_DEFAULT_MESSAGES;
+    const long shards = (messages + FUZZ_SHARD_MESSAGES - 1) / FUZZ_SHARD_MESSAGES;
+    return shards < 1 ? 1 : static_cast<int>(shards);
+}
+
+uint64_t FuzzShardSeed(uint64_t baseSeed, int index) {
+    FuzzRandom mixer(baseSeed ^ (static_cast<uint64_t>(index) * 0xD1B54A32D192ED03ull));
+    return mixer.Next64();
+}
+
+const char* BrokenInvariant() {
+    if (flight.phase > PHASE_READY) {
+        return "phase outside 0 to 13";
+    }
+    for (int32_t on : flight.thrusterOn) {
+        if (on != 0 && on != 1) {
+            return "a thruster flag is neither 0 nor 1";
+        }
+    }
+    if (!std::isfinite(flight.fuel) || flight.fuel < 0.0f) {
+        return "fuel negative or not finite";
+    }
+    if (!std::isfinite(flight.altitude) || !std::isfinite(flight.posX) ||
+        !std::isfinite(flight.vx) || !std::isfinite(flight.vy)) {
+        return "a position or velocity is not finite";
+    }
+    if (flight.outcome > OUTCOME_LOST) {
+        return "outcome outside 0 to 5";
+    }
+    for (int32_t tracking : buttonTracking) {
+        if (tracking != 0 && tracking != 1) {
+            return "a button's tracking flag is neither 0 nor 1";
+        }
+    }
+    if ((settings.reverseSideThrust != 0 && settings.reverseSideThrust != 1) ||
+        (settings.drawFlame != 0 && settings.drawFlame != 1)) {
+        return "a settings flag is neither 0 nor 1";
+    }
+    if (!(settings.gravity >= 1.0f && settings.gravity <= 10.7f) ||
+        !(settings.initialFuel >= 100.0f && settings.initialFuel <= 3000.0f) ||
+        !(settings.mainThrust >= 2500.0f && settings.mainThrust <= 38750.0f)) {
+        return "a setting outside what the Options box can store";
+    }
+    if (!std::isfinite(settings.timeStep) || settings.timeStep < 0.0f) {
+        return "time step negative or not finite";
+    }
+    return nullptr;
+}
+
+FuzzReport RunFuzzShard(const FuzzShard& theShard) {
+    FuzzReport result;
+    FuzzGenerator theGenerator(theShard.seed);
+    shard = &theShard;
+    generator = &theGenerator;
+    report = &result;
+    sessions.clear();
+    stepDepth = 0;
+    idleSteps = 0;
+    finishing = false;
+    done = false;
+    paused = false;
+    pauses = 0;
+    recentCount = 0;
+    rescues = 0;
+    const char* trace = std::getenv("TAVUNE_FUZZ_TRACE");
+    tracing = trace != nullptr && *trace != '\0' && *trace != '0';
+
+    CreateDriverWindow();
+    PumpMessages();
+    StartGame(theShard.profile);
+    const int gdiBefore = CountGdiObjects();
+    const auto start = std::chrono::steady_clock::now();
+    OpenMainWindow();
+
+    SetUnhandledExceptionFilter(ReportFault);
+    sentMessageHook =
+        SetWindowsHookExA(WH_CALLWNDPROCRET, AfterSentMessage, nullptr, GetCurrentThreadId());
+    watching = true;
+    HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
+
+    RunLoop();
+
+    watching = false;
+    WaitForSingleObject(watchdog, INFINITE);
+    CloseHandle(watchdog);
+    UnhookWindowsHookEx(sentMessageHook);
+    Finish();
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.gdiObjectsLeft = CountGdiObjects() - gdiBefore;
+    result.watchdogRescues = rescues.load();
+    if (result.watchdogRescues > 0) {
+        Fail("the message loop stopped dispatching for " +
+             std::to_string(WATCHDOG_RESCUE_MS / 1000) + " s");
+    }
+    result.coverage = theGenerator.coverage;
+    result.pauses = pauses;
+    SetUnhandledExceptionFilter(nullptr);
+    shard = nullptr;
+    generator = nullptr;
+    report = nullptr;
+    return result;
+}

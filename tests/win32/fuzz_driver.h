@@ -1,0 +1,73 @@
+// Runs the real game under a stream of random messages: the main window as the game creates it,
+// its thrust buttons, and every box that opens along the way, which is fuzzed from inside its own
+// modal loop and then closed the way a player would. After every message the game's invariants
+// are checked; a fault prints the seed and the last messages before the process ends.
+#ifndef TAVUNE_TESTS_WIN32_FUZZ_DRIVER_H
+#define TAVUNE_TESTS_WIN32_FUZZ_DRIVER_H
+
+#include <cstdint>
+#include <string>
+
+#include "fuzz_messages.h"
+
+// Each shard leans one way; all of them send every kind of message.
+enum FuzzProfile {
+    PROFILE_FLIGHTS,     // calibrated; flights run to their end and the end-of-flight box
+    PROFILE_CALIBRATION, // a fresh process: the first game calibrates under the fuzz
+    PROFILE_BOXES,       // About and Options open often and stay open long
+    PROFILE_CHAOS,       // mostly arbitrary message numbers
+    PROFILE_COUNT,
+};
+const char* ProfileName(int profile);
+
+// Messages per shard: a shard stays well under a minute under Wine.
+constexpr int FUZZ_SHARD_MESSAGES = 10000;
+constexpr uint64_t FUZZ_DEFAULT_SEED = 0x7A7E5EEDull;
+constexpr int FUZZ_DEFAULT_MESSAGES = 120000;
+
+// TAVUNE_FUZZ_SEED (decimal or 0x hex) or the default.
+uint64_t FuzzBaseSeed();
+// TAVUNE_FUZZ_MESSAGES or the default, in whole shards.
+int FuzzShardCount();
+// The seed of one shard, from the base seed and its index.
+uint64_t FuzzShardSeed(uint64_t baseSeed, int index);
+
+struct FuzzShard {
+    uint64_t seed;
+    int profile;
+    int messages;
+};
+
+struct FuzzReport {
+    long fuzzMessages = 0;    // drawn by the generators
+    long closingMessages = 0; // sent by the driver to close boxes
+    long posted = 0;
+    long toMain = 0;
+    long toButtons = 0;
+    long toBoxes = 0;
+    long toControls = 0;
+    long invariantChecks = 0;
+    int boxesOpened[BOX_KIND_COUNT] = {};
+    int boxesClosedByFuzz = 0;
+    int boxesClosedByDriver = 0;
+    int boxesShown = 0;     // on the screen while the fuzz worked on them
+    int deepestNesting = 0; // steps running inside one another's modal loops
+    int windowsRecreated = 0;
+    int menusCancelled = 0;
+    int quitMessages = 0;
+    int watchdogRescues = 0;
+    int pauses = 0;         // times the queue was left to run empty
+    int gdiObjectsLeft = 0; // objects more after the shard than before it
+    double seconds = 0.0;
+    FuzzCoverage coverage;
+    std::string failure; // empty when every invariant held
+};
+
+FuzzReport RunFuzzShard(const FuzzShard& shard);
+
+// The broken invariant of the game's state, or null: phase 0 to 13, thruster flags 0 or 1, fuel
+// finite and not negative; also finite flight values, an outcome 0 to 5, tracking flags 0 or 1,
+// and settings that the Options box can store.
+const char* BrokenInvariant();
+
+#endif

@@ -7,6 +7,13 @@
 
 Terrain* terrainRegion = nullptr;
 
+// On a small play area the ground line's climb above its band could reach the top of the window
+// and put the landing site above it, where altitude would map upside down. Holding the line a
+// little below the top changes nothing on any screen of ordinary height.
+static int KeepBelowTop(int y) {
+    return y < MIN_GROUND_ROW ? MIN_GROUND_ROW : y;
+}
+
 Terrain* MakeTerrain(int16_t width, int16_t groundHeight, int16_t reliefHeight,
                      int16_t siteSegments) {
     // A remainder by zero or a site wider than the line has no sensible terrain.
@@ -19,7 +26,7 @@ Terrain* MakeTerrain(int16_t width, int16_t groundHeight, int16_t reliefHeight,
     }
     const int lastLineVertex = TERRAIN_SEGMENTS + 1;
     const int siteStart = NextRandom() % (lastLineVertex - siteSegments) + 1;
-    int y = (groundHeight - 20) - NextRandom() % reliefHeight;
+    int y = KeepBelowTop((groundHeight - 20) - NextRandom() % reliefHeight);
     const int bandTop = groundHeight - reliefHeight;
     const int bandBottom = groundHeight - 20;
     const int segmentWidth = width / TERRAIN_SEGMENTS;
@@ -37,6 +44,7 @@ Terrain* MakeTerrain(int16_t width, int16_t groundHeight, int16_t reliefHeight,
             } else {
                 y -= step;
             }
+            y = KeepBelowTop(y);
         } else if (i == siteStart) {
             screen.originY = static_cast<int16_t>(y - SITE_TO_ORIGIN_ROWS);
         }

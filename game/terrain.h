@@ -12,6 +12,7 @@ constexpr int TERRAIN_SEGMENTS = 30;    // segments of the ground line
 constexpr int16_t RELIEF_HEIGHT = 120;  // band in which the ground line wanders
 constexpr int16_t SITE_SEGMENTS = 4;    // width of the landing site, in segments
 constexpr int SITE_TO_ORIGIN_ROWS = 29; // the craft picture's 30 rows end on the site's row
+constexpr int MIN_GROUND_ROW = 30;      // the ground line never rises above this row
 
 struct TerrainVertex {
     int32_t x;

@@ -128,6 +128,25 @@ TEST_F(TerrainTest, EveryTerrainHasOneFlatSiteAndStaysAboveTheBottom) {
     EXPECT_GT(sitesAtRightEdge, 0);
 }
 
+TEST_F(TerrainTest, SmallPlayAreaKeepsTheSiteInsideTheWindow) {
+    // Unchecked, this seed's climb lifts the site 23 rows above the top of a 162-row play area.
+    SeedRandom(138);
+    made = MakeTerrain(320, 162, 120, 4);
+    ASSERT_NE(made, nullptr);
+    for (int i = 1; i <= 31; ++i) {
+        EXPECT_GE(made->vertices[i].y, MIN_GROUND_ROW) << "vertex " << i;
+    }
+    EXPECT_GE(screen.originY, 1);
+    int tooHigh = 0;
+    for (uint32_t seed = 0; seed < 20000; ++seed) {
+        SeedRandom(seed);
+        Terrain* terrain = MakeTerrain(320, 162, 120, 4);
+        tooHigh += screen.originY < 1;
+        DeleteTerrain(terrain);
+    }
+    EXPECT_EQ(tooHigh, 0);
+}
+
 TEST_F(TerrainTest, ContainmentFollowsTheGroundLineAndTheEdges) {
     SeedRandom(1);
     made = MakeTerrain(1024, 700, 120, 4);

@@ -15,14 +15,14 @@
 
 namespace {
 
-struct PictureSpec {
+struct ExpectedPicture {
     int id;
     int width;
     int height;
     int bitsPerPixel;
 };
 
-const PictureSpec PICTURES[] = {
+const ExpectedPicture PICTURES[] = {
     {IDB_CRAFT, 32, 30, 4},
     {IDB_BUTTON_MAIN_UP, 48, 48, 4},
     {IDB_BUTTON_LEFT_UP, 48, 48, 4},
@@ -86,16 +86,16 @@ StoredPicture FindStoredPicture(int id) {
     return stored;
 }
 
-DWORD RowStride(const PictureSpec& spec) {
-    return static_cast<DWORD>(((spec.width * spec.bitsPerPixel + 31) / 32) * 4);
+DWORD RowStride(const ExpectedPicture& picture) {
+    return static_cast<DWORD>(((picture.width * picture.bitsPerPixel + 31) / 32) * 4);
 }
 
 // The palette index of pixel (x, y), y counted from the top, in bottom-up stored bits.
-int StoredIndex(const StoredPicture& stored, const PictureSpec& spec, int x, int y) {
-    const BYTE* row = stored.bits + (spec.height - 1 - y) * RowStride(spec);
-    const int bit = x * spec.bitsPerPixel;
-    const int shift = 8 - spec.bitsPerPixel - bit % 8;
-    return (row[bit / 8] >> shift) & ((1 << spec.bitsPerPixel) - 1);
+int StoredIndex(const StoredPicture& stored, const ExpectedPicture& picture, int x, int y) {
+    const BYTE* row = stored.bits + (picture.height - 1 - y) * RowStride(picture);
+    const int bit = x * picture.bitsPerPixel;
+    const int shift = 8 - picture.bitsPerPixel - bit % 8;
+    return (row[bit / 8] >> shift) & ((1 << picture.bitsPerPixel) - 1);
 }
 
 // A plain copy of the whole picture to the canvas's top-left corner. A monochrome picture takes
@@ -108,23 +108,23 @@ void CopyPicture(PixelCanvas& canvas, HBITMAP bitmap) {
     DeleteDC(source);
 }
 
-void PrintTo(const PictureSpec& spec, std::ostream* out) {
-    *out << "bitmap " << spec.id;
+void PrintTo(const ExpectedPicture& picture, std::ostream* out) {
+    *out << "bitmap " << picture.id;
 }
 
-class ResourcePicture : public ::testing::TestWithParam<PictureSpec> {};
+class ResourcePicture : public ::testing::TestWithParam<ExpectedPicture> {};
 
 TEST_P(ResourcePicture, LoadsByNumberWithItsSize) {
-    const PictureSpec& spec = GetParam();
-    HBITMAP bitmap = LoadBitmapA(appInstance, MAKEINTRESOURCEA(spec.id));
+    const ExpectedPicture& picture = GetParam();
+    HBITMAP bitmap = LoadBitmapA(appInstance, MAKEINTRESOURCEA(picture.id));
     ASSERT_NE(bitmap, nullptr);
     BITMAP info = {};
     EXPECT_EQ(GetObjectA(bitmap, sizeof info, &info), static_cast<int>(sizeof info));
-    EXPECT_EQ(info.bmWidth, spec.width);
-    EXPECT_EQ(info.bmHeight, spec.height);
+    EXPECT_EQ(info.bmWidth, picture.width);
+    EXPECT_EQ(info.bmHeight, picture.height);
     // A black-and-white palette makes GDI load a monochrome bitmap, which the end-of-flight box
     // relies on; the coloured pictures load in the screen's format.
-    if (spec.bitsPerPixel == 1) {
+    if (picture.bitsPerPixel == 1) {
         EXPECT_EQ(info.bmBitsPixel, 1);
     } else {
         EXPECT_GT(info.bmBitsPixel, 1);
@@ -133,25 +133,25 @@ TEST_P(ResourcePicture, LoadsByNumberWithItsSize) {
 }
 
 TEST_P(ResourcePicture, IsStoredUncompressedBottomUpWithItsPalette) {
-    const PictureSpec& spec = GetParam();
-    const StoredPicture stored = FindStoredPicture(spec.id);
+    const ExpectedPicture& picture = GetParam();
+    const StoredPicture stored = FindStoredPicture(picture.id);
     ASSERT_NE(stored.header, nullptr);
     const BITMAPINFOHEADER& header = *stored.header;
     EXPECT_EQ(header.biSize, sizeof(BITMAPINFOHEADER));
-    EXPECT_EQ(header.biWidth, spec.width);
-    EXPECT_EQ(header.biHeight, spec.height) << "a positive height: stored bottom-up";
+    EXPECT_EQ(header.biWidth, picture.width);
+    EXPECT_EQ(header.biHeight, picture.height) << "a positive height: stored bottom-up";
     EXPECT_EQ(header.biPlanes, 1);
-    EXPECT_EQ(header.biBitCount, spec.bitsPerPixel);
+    EXPECT_EQ(header.biBitCount, picture.bitsPerPixel);
     EXPECT_EQ(header.biCompression, static_cast<DWORD>(BI_RGB));
 
-    const int colours = 1 << spec.bitsPerPixel;
+    const int colours = 1 << picture.bitsPerPixel;
     EXPECT_TRUE(header.biClrUsed == 0 || header.biClrUsed == static_cast<DWORD>(colours))
         << header.biClrUsed;
     const DWORD bitsOffset = header.biSize + colours * sizeof(RGBQUAD);
-    ASSERT_GE(stored.size, bitsOffset + RowStride(spec) * spec.height)
+    ASSERT_GE(stored.size, bitsOffset + RowStride(picture) * picture.height)
         << "the resource ends before its last row";
 
-    const DWORD* expected = spec.bitsPerPixel == 1 ? MONOCHROME_PALETTE : STANDARD_PALETTE;
+    const DWORD* expected = picture.bitsPerPixel == 1 ? MONOCHROME_PALETTE : STANDARD_PALETTE;
     for (int i = 0; i < colours; ++i) {
         EXPECT_EQ(PaletteColour(stored.palette[i]), expected[i]) << "palette entry " << i;
     }
@@ -160,27 +160,27 @@ TEST_P(ResourcePicture, IsStoredUncompressedBottomUpWithItsPalette) {
 // GDI's reading of the picture agrees, pixel for pixel, with the palette colour of each stored
 // index: the rows are in the order the header promises and no colour is remapped.
 TEST_P(ResourcePicture, DrawsThePixelsItStores) {
-    const PictureSpec& spec = GetParam();
-    StoredPicture stored = FindStoredPicture(spec.id);
+    const ExpectedPicture& picture = GetParam();
+    StoredPicture stored = FindStoredPicture(picture.id);
     ASSERT_NE(stored.header, nullptr);
     stored.bits = reinterpret_cast<const BYTE*>(stored.header) + stored.header->biSize +
-                  (1 << spec.bitsPerPixel) * sizeof(RGBQUAD);
-    ASSERT_GE(stored.size, stored.header->biSize + (1 << spec.bitsPerPixel) * sizeof(RGBQUAD) +
-                               RowStride(spec) * spec.height);
+                  (1 << picture.bitsPerPixel) * sizeof(RGBQUAD);
+    ASSERT_GE(stored.size, stored.header->biSize + (1 << picture.bitsPerPixel) * sizeof(RGBQUAD) +
+                               RowStride(picture) * picture.height);
 
-    HBITMAP bitmap = LoadBitmapA(appInstance, MAKEINTRESOURCEA(spec.id));
+    HBITMAP bitmap = LoadBitmapA(appInstance, MAKEINTRESOURCEA(picture.id));
     ASSERT_NE(bitmap, nullptr);
-    PixelCanvas canvas(spec.width, spec.height);
+    PixelCanvas canvas(picture.width, picture.height);
     canvas.Clear(0x123456);
     CopyPicture(canvas, bitmap);
     DeleteObject(bitmap);
 
     int wrong = 0;
-    for (int y = 0; y < spec.height; ++y) {
-        for (int x = 0; x < spec.width; ++x) {
-            const DWORD want = PaletteColour(stored.palette[StoredIndex(stored, spec, x, y)]);
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const DWORD want = PaletteColour(stored.palette[StoredIndex(stored, picture, x, y)]);
             if (canvas.At(x, y) != want && wrong++ == 0) {
-                ADD_FAILURE() << "bitmap " << spec.id << " pixel (" << x << ", " << y << "): 0x"
+                ADD_FAILURE() << "bitmap " << picture.id << " pixel (" << x << ", " << y << "): 0x"
                               << std::hex << canvas.At(x, y) << ", stored 0x" << want;
             }
         }
@@ -189,7 +189,7 @@ TEST_P(ResourcePicture, DrawsThePixelsItStores) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Bitmaps, ResourcePicture, ::testing::ValuesIn(PICTURES),
-                         [](const ::testing::TestParamInfo<PictureSpec>& info) {
+                         [](const ::testing::TestParamInfo<ExpectedPicture>& info) {
                              return "Bitmap" + std::to_string(info.param.id);
                          });
 

@@ -162,7 +162,7 @@ struct ControlSpec {
     DWORD styles; // besides WS_CHILD | WS_VISIBLE
 };
 
-struct DialogSpec {
+struct ExpectedDialog {
     const char* name; // as the code asks for it
     DWORD style;
     short x, y, cx, cy;
@@ -175,7 +175,7 @@ struct DialogSpec {
 const DWORD BOX = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
 
 // clang-format off
-const DialogSpec DIALOGS[] = {
+const ExpectedDialog DIALOGS[] = {
     {"TAVUNE_ABOUT", BOX | DS_SETFONT, 44, 41, 132, 70, "About Tavune", 10, "MS Sans Serif", {
         {IDC_ABOUT_VERSION, STATIC_ATOM, "Tavune v1.3", 78, 10, 42, 8, SS_RIGHT},
         {-1, STATIC_ATOM, nullptr, 34, 24, 86, 8, SS_RIGHT},
@@ -242,42 +242,42 @@ ParsedDialog ReadTemplate(const char* name, std::string* failure) {
 }
 
 // Test names and failure messages show the dialog's name rather than the record's bytes.
-void PrintTo(const DialogSpec& spec, std::ostream* out) {
-    *out << spec.name;
+void PrintTo(const ExpectedDialog& expected, std::ostream* out) {
+    *out << expected.name;
 }
 
-class ResourceDialog : public ::testing::TestWithParam<DialogSpec> {};
+class ResourceDialog : public ::testing::TestWithParam<ExpectedDialog> {};
 
 TEST_P(ResourceDialog, BoxAsDesigned) {
-    const DialogSpec& spec = GetParam();
+    const ExpectedDialog& expected = GetParam();
     std::string failure;
-    const ParsedDialog dialog = ReadTemplate(spec.name, &failure);
+    const ParsedDialog dialog = ReadTemplate(expected.name, &failure);
     ASSERT_EQ(failure, "");
-    EXPECT_EQ(dialog.style, spec.style) << std::hex << "0x" << dialog.style;
+    EXPECT_EQ(dialog.style, expected.style) << std::hex << "0x" << dialog.style;
     EXPECT_EQ(dialog.exStyle, 0u);
-    EXPECT_EQ(dialog.x, spec.x);
-    EXPECT_EQ(dialog.y, spec.y);
-    EXPECT_EQ(dialog.cx, spec.cx);
-    EXPECT_EQ(dialog.cy, spec.cy);
+    EXPECT_EQ(dialog.x, expected.x);
+    EXPECT_EQ(dialog.y, expected.y);
+    EXPECT_EQ(dialog.cx, expected.cx);
+    EXPECT_EQ(dialog.cy, expected.cy);
     EXPECT_FALSE(dialog.menu.present) << "no menu";
     EXPECT_FALSE(dialog.windowClass.present) << "the platform's dialog class";
-    EXPECT_EQ(dialog.title, spec.title);
-    EXPECT_EQ(dialog.hasFont, spec.pointSize != 0);
-    if (spec.pointSize != 0) {
-        EXPECT_EQ(dialog.pointSize, spec.pointSize);
-        EXPECT_EQ(dialog.face, spec.face);
+    EXPECT_EQ(dialog.title, expected.title);
+    EXPECT_EQ(dialog.hasFont, expected.pointSize != 0);
+    if (expected.pointSize != 0) {
+        EXPECT_EQ(dialog.pointSize, expected.pointSize);
+        EXPECT_EQ(dialog.face, expected.face);
     }
-    EXPECT_EQ(dialog.controlCount, spec.controls.size());
+    EXPECT_EQ(dialog.controlCount, expected.controls.size());
 }
 
 TEST_P(ResourceDialog, ControlsAsDesignedInOrder) {
-    const DialogSpec& spec = GetParam();
+    const ExpectedDialog& expected = GetParam();
     std::string failure;
-    const ParsedDialog dialog = ReadTemplate(spec.name, &failure);
+    const ParsedDialog dialog = ReadTemplate(expected.name, &failure);
     ASSERT_EQ(failure, "");
-    ASSERT_EQ(dialog.controls.size(), spec.controls.size());
-    for (size_t i = 0; i < spec.controls.size(); ++i) {
-        const ControlSpec& want = spec.controls[i];
+    ASSERT_EQ(dialog.controls.size(), expected.controls.size());
+    for (size_t i = 0; i < expected.controls.size(); ++i) {
+        const ControlSpec& want = expected.controls[i];
         const ParsedControl& got = dialog.controls[i];
         SCOPED_TRACE("control " + std::to_string(i) + ": " + ControlName(want));
         EXPECT_EQ(got.id, static_cast<WORD>(want.id));
@@ -318,12 +318,12 @@ RECT ClientRectOf(HWND dialog, HWND control) {
 }
 
 TEST_P(ResourceDialog, OpensWithEveryControl) {
-    const DialogSpec& spec = GetParam();
-    HWND dialog = CreateDialogParamA(appInstance, spec.name, nullptr, PlainDialogProc, 0);
+    const ExpectedDialog& expected = GetParam();
+    HWND dialog = CreateDialogParamA(appInstance, expected.name, nullptr, PlainDialogProc, 0);
     ASSERT_NE(dialog, nullptr) << "the dialog manager refuses the template";
 
     HWND child = GetWindow(dialog, GW_CHILD);
-    for (const ControlSpec& want : spec.controls) {
+    for (const ControlSpec& want : expected.controls) {
         SCOPED_TRACE(ControlName(want));
         // The template stores the id as a WORD, and Wine gives the control 0xFFFF for -1, which
         // GetDlgItem(dialog, -1) does not find; the game never asks for that control.
@@ -360,22 +360,22 @@ TEST_P(ResourceDialog, OpensWithEveryControl) {
 
     // A box with a font of its own hands it out; the others use the system font.
     HFONT font = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
-    if (spec.pointSize != 0) {
+    if (expected.pointSize != 0) {
         EXPECT_NE(font, nullptr);
         LOGFONTA face = {};
         GetObjectA(font, sizeof face, &face);
-        EXPECT_STREQ(face.lfFaceName, spec.face);
+        EXPECT_STREQ(face.lfFaceName, expected.face);
     } else {
         EXPECT_EQ(font, nullptr);
     }
     char title[64] = {};
     GetWindowTextA(dialog, title, sizeof title);
-    EXPECT_STREQ(title, spec.title);
+    EXPECT_STREQ(title, expected.title);
     DestroyWindow(dialog);
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, ResourceDialog, ::testing::ValuesIn(DIALOGS),
-                         [](const ::testing::TestParamInfo<DialogSpec>& info) {
+                         [](const ::testing::TestParamInfo<ExpectedDialog>& info) {
                              return std::string(info.param.name);
                          });
 

@@ -108,16 +108,20 @@ static void Fly(GameWindow window) {
     host->releaseSurface(window, surface);
 }
 
-static bool TooFast() {
-    return flight.vy > settings.maxLandingSpeedY || flight.vy < -settings.maxLandingSpeedY ||
-           flight.vx > settings.maxLandingSpeedX || flight.vx < -settings.maxLandingSpeedX;
+// A speed equal to its limit is safe.
+static bool TooFastDown() {
+    return flight.vy > settings.maxLandingSpeedY || flight.vy < -settings.maxLandingSpeedY;
+}
+
+static bool TooFastSideways() {
+    return flight.vx > settings.maxLandingSpeedX || flight.vx < -settings.maxLandingSpeedX;
 }
 
 static void JudgeTouchdown() {
     const ScreenPoint at = WorldToScreen(flight.posX, flight.altitude);
     flight.crashX = at.x;
     flight.crashY = at.y;
-    if (!CraftStandsOnGround(at) || TooFast()) {
+    if (!CraftStandsOnGround(at) || TooFastDown() || TooFastSideways()) {
         flight.phase = PHASE_CRASH_SINK;
     } else {
         flight.phase = PHASE_LANDED;
@@ -147,14 +151,12 @@ static void ShowExplosion(GameWindow window, int picture, GamePhase next) {
     flight.phase = next;
 }
 
+// Decided only now, from the velocities of the touchdown, which nothing has changed since.
 static Outcome CrashKind() {
-    if (flight.vy > settings.maxLandingSpeedY || flight.vy < -settings.maxLandingSpeedY) {
+    if (TooFastDown()) {
         return OUTCOME_VERTICAL_CRASH;
     }
-    if (flight.vx > settings.maxLandingSpeedX || flight.vx < -settings.maxLandingSpeedX) {
-        return OUTCOME_HORIZONTAL_CRASH;
-    }
-    return OUTCOME_MISSED_SITE;
+    return TooFastSideways() ? OUTCOME_HORIZONTAL_CRASH : OUTCOME_MISSED_SITE;
 }
 
 static void PlayDebris(GameWindow window) {

@@ -119,21 +119,34 @@ static void PressWithMouse(HWND window, int id, int thruster) {
     }
 }
 
-// The mouse button may have gone down elsewhere; whoever holds the capture, it ends here.
-static void ReleaseFromMouse(HWND window, int id, int thruster) {
+// Tracking ends before any ReleaseCapture, so the capture change that it sends back here finds
+// nothing left to release.
+static void ShowReleased(HWND window, int id, int thruster) {
     ShowImage(window, buttonUpBitmaps[id]);
-    ReleaseCapture();
     flight.thrusterOn[thruster] = 0;
     buttonTracking[id] = 0;
 }
 
+// The mouse button may have gone down elsewhere; whoever holds the capture, it ends here.
+static void ReleaseFromMouse(HWND window, int id, int thruster) {
+    ShowReleased(window, id, thruster);
+    ReleaseCapture();
+}
+
 static void Release(HWND window, int id, int thruster) {
-    ShowImage(window, buttonUpBitmaps[id]);
-    if (buttonTracking[id] == 1) {
+    const bool tracked = buttonTracking[id] == 1;
+    ShowReleased(window, id, thruster);
+    if (tracked) {
         ReleaseCapture();
-        buttonTracking[id] = 0;
     }
-    flight.thrusterOn[thruster] = 0;
+}
+
+// Another window took the mouse before its button came up (the parent was disabled under it, a
+// box opened, the player switched programs): the press ends as the release would have ended it.
+static void LoseCapture(HWND window, int id, int thruster, HWND newCapture) {
+    if (buttonTracking[id] == 1 && newCapture != window) {
+        ShowReleased(window, id, thruster);
+    }
 }
 
 LRESULT CALLBACK ThrustWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -166,6 +179,9 @@ LRESULT CALLBACK ThrustWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             return 0;
         case WM_LBUTTONUP:
             ReleaseFromMouse(window, id, thruster);
+            return 0;
+        case WM_CAPTURECHANGED:
+            LoseCapture(window, id, thruster, reinterpret_cast<HWND>(lParam));
             return 0;
         case WM_THRUST_RELEASE:
             Release(window, id, thruster);

@@ -224,6 +224,33 @@ TEST_F(ThrustButtonsTest, AKeyReleaseLeavesAForeignCaptureAlone) {
     ReleaseCapture();
 }
 
+// The mouse button need not come up over a held button: another window takes the capture (a box
+// opens, the player switches programs). The press ends as a release would, and the capture stays
+// wherever it went.
+TEST_F(ThrustButtonsTest, LosingTheCaptureEndsAMousePress) {
+    struct Loss {
+        const char* name;
+        void (*take)(HWND parent);
+        bool parentKeepsCapture;
+    };
+    const Loss losses[] = {
+        {"another window captures", [](HWND other) { SetCapture(other); }, true},
+        {"the capture is released", [](HWND) { ReleaseCapture(); }, false},
+    };
+    for (const Loss& loss : losses) {
+        for (ButtonState from : {ButtonState::MouseIn, ButtonState::MouseOut}) {
+            SCOPED_TRACE(testing::Message() << loss.name << ", " << StateName(from));
+            PutInState(BUTTON_RIGHT, from);
+            Scribble(Button(BUTTON_RIGHT));
+            loss.take(parent);
+            ExpectState(BUTTON_RIGHT, ButtonState::Idle);
+            EXPECT_EQ(ShownImage(Button(BUTTON_RIGHT), BUTTON_RIGHT), Shown::Released);
+            EXPECT_EQ(GetCapture() == parent, loss.parentKeepsCapture);
+            ReleaseCapture();
+        }
+    }
+}
+
 TEST_F(ThrustButtonsTest, AKeyHeldButtonPressedAndReleasedByTheMouseEndsIdle) {
     SendPrivate(BUTTON_LEFT, WM_THRUST_PRESS);
     SendMouse(BUTTON_LEFT, WM_LBUTTONDOWN, 10, 10);

@@ -73,7 +73,31 @@ void DrawFlames(HDC dc, ScreenPoint now) {
     }
 }
 
+// The craft picture at (x, y) together with every flame that could show beside it.
+RECT BoxWithFlames(int x, int y) {
+    RECT box = {x, y, x + craftWidth, y + craftHeight};
+    for (const FlamePlace& flame : FLAMES) {
+        const RECT place = {x + flame.left, y + flame.top, x + flame.left + flame.width,
+                            y + flame.top + flame.height};
+        UnionRect(&box, &box, &place);
+    }
+    return box;
+}
+
 } // namespace
+
+int CraftRepaintBox(RECT* box) {
+    const bool shown = craftDrawing.rightFlameShown != 0 || craftDrawing.leftFlameShown != 0 ||
+                       craftDrawing.mainFlameShown != 0;
+    if (!shown && flight.phase != PHASE_FLYING) {
+        return 0;
+    }
+    const ScreenPoint now = WorldToScreen(flight.posX, flight.altitude);
+    const RECT last = BoxWithFlames(craftDrawing.lastCraftX, craftDrawing.lastCraftY);
+    const RECT next = BoxWithFlames(now.x, now.y);
+    UnionRect(box, &last, &next);
+    return 1;
+}
 
 int DrawCraft(HDC dc, int eraseTrail) {
     const ScreenPoint now = WorldToScreen(flight.posX, flight.altitude);

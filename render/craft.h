@@ -45,4 +45,9 @@ extern const CraftDrawing CRAFT_DRAWING_AT_START;
 // it leaves the stock black brush and pen selected in dc.
 int DrawCraft(HDC dc, int eraseTrail);
 
+// The box of the craft and all its flames, where it was last drawn and where it is now, while a
+// flame is on the screen or a repaint may draw one: a repaint that covers it leaves the flames
+// and the shown flags in agreement. Returns 0, and leaves box alone, when no flame can be at stake.
+int CraftRepaintBox(RECT* box);
+
 #endif

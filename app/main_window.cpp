@@ -123,6 +123,13 @@ static void OnDestroy(HWND window) {
 }
 
 static void OnPaint(HWND window) {
+    // The shown-flame flags must describe the screen after any repaint, or a later tick would
+    // leave a flame behind or invert one that was never drawn: whatever part of the window is
+    // repainted, the craft and its flames are repainted whole.
+    RECT craftBox;
+    if (terrainRegion != nullptr && CraftRepaintBox(&craftBox)) {
+        InvalidateRect(window, &craftBox, TRUE);
+    }
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
     // Before the first terrain exists only the black background shows.
@@ -158,16 +165,25 @@ static void OnKeyDown(WPARAM key) {
 }
 
 static void OnKeyUp(WPARAM key) {
-    if (flight.phase == PHASE_READY) {
-        // F2, F3 and F4 have already done their work through the accelerators.
-        if (key != VK_F2 && key != VK_F3 && key != VK_F4) {
-            flight.phase = PHASE_FLYING;
-        }
-        return;
+    // F2, F3 and F4 have already done their work through the accelerators.
+    if (flight.phase == PHASE_READY && key != VK_F2 && key != VK_F3 && key != VK_F4) {
+        flight.phase = PHASE_FLYING;
     }
+    // Also while the craft waits: an arrow held across New or Restart fires until it comes up.
     const int button = ButtonForKey(key);
     if (button >= 0) {
         SendMessageA(thrustButtons[button], WM_THRUST_RELEASE, 0, 0);
+    }
+}
+
+// The key-ups of keys held now go to another window, so each button the keyboard holds is
+// released here. A window deactivated with the focus loses it too; without the focus no key
+// reaches the buttons. A button the mouse holds ends with its capture.
+static void ReleaseKeyHeldButtons() {
+    for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
+        if (buttonTracking[id] == 0) {
+            SendMessageA(thrustButtons[id], WM_THRUST_RELEASE, 0, 0);
+        }
     }
 }
 
@@ -216,6 +232,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         case WM_KEYUP:
             OnKeyUp(wParam);
+            return 0;
+        case WM_KILLFOCUS:
+            ReleaseKeyHeldButtons();
             return 0;
         case WM_COMMAND:
             OnCommand(window, LOWORD(wParam));

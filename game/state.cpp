@@ -1,5 +1,7 @@
 #include "game/state.h"
 
+#include <cmath>
+
 const GameSettings DEFAULT_SETTINGS = {
     1000.0f,  // dryMass
     1000.0f,  // initialFuel
@@ -27,9 +29,17 @@ void ResetCraft() {
     flight.fuel = settings.initialFuel;
 }
 
-// Truncates toward zero, as the conversion of a double to an integer does.
-static int TruncateToInt(double value) {
-    return static_cast<int>(value);
+// Truncates toward zero, as the conversion of a double to an integer does, and holds the result
+// to the 16 bits of a screen coordinate: a far-flung craft stays off the screen instead of
+// converting a double beyond the range of int, which C++ leaves undefined.
+static int16_t ToScreenCoordinate(double value) {
+    if (!(value > INT16_MIN)) {
+        return INT16_MIN;
+    }
+    if (value > INT16_MAX) {
+        return INT16_MAX;
+    }
+    return static_cast<int16_t>(value);
 }
 
 ScreenPoint WorldToScreen(float posX, float altitude) {
@@ -39,7 +49,7 @@ ScreenPoint WorldToScreen(float posX, float altitude) {
     const double up = static_cast<double>(altitude) * static_cast<double>(WORLD_TO_SCREEN_Y) *
                       static_cast<double>(screen.originY);
     ScreenPoint point;
-    point.x = static_cast<int16_t>(screen.originX + TruncateToInt(across));
-    point.y = static_cast<int16_t>(screen.originY - TruncateToInt(up));
+    point.x = ToScreenCoordinate(screen.originX + std::trunc(across));
+    point.y = ToScreenCoordinate(screen.originY - std::trunc(up));
     return point;
 }

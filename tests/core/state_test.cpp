@@ -85,7 +85,7 @@ TEST_F(StateTest, WorldToScreenTruncatesTowardZeroAndHitsTheEdgesExactly) {
     EXPECT_EQ(WorldToScreen(0.0f, 1000.0f).y, 609 - 507);
 }
 
-TEST_F(StateTest, WorldToScreenStaysIn16BitsOverTheWholeFlightRange) {
+TEST_F(StateTest, WorldToScreenStaysIn16BitsOverTheWholeFlightRangeAndHoldsBeyondIt) {
     screen.originX = 1920;
     screen.originY = 2000;
     const ScreenPoint farRightLow = WorldToScreen(1000.0f, -500.0f);
@@ -94,6 +94,14 @@ TEST_F(StateTest, WorldToScreenStaysIn16BitsOverTheWholeFlightRange) {
     EXPECT_EQ(farRightLow.y, 2000 + 833);
     EXPECT_EQ(farLeftHigh.x, 1920 - 3200);
     EXPECT_EQ(farLeftHigh.y, 2000 - 8333);
+    // Far outside the range a coordinate stays at the edge of 16 bits; it never wraps around.
+    const ScreenPoint beyondRightLow = WorldToScreen(1.0e9f, -1.0e9f);
+    const ScreenPoint beyondLeftHigh = WorldToScreen(-1.0e9f, 1.0e9f);
+    EXPECT_EQ(beyondRightLow.x, INT16_MAX);
+    EXPECT_EQ(beyondRightLow.y, INT16_MAX);
+    EXPECT_EQ(beyondLeftHigh.x, INT16_MIN);
+    EXPECT_EQ(beyondLeftHigh.y, INT16_MIN);
+    EXPECT_EQ(WorldToScreen(12000.0f, 0.0f).x, INT16_MAX);
 }
 
 } // namespace

@@ -72,13 +72,26 @@ class MainWindowTest : public ::testing::Test {
         SendMessageA(mainWindow, message, wParam, lParam);
     }
 
-    void StartGame() {
-        GameTick(reinterpret_cast<GameWindow>(mainWindow));
-        while (flight.phase == PHASE_CALIBRATE) {
-            Sleep(1);
+    void Tick(int ticks = 1) {
+        for (int i = 0; i < ticks; ++i) {
             GameTick(reinterpret_cast<GameWindow>(mainWindow));
         }
+    }
+
+    void StartGame() {
+        Tick();
+        while (flight.phase == PHASE_CALIBRATE) {
+            Sleep(1);
+            Tick();
+        }
         ASSERT_EQ(flight.phase, PHASE_READY);
+    }
+
+    // The client area as it is on the screen now, but the corner of the instruments and buttons.
+    void CapturePlayArea(PixelCanvas& canvas) {
+        HDC dc = GetDC(mainWindow);
+        BitBlt(canvas.dc, 0, 0, canvas.width, canvas.height, dc, 0, 0, SRCCOPY);
+        ReleaseDC(mainWindow, dc);
     }
 
     int gdiBefore = 0;
@@ -172,6 +185,93 @@ TEST_F(MainWindowTest, ArrowKeysHoldTheThrustButtonsDuringAFlight) {
     EXPECT_EQ(flight.phase, PHASE_FLYING);
     for (int on : flight.thrusterOn) {
         EXPECT_EQ(on, 0);
+    }
+}
+
+// A key held across New or Restart keeps its thruster on while the craft waits; its release
+// starts the flight with the engine off.
+TEST_F(MainWindowTest, AnArrowHeldAcrossNewOrRestartStopsWithItsRelease) {
+    StartGame();
+    for (WPARAM command : {CMD_NEW, CMD_RESTART}) {
+        for (WPARAM key : {VK_DOWN, VK_LEFT, VK_RIGHT}) {
+            SCOPED_TRACE(testing::Message() << "command " << command << ", key " << key);
+            flight.phase = PHASE_FLYING;
+            Send(WM_KEYDOWN, key);
+            Send(WM_COMMAND, command);
+            Tick();
+            ASSERT_EQ(flight.phase, PHASE_READY);
+            Send(WM_KEYUP, key);
+            EXPECT_EQ(flight.phase, PHASE_FLYING);
+            Tick(4);
+            for (int on : flight.thrusterOn) {
+                EXPECT_EQ(on, 0);
+            }
+            EXPECT_EQ(flight.fuel, settings.initialFuel);
+        }
+    }
+}
+
+// The key-ups of keys held while another window has the focus never come here.
+TEST_F(MainWindowTest, LosingTheFocusReleasesTheButtonsTheKeysHold) {
+    StartGame();
+    HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
+                                 nullptr, appInstance, nullptr);
+    ASSERT_NE(other, nullptr);
+    struct Loss {
+        const char* name;
+        void (*take)(HWND other);
+    };
+    const Loss losses[] = {
+        {"another window comes to the front", [](HWND front) { SetActiveWindow(front); }},
+        {"the window is disabled", [](HWND) { EnableWindow(mainWindow, FALSE); }},
+    };
+    for (const Loss& loss : losses) {
+        SCOPED_TRACE(loss.name);
+        SetActiveWindow(mainWindow);
+        SetFocus(mainWindow);
+        ASSERT_EQ(GetFocus(), mainWindow);
+        flight.phase = PHASE_FLYING;
+        Send(WM_KEYDOWN, VK_DOWN);
+        Send(WM_KEYDOWN, VK_LEFT);
+        ASSERT_EQ(flight.thrusterOn[THRUSTER_MAIN], 1);
+        loss.take(other);
+        PumpMessages();
+        for (int on : flight.thrusterOn) {
+            EXPECT_EQ(on, 0);
+        }
+        EnableWindow(mainWindow, TRUE);
+    }
+    DestroyWindow(other);
+}
+
+// Flames come and go by exclusive-or: a repaint of a part of the window away from the craft must
+// leave what the flame flags describe, so the ticks after it remove exactly what is there.
+TEST_F(MainWindowTest, APartialRepaintLeavesNoFlameBehind) {
+    StartGame();
+    const int width = screen.screenWidth - 200; // left of the instruments and the buttons
+    PixelCanvas ticked(width, screen.groundHeight);
+    PixelCanvas repainted(width, screen.groundHeight);
+    for (int thruster : {THRUSTER_MAIN, THRUSTER_RIGHT, THRUSTER_LEFT}) {
+        for (int blink : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << "thruster " << thruster << ", blink " << blink);
+            Send(WM_COMMAND, CMD_RESTART);
+            Tick();
+            flight.phase = PHASE_FLYING;
+            flight.thrusterOn[thruster] = 1;
+            // The repaint comes with the flame on the screen, or just after the tick took it off.
+            craftDrawing.flameBlink = 0;
+            Tick(1 + blink);
+            const RECT sky = {10, 10, 200, 200};
+            InvalidateRect(mainWindow, &sky, TRUE);
+            UpdateWindow(mainWindow);
+            flight.thrusterOn[thruster] = 0;
+            Tick(3);
+            CapturePlayArea(ticked);
+            InvalidateRect(mainWindow, nullptr, TRUE);
+            UpdateWindow(mainWindow);
+            CapturePlayArea(repainted);
+            EXPECT_EQ(CanvasDifference(ticked, repainted), "");
+        }
     }
 }
 

@@ -39,6 +39,7 @@ constexpr int MAX_IDLE_STEPS = 2000; // steps that found nothing to do: some loo
 constexpr UINT DRIVER_TIMER_MS = 20; // ends a pause in loops that never go idle
 constexpr DWORD WATCHDOG_RESCUE_MS = 10000;
 constexpr DWORD WATCHDOG_GIVE_UP_MS = 60000;
+constexpr long HANDS_OFF_EVERY = 400; // fuzz messages between two times the player lets go
 
 const FuzzMix MIXES[PROFILE_COUNT] = {
     // timer keys mouse buttons command paint scroll sysCommand random
@@ -80,12 +81,17 @@ int pauses = 0;
 FuzzMessage recent[RECENT_MESSAGES];
 long recentCount = 0;
 bool tracing = false; // TAVUNE_FUZZ_TRACE=1: every message on stderr
+// The player letting go of everything: waiting for the queue to run empty, then released.
+enum class HandsOff { Busy, Settling, Released };
+HandsOff handsOff = HandsOff::Busy;
+long handsOffAt = 0; // the fuzz messages drawn when the player last began to let go
 
 // Read by the watchdog thread.
 std::atomic<uint32_t> progress{0};
 std::atomic<bool> watching{false};
 std::atomic<int> rescues{0};
 
+void Pause();
 void Resume();
 
 const char* BoxKindOf(HWND box, int* kind) {
@@ -279,7 +285,7 @@ void Issue(const FuzzMessage& message, bool closing) {
                      static_cast<int>(sessions.size()), flight.phase,
                      DescribeMessage(message).c_str());
     }
-    ++(closing ? report->closingMessages : report->fuzzMessages);
+    ++(closing ? report->driverMessages : report->fuzzMessages);
     CountTarget(message.target);
     if (message.invalidateFirst) {
         InvalidateRect(message.target, nullptr, TRUE);
@@ -369,6 +375,55 @@ void CloseStep(BoxSession& session) {
     }
 }
 
+// Every so often the player lets go of everything. First the queue runs empty, so that nothing
+// posted earlier (a key press, a click) arrives late; then the three arrow keys and the mouse
+// button come up and a tick passes. No thruster may fire then, checked at the next step at the
+// top, unless the fuzz has sent something since (a box that the tick opened is fuzzed).
+bool HandsOffStep() {
+    switch (handsOff) {
+        case HandsOff::Busy:
+            if (report->fuzzMessages - handsOffAt < HANDS_OFF_EVERY) {
+                return false;
+            }
+            handsOff = HandsOff::Settling;
+            handsOffAt = report->fuzzMessages;
+            Pause();
+            return true;
+        case HandsOff::Settling:
+            if (report->fuzzMessages != handsOffAt) {
+                handsOffAt = report->fuzzMessages; // a box opened meanwhile: wait once more
+                Pause();
+                return true;
+            }
+            break;
+        case HandsOff::Released:
+            handsOff = HandsOff::Busy;
+            if (report->fuzzMessages == handsOffAt) {
+                ++report->handsOffChecks;
+                for (int32_t on : flight.thrusterOn) {
+                    if (on != 0) {
+                        Fail("a thruster fires with every key and the mouse button up");
+                    }
+                }
+            }
+            return false;
+    }
+    handsOff = HandsOff::Released;
+    PostNextStep();
+    for (WPARAM key : {VK_LEFT, VK_RIGHT, VK_DOWN}) {
+        Issue(
+            FuzzMessage{mainWindow, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u), false, false},
+            true);
+    }
+    // The mouse button comes up where the capture sends it, or over the sky.
+    HWND capture = GetCapture();
+    Issue(FuzzMessage{capture != nullptr ? capture : mainWindow, WM_LBUTTONUP, 0,
+                      PackPoint(100, 100), false, false},
+          true);
+    Issue(FuzzMessage{mainWindow, WM_TIMER, GAME_TIMER_ID, 0, false, false}, true);
+    return true;
+}
+
 FuzzTargets BoxTargets(const BoxSession& session) {
     FuzzTargets targets = gameTargets;
     targets.box = session.box;
@@ -436,6 +491,9 @@ void ContinueFuzz(bool topLevel) {
     if (session != nullptr && session->pausesLeft > 0) {
         --session->pausesLeft;
         Pause();
+        return;
+    }
+    if (topLevel && session == nullptr && HandsOffStep()) {
         return;
     }
     if (generator->random.Below(1000) < (topLevel ? 5u : 20u)) {
@@ -647,6 +705,8 @@ FuzzReport RunFuzzShard(const FuzzShard& theShard) {
     paused = false;
     pauses = 0;
     recentCount = 0;
+    handsOff = HandsOff::Busy;
+    handsOffAt = 0;
     rescues = 0;
     const char* trace = std::getenv("TAVUNE_FUZZ_TRACE");
     tracing = trace != nullptr && *trace != '\0' && *trace != '0';

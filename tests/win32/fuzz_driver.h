@@ -39,14 +39,15 @@ struct FuzzShard {
 };
 
 struct FuzzReport {
-    long fuzzMessages = 0;    // drawn by the generators
-    long closingMessages = 0; // sent by the driver to close boxes
+    long fuzzMessages = 0;   // drawn by the generators
+    long driverMessages = 0; // sent by the driver: to close boxes, and to let go of everything
     long posted = 0;
     long toMain = 0;
     long toButtons = 0;
     long toBoxes = 0;
     long toControls = 0;
     long invariantChecks = 0;
+    int handsOffChecks = 0; // times every key and the mouse came up, a tick passed, nothing fired
     int boxesOpened[BOX_KIND_COUNT] = {};
     int boxesClosedByFuzz = 0;
     int boxesClosedByDriver = 0;

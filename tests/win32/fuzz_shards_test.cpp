@@ -39,18 +39,18 @@ TEST_P(FuzzShardTest, GameKeepsItsInvariants) {
 
     const FuzzCoverage& seen = report.coverage;
     std::printf(
-        "[ fuzz     ] %s %d: %ld messages + %ld to close boxes (%ld posted) in %.1f s; "
+        "[ fuzz     ] %s %d: %ld messages + %ld of the driver's (%ld posted) in %.1f s; "
         "main %ld, buttons %ld, boxes %ld, controls %ld; boxes opened: About %d, "
         "Options %d, End-of-flight %d, other %d (shown %d; closed by the fuzz %d, by "
         "the driver %d); nesting %d; windows recreated %d; menus cancelled %d; pauses %d; checks "
-        "%ld; GDI objects left %d\n",
-        ProfileName(shard.profile), index, report.fuzzMessages, report.closingMessages,
+        "%ld, hands off %d; GDI objects left %d\n",
+        ProfileName(shard.profile), index, report.fuzzMessages, report.driverMessages,
         report.posted, report.seconds, report.toMain, report.toButtons, report.toBoxes,
         report.toControls, report.boxesOpened[BOX_ABOUT], report.boxesOpened[BOX_OPTIONS],
         report.boxesOpened[BOX_ENDGAME], report.boxesOpened[BOX_OTHER], report.boxesShown,
         report.boxesClosedByFuzz, report.boxesClosedByDriver, report.deepestNesting,
         report.windowsRecreated, report.menusCancelled, report.pauses, report.invariantChecks,
-        report.gdiObjectsLeft);
+        report.handsOffChecks, report.gdiObjectsLeft);
 
     const std::string replay = "replay with TAVUNE_FUZZ_SEED=" + std::to_string(baseSeed) +
                                " --gtest_filter=*" +
@@ -58,6 +58,7 @@ TEST_P(FuzzShardTest, GameKeepsItsInvariants) {
     EXPECT_EQ(report.failure, "") << replay;
     EXPECT_EQ(report.fuzzMessages, shard.messages) << replay;
     EXPECT_EQ(report.boxesOpened[BOX_OTHER], 0) << replay;
+    EXPECT_GT(report.handsOffChecks, 0) << replay;
     // Every command id 0 to 10 reached the main window in every shard.
     EXPECT_EQ(Count(seen.command, 11), 11) << replay;
     if (shard.profile == PROFILE_FLIGHTS) {

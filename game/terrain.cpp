@@ -7,6 +7,11 @@
 
 Terrain* terrainRegion = nullptr;
 
+// The ground line wanders no lower than this many rows above the bottom of the play area.
+constexpr int BAND_BOTTOM_MARGIN = 20;
+// Each step along the ground line goes up or down by one of this many rows, centred on zero.
+constexpr int STEP_CHOICES = 50;
+
 // On a small play area the ground line's climb above its band could reach the top of the window
 // and put the landing site above it, where altitude would map upside down. Holding the line a
 // little below the top changes nothing on any screen of ordinary height.
@@ -26,18 +31,19 @@ Terrain* MakeTerrain(int16_t width, int16_t groundHeight, int16_t reliefHeight,
     }
     const int lastLineVertex = TERRAIN_SEGMENTS + 1;
     const int siteStart = NextRandom() % (lastLineVertex - siteSegments) + 1;
-    int y = KeepBelowTop((groundHeight - 20) - NextRandom() % reliefHeight);
     const int bandTop = groundHeight - reliefHeight;
-    const int bandBottom = groundHeight - 20;
+    const int bandBottom = groundHeight - BAND_BOTTOM_MARGIN;
+    int y = KeepBelowTop(bandBottom - NextRandom() % reliefHeight);
     const int segmentWidth = width / TERRAIN_SEGMENTS;
     const int widthRemainder = width % TERRAIN_SEGMENTS;
 
     for (int i = 1; i <= lastLineVertex; ++i) {
         // A vertex is stored before the step that follows it, so the site's vertices share a y.
-        terrain->vertices[i].x = (i - 1) * segmentWidth + ((i - 1) * widthRemainder) / 30;
+        terrain->vertices[i].x =
+            (i - 1) * segmentWidth + ((i - 1) * widthRemainder) / TERRAIN_SEGMENTS;
         terrain->vertices[i].y = y;
         if (i < siteStart || i >= siteStart + siteSegments) {
-            const int step = NextRandom() % 50 - 25;
+            const int step = NextRandom() % STEP_CHOICES - STEP_CHOICES / 2;
             // A step that would leave the band is reversed, and the reversal is not tested again.
             if (bandTop < y + step && y + step < bandBottom) {
                 y += step;

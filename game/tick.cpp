@@ -7,6 +7,13 @@
 
 static const GameHost* host = nullptr;
 
+// Where the site's row would put the craft's origin; stands only while no terrain exists.
+constexpr int PROVISIONAL_ORIGIN_ABOVE_BOTTOM = 100;
+// The debris frames are 64 rows high and end on the craft picture's bottom row.
+constexpr int DEBRIS_FRAME_ABOVE_CRAFT = 34;
+// Each debris picture stays two ticks; then the last two alternate until the animation ends.
+constexpr int TICKS_PER_DEBRIS_PICTURE = 2;
+
 void SetGameHost(const GameHost* newHost) {
     host = newHost;
 }
@@ -41,8 +48,8 @@ static void StartNewGame(GameWindow window) {
 
     ResetCraft();
     screen.originX = static_cast<int16_t>(host->fullScreenWidth() / 2);
-    // Stands only if no terrain can be built.
-    screen.originY = static_cast<int16_t>(host->fullScreenHeight() - 100);
+    screen.originY =
+        static_cast<int16_t>(host->fullScreenHeight() - PROVISIONAL_ORIGIN_ABOVE_BOTTOM);
     NewTerrain();
     host->repaint(window);
 
@@ -161,15 +168,15 @@ static Outcome CrashKind() {
 
 static void PlayDebris(GameWindow window) {
     DrawSurface surface = host->getSurface(window);
-    // The 64-row frames end on the craft picture's bottom row.
-    const int16_t frameTop = static_cast<int16_t>(flight.crashY - 34);
+    const int16_t frameTop = static_cast<int16_t>(flight.crashY - DEBRIS_FRAME_ABOVE_CRAFT);
     const int frame = flight.debrisFrame;
-    if (frame < 20) {
-        host->drawPicture(surface, flight.crashX, frameTop, PICTURE_DEBRIS_1 + frame / 2);
+    const int picture = frame / TICKS_PER_DEBRIS_PICTURE;
+    if (picture < DEBRIS_PICTURES) {
+        host->drawPicture(surface, flight.crashX, frameTop, PICTURE_DEBRIS_1 + picture);
         flight.debrisFrame = static_cast<int16_t>(frame + 1);
     } else if (frame < DEBRIS_TICKS) {
-        // The last two frames alternate, two ticks each, so the dying fire flickers.
-        const int shown = (frame / 2) % 2 != 0 ? 9 : 8;
+        // The last two pictures alternate, so the dying fire flickers.
+        const int shown = picture % 2 != 0 ? DEBRIS_PICTURES - 1 : DEBRIS_PICTURES - 2;
         host->drawPicture(surface, flight.crashX, frameTop, PICTURE_DEBRIS_1 + shown);
         flight.debrisFrame = static_cast<int16_t>(frame + 1);
     } else {

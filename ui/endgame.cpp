@@ -29,6 +29,7 @@ static const char* const CRASH_REMARKS[] = {
     "Nice crater! All that training really payed off.",
     "You just dug a hole half way to Clavius.",
 };
+static const int CRASH_REMARK_COUNT = sizeof CRASH_REMARKS / sizeof CRASH_REMARKS[0];
 
 // Where the picture goes, in client pixels (not dialog units).
 static const int16_t PICTURE_LEFT = 20;
@@ -55,7 +56,7 @@ static void SetOutcomeTexts() {
     // The title goes first, then the one draw from the shared sequence.
     const char* message = text.message;
     if (message == nullptr) {
-        message = CRASH_REMARKS[NextRandom() % 3];
+        message = CRASH_REMARKS[NextRandom() % CRASH_REMARK_COUNT];
     }
     SendMessageA(messageControl, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(message));
 }

@@ -52,6 +52,12 @@ static HBITMAP LoadGameBitmap(int id) {
     return LoadBitmapA(appInstance, MAKEINTRESOURCEA(id));
 }
 
+// The explosion and debris pictures are loaded by counting on from the first of each.
+static_assert(IDB_EXPLOSION_3 == IDB_EXPLOSION_1 + EXPLOSION_PICTURES - 1,
+              "the explosion pictures follow each other");
+static_assert(IDB_DEBRIS_10 == IDB_DEBRIS_1 + DEBRIS_PICTURES - 1,
+              "the debris pictures follow each other");
+
 static void LoadGraphicsSet(HWND window) {
     graphics.craftBitmap = LoadGameBitmap(IDB_CRAFT);
     graphics.leftFlameBitmap = LoadGameBitmap(IDB_FLAME_LEFT);

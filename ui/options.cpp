@@ -15,6 +15,11 @@ enum {
     BAR_COUNT = 3,
 };
 
+// A bar's control id is IDC_GRAVITY_BAR plus its index.
+static_assert(IDC_FUEL_BAR == IDC_GRAVITY_BAR + BAR_FUEL &&
+                  IDC_THRUST_BAR == IDC_GRAVITY_BAR + BAR_THRUST,
+              "the bars' control ids follow their indexes");
+
 // The positions of the three bars while the box is open, indexed by control id minus
 // IDC_GRAVITY_BAR. Filled anew at every opening.
 static int16_t scrollPositions[BAR_COUNT];

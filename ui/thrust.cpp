@@ -71,6 +71,14 @@ static void ShowImage(HWND window, HBITMAP image) {
     ReleaseDC(window, dc);
 }
 
+// A button's two pictures are picked by its id from the main button's.
+static_assert(IDB_BUTTON_LEFT_UP == IDB_BUTTON_MAIN_UP + BUTTON_LEFT &&
+                  IDB_BUTTON_RIGHT_UP == IDB_BUTTON_MAIN_UP + BUTTON_RIGHT,
+              "the released images follow the button ids");
+static_assert(IDB_BUTTON_LEFT_DOWN == IDB_BUTTON_MAIN_DOWN + BUTTON_LEFT &&
+                  IDB_BUTTON_RIGHT_DOWN == IDB_BUTTON_MAIN_DOWN + BUTTON_RIGHT,
+              "the pressed images follow the button ids");
+
 static void LoadButtonImages(int id) {
     buttonUpBitmaps[id] = LoadBitmapA(appInstance, MAKEINTRESOURCEA(IDB_BUTTON_MAIN_UP + id));
     buttonDownBitmaps[id] = LoadBitmapA(appInstance, MAKEINTRESOURCEA(IDB_BUTTON_MAIN_DOWN + id));

@@ -4,9 +4,11 @@
 #include "game/contact.h"
 #include "game/random.h"
 #include "game/state.h"
+#include "game/terrain.h"
 #include "game/tick.h"
 #include "render/bitmap.h"
 #include "render/craft.h"
+#include "render/ground.h"
 #include "render/instruments.h"
 #include "resource.h"
 #include "ui/dialogs.h"
@@ -34,20 +36,6 @@ HWND CreateMainWindow(HINSTANCE instance) {
     return mainWindow;
 }
 
-void PaintTerrain(HDC dc, const Terrain* terrain) {
-    if (terrain == nullptr) {
-        return;
-    }
-    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(WHITE_BRUSH));
-    for (int x = 0; x < terrain->width; ++x) {
-        const int top = TerrainColumnTop(terrain, x);
-        if (top < terrain->groundHeight) {
-            PatBlt(dc, x, top, 1, terrain->groundHeight - top, PATCOPY);
-        }
-    }
-    SelectObject(dc, oldBrush);
-}
-
 static HBITMAP LoadGameBitmap(int id) {
     return LoadBitmapA(appInstance, MAKEINTRESOURCEA(id));
 }
@@ -58,7 +46,7 @@ static_assert(IDB_EXPLOSION_3 == IDB_EXPLOSION_1 + EXPLOSION_PICTURES - 1,
 static_assert(IDB_DEBRIS_10 == IDB_DEBRIS_1 + DEBRIS_PICTURES - 1,
               "the debris pictures follow each other");
 
-static void LoadGraphicsSet(HWND window) {
+void LoadGraphicsSet(HWND window) {
     graphics.craftBitmap = LoadGameBitmap(IDB_CRAFT);
     graphics.leftFlameBitmap = LoadGameBitmap(IDB_FLAME_LEFT);
     graphics.rightFlameBitmap = LoadGameBitmap(IDB_FLAME_RIGHT);
@@ -86,7 +74,7 @@ static void LoadGraphicsSet(HWND window) {
     craftHeight = craft.bmHeight;
 }
 
-static void FreeGraphicsSet() {
+void FreeGraphicsSet() {
     // Each picture is deleted after the context that held it.
     DeleteDC(graphics.craftDC);
     DeleteDC(graphics.leftFlameDC);

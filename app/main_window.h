@@ -6,8 +6,6 @@
 
 #include <windows.h>
 
-#include "game/terrain.h"
-
 constexpr UINT_PTR GAME_TIMER_ID = 1;
 constexpr UINT GAME_TIMER_PERIOD_MS = 50;
 constexpr char MAIN_CLASS_NAME[] = "Tavune";
@@ -22,8 +20,11 @@ HWND CreateMainWindow(HINSTANCE instance);
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Paints the ground white, column by column from the ground line down: exactly the pixels that
-// TerrainContains calls ground, which no polygon fill could promise.
-void PaintTerrain(HDC dc, const Terrain* terrain);
+// Loads the game's pictures into graphics, the craft and flames each selected into a memory
+// context compatible with window's, and measures the craft picture. Creation does this.
+void LoadGraphicsSet(HWND window);
+
+// Deletes every picture and context of graphics, and the terrain. Destruction does this.
+void FreeGraphicsSet();
 
 #endif

@@ -12,10 +12,8 @@
 #include "game/host.h"
 #include "game/random.h"
 #include "game/state.h"
-#include "game_fixture.h"
+#include "game_window.h"
 #include "render/bitmap.h"
-#include "render/craft.h"
-#include "render/instruments.h"
 #include "resource.h"
 #include "ui/thrust.h"
 #include "win32_test_util.h"
@@ -317,12 +315,9 @@ void MeasureGameTargets() {
 }
 
 void OpenMainWindow() {
-    CreateMainWindow(appInstance);
     // The fuzz is the clock; the terrain follows the shard's seed, not the time of day.
-    KillTimer(mainWindow, GAME_TIMER_ID);
+    OpenGameWindow();
     SeedRandom(generator->random.Next());
-    ShowWindow(mainWindow, SW_SHOWMAXIMIZED);
-    UpdateWindow(mainWindow);
     MeasureGameTargets();
 }
 
@@ -561,8 +556,6 @@ void CreateDriverWindow() {
     RegisterClassA(&windowClass);
     driverWindow = CreateWindowExA(0, "TavuneFuzzDriver", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                    appInstance, nullptr);
-    RegisterMainClass(appInstance);
-    RegisterThrustClass(appInstance);
     accelerators = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
 }
 
@@ -596,24 +589,12 @@ void RunLoop() {
 }
 
 void StartGame(int profile) {
-    ResetWholeGame();
-    craftDrawing = CRAFT_DRAWING_AT_START;
-    instrumentRefreshCount = 0;
+    ResetGameAndDrawing();
     if (profile != PROFILE_CALIBRATION) {
         // As after a first game whose ten ticks took 50 ms each.
         flight.calibrated = 1;
         settings.timeStep = 0.375f;
     }
-}
-
-void Finish() {
-    if (IsWindow(mainWindow)) {
-        DestroyWindow(mainWindow);
-    }
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    }
-    SetGameHost(nullptr);
 }
 
 } // namespace
@@ -730,7 +711,7 @@ FuzzReport RunFuzzShard(const FuzzShard& theShard) {
     WaitForSingleObject(watchdog, INFINITE);
     CloseHandle(watchdog);
     UnhookWindowsHookEx(sentMessageHook);
-    Finish();
+    CloseGameWindow();
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.gdiObjectsLeft = CountGdiObjects() - gdiBefore;

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "game_fixture.h"
+#include "game_window.h"
 #include "render/bitmap.h"
 #include "render/craft.h"
-#include "render/instruments.h"
 #include "resource.h"
 #include "win32_test_util.h"
 
@@ -38,9 +38,7 @@ std::vector<DWORD> PicturePixels(HBITMAP bitmap, int width, int height) {
 class BitmapDrawingTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ResetWholeGame();
-        craftDrawing = CRAFT_DRAWING_AT_START;
-        instrumentRefreshCount = 0;
+        ResetGameAndDrawing();
         canvas.Clear(BACKGROUND);
     }
     PixelCanvas canvas{160, 140};

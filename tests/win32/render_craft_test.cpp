@@ -7,14 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "app/main_window.h"
 #include "game/contact.h"
 #include "game/random.h"
 #include "game/state.h"
 #include "game/terrain.h"
 #include "game_fixture.h"
+#include "game_window.h"
 #include "render/bitmap.h"
 #include "render/craft.h"
-#include "render/instruments.h"
 #include "resource.h"
 #include "win32_test_util.h"
 
@@ -75,30 +76,14 @@ class CraftDrawingTest : public ::testing::Test {
   protected:
     void SetUp() override {
         gdiObjectsAtStart = CountGdiObjects();
-        ResetWholeGame();
-        craftDrawing = CRAFT_DRAWING_AT_START;
-        instrumentRefreshCount = 0;
+        ResetGameAndDrawing();
         screen.originX = TEST_ORIGIN_X;
         screen.originY = TEST_ORIGIN_Y;
         flight.fuel = 500.0f;
         flight.phase = PHASE_FLYING;
 
-        // The main window's set: each picture selected into a memory context of its own.
-        graphics = GraphicsSet{};
-        graphics.craftBitmap = LoadPicture(IDB_CRAFT);
-        graphics.leftFlameBitmap = LoadPicture(IDB_FLAME_LEFT);
-        graphics.rightFlameBitmap = LoadPicture(IDB_FLAME_RIGHT);
-        graphics.mainFlameBitmap = LoadPicture(IDB_FLAME_MAIN);
-        HDC screenDC = GetDC(nullptr);
-        graphics.craftDC = CreateCompatibleDC(screenDC);
-        graphics.leftFlameDC = CreateCompatibleDC(screenDC);
-        graphics.rightFlameDC = CreateCompatibleDC(screenDC);
-        graphics.mainFlameDC = CreateCompatibleDC(screenDC);
-        ReleaseDC(nullptr, screenDC);
-        oldCraft = SelectObject(graphics.craftDC, graphics.craftBitmap);
-        oldLeft = SelectObject(graphics.leftFlameDC, graphics.leftFlameBitmap);
-        oldRight = SelectObject(graphics.rightFlameDC, graphics.rightFlameBitmap);
-        oldMain = SelectObject(graphics.mainFlameDC, graphics.mainFlameBitmap);
+        // The main window's set, as the main window loads it, against the screen.
+        LoadGraphicsSet(nullptr);
 
         // Copies of their own for the expected pictures: a bitmap selected into the game's
         // contexts cannot be selected anywhere else.
@@ -116,21 +101,7 @@ class CraftDrawingTest : public ::testing::Test {
         DeleteObject(rightFlameCopy);
         DeleteObject(leftFlameCopy);
         DeleteObject(craftCopy);
-        SelectObject(graphics.mainFlameDC, oldMain);
-        SelectObject(graphics.rightFlameDC, oldRight);
-        SelectObject(graphics.leftFlameDC, oldLeft);
-        SelectObject(graphics.craftDC, oldCraft);
-        DeleteDC(graphics.mainFlameDC);
-        DeleteDC(graphics.rightFlameDC);
-        DeleteDC(graphics.leftFlameDC);
-        DeleteDC(graphics.craftDC);
-        DeleteObject(graphics.mainFlameBitmap);
-        DeleteObject(graphics.rightFlameBitmap);
-        DeleteObject(graphics.leftFlameBitmap);
-        DeleteObject(graphics.craftBitmap);
-        graphics = GraphicsSet{};
-        DeleteTerrain(terrainRegion);
-        terrainRegion = nullptr;
+        FreeGraphicsSet();
         EXPECT_EQ(CountGdiObjects(), gdiObjectsAtStart);
     }
 
@@ -162,10 +133,6 @@ class CraftDrawingTest : public ::testing::Test {
     HBITMAP leftFlameCopy = nullptr;
     HBITMAP rightFlameCopy = nullptr;
     HBITMAP mainFlameCopy = nullptr;
-    HGDIOBJ oldCraft = nullptr;
-    HGDIOBJ oldLeft = nullptr;
-    HGDIOBJ oldRight = nullptr;
-    HGDIOBJ oldMain = nullptr;
     int gdiObjectsAtStart = 0;
 };
 

@@ -10,6 +10,7 @@
 
 #include "game/state.h"
 #include "game_fixture.h"
+#include "game_window.h"
 #include "render/craft.h"
 #include "render/instruments.h"
 #include "win32_test_util.h"
@@ -70,9 +71,7 @@ class InstrumentTest : public ::testing::Test {
   protected:
     void SetUp() override {
         gdiObjectsAtStart = CountGdiObjects();
-        ResetWholeGame();
-        craftDrawing = CRAFT_DRAWING_AT_START;
-        instrumentRefreshCount = 0;
+        ResetGameAndDrawing();
         oldFont = SelectObject(canvas.dc, GetStockObject(SYSTEM_FONT));
         oldExpectedFont = SelectObject(expected.dc, GetStockObject(SYSTEM_FONT));
         canvas.Clear(GREY);

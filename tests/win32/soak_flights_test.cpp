@@ -24,9 +24,8 @@
 #include "game/terrain.h"
 #include "game/tick.h"
 #include "game_fixture.h"
+#include "game_window.h"
 #include "render/bitmap.h"
-#include "render/craft.h"
-#include "render/instruments.h"
 #include "resource.h"
 #include "ui/thrust.h"
 #include "win32_test_util.h"
@@ -305,50 +304,27 @@ Sample TakeSample(int flights) {
 
 class SoakTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        RegisterMainClass(appInstance);
-        RegisterThrustClass(appInstance);
-    }
-
     void SetUp() override {
-        ResetWholeGame();
-        craftDrawing = CRAFT_DRAWING_AT_START;
-        instrumentRefreshCount = 0;
+        ResetGameAndDrawing();
         TestOwnerWindow(); // made first, so the game's window lies above it
-        ASSERT_NE(CreateMainWindow(appInstance), nullptr);
-        // The test ticks the game itself, on terrains that are the same from run to run.
-        KillTimer(mainWindow, GAME_TIMER_ID);
+        ASSERT_NE(OpenGameWindow(), nullptr);
+        // Terrains that are the same from run to run.
         SeedRandom(20261208);
         gameWindowProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
             mainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ForwardIdleProc)));
-        ShowWindow(mainWindow, SW_SHOWMAXIMIZED);
-        UpdateWindow(mainWindow);
         PumpMessages();
         // The first game calibrates the time step from ten ticks.
-        GameTick(AsGame(mainWindow));
-        while (flight.phase == PHASE_CALIBRATE) {
-            Sleep(1);
-            GameTick(AsGame(mainWindow));
-        }
-        ASSERT_EQ(flight.phase, PHASE_READY);
+        ASSERT_TRUE(TickToReady());
         settings.timeStep = PLAYER_TIME_STEP;
     }
 
-    void TearDown() override {
-        if (IsWindow(mainWindow)) {
-            DestroyWindow(mainWindow);
-        }
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        }
-        SetGameHost(nullptr);
-    }
+    void TearDown() override { CloseGameWindow(); }
 
     // One whole flight; returns the outcome the box announced, or 0.
     uint8_t Fly(int number, FlightKind kind) {
         // Mostly new games; every fifth a restart over the same terrain.
         Send(mainWindow, WM_COMMAND, number % 5 == 4 ? CMD_RESTART : CMD_NEW);
-        GameTick(AsGame(mainWindow));
+        TickGame();
         PumpMessages();
         EXPECT_EQ(flight.phase, PHASE_READY) << "flight " << number;
         PlaceCraft(kind, number);

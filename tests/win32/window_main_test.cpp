@@ -12,8 +12,10 @@
 #include "game/terrain.h"
 #include "game/tick.h"
 #include "game_fixture.h"
+#include "game_window.h"
 #include "render/bitmap.h"
 #include "render/craft.h"
+#include "render/ground.h"
 #include "render/instruments.h"
 #include "resource.h"
 #include "ui/thrust.h"
@@ -39,53 +41,22 @@ void CALLBACK CloseOpenBox(HWND, UINT, UINT_PTR timer, DWORD) {
 
 class MainWindowTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        RegisterMainClass(appInstance);
-        RegisterThrustClass(appInstance);
-    }
-
     void SetUp() override {
-        ResetWholeGame();
-        craftDrawing = CRAFT_DRAWING_AT_START;
-        instrumentRefreshCount = 0;
+        ResetGameAndDrawing();
         PumpMessages();
-        ASSERT_NE(CreateMainWindow(appInstance), nullptr);
-        // The tests tick the game themselves.
-        KillTimer(mainWindow, GAME_TIMER_ID);
-        ShowWindow(mainWindow, SW_SHOWMAXIMIZED);
-        UpdateWindow(mainWindow);
+        ASSERT_NE(OpenGameWindow(), nullptr);
         PumpMessages();
     }
 
-    void TearDown() override {
-        if (IsWindow(mainWindow)) {
-            DestroyWindow(mainWindow);
-        }
-        // Leave the WM_QUIT that the window posted out of the next test's way.
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        }
-        SetGameHost(nullptr);
-    }
+    void TearDown() override { CloseGameWindow(); }
 
     void Send(UINT message, WPARAM wParam, LPARAM lParam = 0) {
         SendMessageA(mainWindow, message, wParam, lParam);
     }
 
-    void Tick(int ticks = 1) {
-        for (int i = 0; i < ticks; ++i) {
-            GameTick(reinterpret_cast<GameWindow>(mainWindow));
-        }
-    }
+    void Tick(int ticks = 1) { TickGame(ticks); }
 
-    void StartGame() {
-        Tick();
-        while (flight.phase == PHASE_CALIBRATE) {
-            Sleep(1);
-            Tick();
-        }
-        ASSERT_EQ(flight.phase, PHASE_READY);
-    }
+    void StartGame() { ASSERT_TRUE(TickToReady()); }
 
     // The client area as it is on the screen now, but the corner of the instruments and buttons.
     void CapturePlayArea(PixelCanvas& canvas) {
@@ -335,16 +306,12 @@ TEST_F(MainWindowTest, ExitDestroysTheWindowAndEverythingItMade) {
     // The first game of a process makes lasting objects of the system's (fonts, caption and
     // menu pictures, the busy cursor): count from a second one.
     StartGame();
-    DestroyWindow(mainWindow);
-    TearDown();
+    CloseGameWindow();
     gdiBefore = CountGdiObjects();
-    ASSERT_NE(CreateMainWindow(appInstance), nullptr);
-    KillTimer(mainWindow, GAME_TIMER_ID);
-    ShowWindow(mainWindow, SW_SHOWMAXIMIZED);
-    UpdateWindow(mainWindow);
+    ASSERT_NE(OpenGameWindow(), nullptr);
     StartGame();
     flight.phase = PHASE_FLYING;
-    GameTick(reinterpret_cast<GameWindow>(mainWindow));
+    Tick();
     Send(WM_COMMAND, CMD_EXIT);
     EXPECT_FALSE(IsWindow(mainWindow));
     EXPECT_EQ(terrainRegion, nullptr);

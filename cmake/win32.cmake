@@ -7,17 +7,21 @@ set(TAVUNE_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 set(CMAKE_CROSSCOMPILING_EMULATOR
     ${CMAKE_SOURCE_DIR}/scripts/wine-run --prefix ${TAVUNE_WINEPREFIX})
 
-# The pictures are made from their text pixel maps at build time.
+# The pictures are made from their text pixel maps at build time. The script names the files it
+# writes; a new or removed map makes CMake ask it again.
 set(TAVUNE_ART_DIR ${CMAKE_BINARY_DIR}/art)
+set(TAVUNE_MAKE_ART ${CMAKE_SOURCE_DIR}/scripts/make_art.py)
 file(GLOB TAVUNE_ART_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/art/*.txt)
-set(TAVUNE_ART_FILES ${TAVUNE_ART_DIR}/tavune.ico)
-foreach(id 01 02 03 04 05 06 07 08 09 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25)
-  list(APPEND TAVUNE_ART_FILES ${TAVUNE_ART_DIR}/bmp${id}.bmp)
-endforeach()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${TAVUNE_MAKE_ART})
+execute_process(COMMAND ${Python3_EXECUTABLE} ${TAVUNE_MAKE_ART} --list
+                OUTPUT_VARIABLE TAVUNE_ART_NAMES OUTPUT_STRIP_TRAILING_WHITESPACE
+                COMMAND_ERROR_IS_FATAL ANY)
+string(REPLACE "\n" ";" TAVUNE_ART_NAMES "${TAVUNE_ART_NAMES}")
+list(TRANSFORM TAVUNE_ART_NAMES PREPEND ${TAVUNE_ART_DIR}/ OUTPUT_VARIABLE TAVUNE_ART_FILES)
 add_custom_command(
   OUTPUT ${TAVUNE_ART_FILES}
-  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/make_art.py ${TAVUNE_ART_DIR}
-  DEPENDS ${TAVUNE_ART_SOURCES} ${CMAKE_SOURCE_DIR}/scripts/make_art.py
+  COMMAND ${Python3_EXECUTABLE} ${TAVUNE_MAKE_ART} ${TAVUNE_ART_DIR}
+  DEPENDS ${TAVUNE_ART_SOURCES} ${TAVUNE_MAKE_ART}
   COMMENT "Making the pictures from their pixel maps")
 add_custom_target(tavune_art DEPENDS ${TAVUNE_ART_FILES})
 

@@ -1,15 +1,18 @@
 #!/usr/bin/env python3
 """Build Tavune's bitmaps, icon and contact sheet from the text pixel maps.
 
-    make_art.py OUTDIR              write OUTDIR/bmp01.bmp .. bmp25.bmp and OUTDIR/tavune.ico
+    make_art.py OUTDIR              write OUTDIR/bmpNN.bmp for every picture and OUTDIR/tavune.ico
+    make_art.py --list              print the names of the files that OUTDIR gets, one a line
     make_art.py --sheet FILE.png    write the contact sheet of every picture
 
-The maps live in res/art/ (legend in res/art/README.md).  Every map is checked
-for its exact size and for legal characters; any fault stops the build with a
-message naming the file, row and column.  Python standard library only.
+The maps live in res/art/ (legend in res/art/README.md): bmpNN_name.txt draws picture NN, and a
+few pictures are made from another one (DERIVED below).  Every map is checked for straight edges
+and legal characters; any fault stops the build with a message naming the file, row and column.
+Python standard library only.
 """
 
 import os
+import re
 import struct
 import sys
 import zlib
@@ -32,41 +35,22 @@ TRANSPARENT_LETTER = "_"          # icon only
 TRANSPARENT = -1                  # pixel value for a transparent icon pixel
 
 BLACK, DARK_GREY, LIGHT_GREY, WHITE = 0, 7, 8, 15
-BUTTON_SIZE = 48
 PRESS_SHIFT = 2                   # a pressed button's symbol moves this far right and down
 
-# id -> (width, height, bits per pixel, how to make it)
-#   ("map", file)          read res/art/<file>
-#   ("sunken", id)         pressed face of raised button <id>
-#   ("mirror", id)         left-right mirror image of picture <id>
-PICTURES = {
-    1: (32, 30, 4, ("map", "bmp01_craft.txt")),
-    2: (48, 48, 4, ("map", "bmp02_button_main.txt")),
-    3: (48, 48, 4, ("map", "bmp03_button_left.txt")),
-    4: (48, 48, 4, ("map", "bmp04_button_right.txt")),
-    5: (48, 48, 4, ("sunken", 2)),
-    6: (48, 48, 4, ("sunken", 3)),
-    7: (48, 48, 4, ("sunken", 4)),
-    8: (32, 30, 4, ("map", "bmp08_crash1.txt")),
-    9: (32, 30, 4, ("map", "bmp09_crash2.txt")),
-    10: (32, 30, 4, ("map", "bmp10_crash3.txt")),
-    11: (32, 64, 4, ("map", "bmp11_debris1.txt")),
-    12: (32, 64, 4, ("map", "bmp12_debris2.txt")),
-    13: (32, 64, 4, ("map", "bmp13_debris3.txt")),
-    14: (32, 64, 4, ("map", "bmp14_debris4.txt")),
-    15: (32, 64, 4, ("map", "bmp15_debris5.txt")),
-    16: (32, 64, 4, ("map", "bmp16_debris6.txt")),
-    17: (32, 64, 4, ("map", "bmp17_debris7.txt")),
-    18: (32, 64, 4, ("map", "bmp18_debris8.txt")),
-    19: (32, 64, 4, ("map", "bmp19_debris9.txt")),
-    20: (32, 64, 4, ("map", "bmp20_debris10.txt")),
-    21: (32, 8, 4, ("map", "bmp21_flame_left.txt")),
-    22: (32, 8, 4, ("mirror", 21)),
-    23: (24, 32, 4, ("map", "bmp23_flame_main.txt")),
-    24: (96, 97, 1, ("map", "bmp24_landed.txt")),
-    25: (96, 97, 1, ("map", "bmp25_crashed.txt")),
+MAP_NAME = re.compile(r"^bmp(\d\d)_\w+\.txt$")
+MONOCHROME_MARK = "1 bit"         # a map whose comment says this is a black-and-white picture
+
+# Pictures made from another picture rather than drawn: id -> (how, id of the source).
+#   "sunken"   pressed face of a raised button
+#   "mirror"   left-right mirror image
+DERIVED = {
+    5: ("sunken", 2),
+    6: ("sunken", 3),
+    7: ("sunken", 4),
+    22: ("mirror", 21),
 }
 ICON_MAP = "icon_tavune.txt"
+ICON_NAME = "tavune.ico"
 ICON_SIZE = 32
 
 
@@ -76,18 +60,19 @@ class ArtError(Exception):
 
 # ---------------------------------------------------------------- reading
 
-def parse_map(text, width, height, letters, name):
+def parse_map(text, letters, name):
     """Turn map text into rows of palette indices (TRANSPARENT for '_').
 
-    Lines starting with '#' are comments.  Raises ArtError on any fault."""
+    Lines starting with '#' are comments; the picture is as wide as its first row and as tall
+    as its rows.  Raises ArtError on any fault."""
     rows = []
     for lineno, line in enumerate(text.splitlines(), 1):
         if line.startswith("#"):
             continue
         line = line.rstrip("\r")
-        if len(line) != width:
-            raise ArtError("%s:%d: row is %d pixels wide, expected %d"
-                           % (name, lineno, len(line), width))
+        if rows and len(line) != len(rows[0]):
+            raise ArtError("%s:%d: row is %d pixels wide, the first row %d"
+                           % (name, lineno, len(line), len(rows[0])))
         row = []
         for col, ch in enumerate(line):
             if ch in letters:
@@ -96,19 +81,45 @@ def parse_map(text, width, height, letters, name):
                 raise ArtError("%s:%d:%d: illegal character %r (allowed: %s)"
                                % (name, lineno, col + 1, ch, letters))
         rows.append(row)
-    if len(rows) != height:
-        raise ArtError("%s: %d rows, expected %d" % (name, len(rows), height))
+    if not rows or not rows[0]:
+        raise ArtError("%s: no pixels" % name)
     return rows
 
 
-def read_map(filename, width, height, letters):
+def read_text(filename):
     path = os.path.join(ART_DIR, filename)
     try:
         with open(path, encoding="ascii") as f:
-            text = f.read()
+            return f.read(), os.path.relpath(path, ROOT)
     except (OSError, UnicodeDecodeError) as e:
         raise ArtError("%s: cannot read: %s" % (path, e))
-    return parse_map(text, width, height, letters, os.path.relpath(path, ROOT))
+
+
+def picture_maps():
+    """{id: map file name} for every bmpNN_name.txt of the art folder."""
+    maps = {}
+    for filename in sorted(os.listdir(ART_DIR)):
+        match = MAP_NAME.match(filename)
+        if not match:
+            continue
+        pid = int(match.group(1))
+        if pid in maps or pid in DERIVED:
+            raise ArtError("%s: picture %d is made twice" % (filename, pid))
+        maps[pid] = filename
+    return maps
+
+
+def picture_ids():
+    return sorted(set(picture_maps()) | set(DERIVED))
+
+
+def bmp_name(pid):
+    return "bmp%02d.bmp" % pid
+
+
+def output_names():
+    """The files that build() writes."""
+    return [bmp_name(pid) for pid in picture_ids()] + [ICON_NAME]
 
 
 def sunken_button(raised):
@@ -138,23 +149,32 @@ def mirror(rows):
 
 def load_pictures():
     """Return {id: (width, height, bits, rows)} for every picture."""
+    maps = picture_maps()
     pics = {}
-    for pid in sorted(PICTURES):
-        w, h, bits, (how, arg) = PICTURES[pid]
-        if how == "map":
-            rows = read_map(arg, w, h, LETTERS_16 if bits == 4 else LETTERS_2)
-        elif how == "sunken":
-            rows = sunken_button(pics[arg][3])
-        elif how == "mirror":
-            rows = mirror(pics[arg][3])
+    for pid in picture_ids():
+        if pid in maps:
+            text, name = read_text(maps[pid])
+            comments = [line for line in text.splitlines() if line.startswith("#")]
+            bits = 1 if any(MONOCHROME_MARK in line for line in comments) else 4
+            rows = parse_map(text, LETTERS_16 if bits == 4 else LETTERS_2, name)
         else:
-            raise ArtError("picture %d: unknown source %r" % (pid, how))
-        pics[pid] = (w, h, bits, rows)
+            how, source = DERIVED[pid]
+            if source not in pics:
+                raise ArtError("picture %d: made from picture %d, which comes later or not at all"
+                               % (pid, source))
+            bits = pics[source][2]
+            rows = sunken_button(pics[source][3]) if how == "sunken" else mirror(pics[source][3])
+        pics[pid] = (len(rows[0]), len(rows), bits, rows)
     return pics
 
 
 def load_icon():
-    return read_map(ICON_MAP, ICON_SIZE, ICON_SIZE, LETTERS_16 + TRANSPARENT_LETTER)
+    text, name = read_text(ICON_MAP)
+    rows = parse_map(text, LETTERS_16 + TRANSPARENT_LETTER, name)
+    if (len(rows[0]), len(rows)) != (ICON_SIZE, ICON_SIZE):
+        raise ArtError("%s: %d x %d pixels, expected %d x %d"
+                       % (name, len(rows[0]), len(rows), ICON_SIZE, ICON_SIZE))
+    return rows
 
 
 # ---------------------------------------------------------------- writing
@@ -213,17 +233,13 @@ def write_file(path, data):
         f.write(data)
 
 
-def bmp_name(pid):
-    return "bmp%02d.bmp" % pid
-
-
 def build(outdir):
     pics = load_pictures()
     icon = load_icon()
     os.makedirs(outdir, exist_ok=True)
     for pid, (w, h, bits, rows) in pics.items():
         write_file(os.path.join(outdir, bmp_name(pid)), bmp_bytes(w, h, bits, rows))
-    write_file(os.path.join(outdir, "tavune.ico"), ico_bytes(icon))
+    write_file(os.path.join(outdir, ICON_NAME), ico_bytes(icon))
     return len(pics) + 1
 
 
@@ -294,13 +310,13 @@ def sheet(path, scale=4):
     items = [(str(pid), pics[pid][3], PALETTE if pics[pid][2] == 4 else MONO_PALETTE)
              for pid in sorted(pics)]
     items.append(("ICO", load_icon(), PALETTE))
-    # Rows of the sheet: small pictures, buttons, debris, flames and scenes.
-    layout = [["1", "8", "9", "10", "ICO", "21", "22", "23"],
-              ["2", "3", "4", "5", "6", "7"],
-              ["11", "12", "13", "14", "15", "16", "17", "18", "19", "20"],
-              ["24", "25"]]
+    # One row of the sheet for each height of picture, lowest first; the pictures no taller
+    # than the icon share the first row.
+    def band(rows):
+        return max(len(rows), ICON_SIZE)
+    bands = sorted({band(rows) for _, rows, _ in items})
+    layout = [[name for name, rows, _ in items if band(rows) == b] for b in bands]
     by_name = {name: (rows, pal) for name, rows, pal in items}
-    assert sorted(by_name) == sorted(n for line in layout for n in line)
     margin, label_h = 12, 6 * 2 + 6
     width = max(sum(len(by_name[n][0][0]) * scale + margin for n in line) + margin
                 for line in layout)
@@ -324,11 +340,13 @@ def main(argv):
         if len(argv) == 2 and argv[0] == "--sheet":
             sheet(argv[1])
             print("make_art: wrote %s" % argv[1])
+        elif argv == ["--list"]:
+            print("\n".join(output_names()))
         elif len(argv) == 1 and not argv[0].startswith("-"):
             count = build(argv[0])
             print("make_art: wrote %d files to %s" % (count, argv[0]))
         else:
-            sys.stderr.write("usage: make_art.py OUTDIR | make_art.py --sheet FILE.png\n")
+            sys.stderr.write("usage: make_art.py OUTDIR | --list | --sheet FILE.png\n")
             return 2
     except ArtError as e:
         sys.stderr.write("make_art: error: %s\n" % e)

@@ -1,0 +1,153 @@
+// What the program's resources must hold: every picture, the dialog layouts, the menu, the key
+// table and the version record, stated once. The resources_* tests check the resources linked
+// into the test program against these tables. Ids are written as numbers, not taken from
+// resource.h, so that a changed id there is caught here.
+#ifndef TAVUNE_TESTS_WIN32_RESOURCES_EXPECTED_H
+#define TAVUNE_TESTS_WIN32_RESOURCES_EXPECTED_H
+
+#include <windows.h>
+
+#include <ostream>
+#include <vector>
+
+// ---- Pictures ----
+
+struct ExpectedPicture {
+    int id;
+    int width;
+    int height;
+    int bitsPerPixel;
+};
+
+// Id, width, height, bits per pixel. The craft's 32 x 30 gives the craft size that the contact
+// probes and the landing height assume; the debris frames 11 to 20 are 64 rows, drawn 34 above
+// the craft so that their bottoms meet.
+// clang-format off
+inline const ExpectedPicture EXPECTED_PICTURES[] = {
+    {1, 32, 30, 4},                                     // craft
+    {2, 48, 48, 4}, {3, 48, 48, 4}, {4, 48, 48, 4},     // buttons released: main, left, right
+    {5, 48, 48, 4}, {6, 48, 48, 4}, {7, 48, 48, 4},     // the same pressed
+    {8, 32, 30, 4}, {9, 32, 30, 4}, {10, 32, 30, 4},    // crash pictures
+    {11, 32, 64, 4}, {12, 32, 64, 4}, {13, 32, 64, 4}, {14, 32, 64, 4}, {15, 32, 64, 4},
+    {16, 32, 64, 4}, {17, 32, 64, 4}, {18, 32, 64, 4}, {19, 32, 64, 4}, {20, 32, 64, 4},
+    {21, 32, 8, 4}, {22, 32, 8, 4}, {23, 24, 32, 4},    // flames: left, right, main
+    {24, 96, 97, 1}, {25, 96, 97, 1},                   // end-of-flight scenes: landed, crashed
+};
+// clang-format on
+
+// The standard 16-colour palette in its usual order, and the black-and-white one, as 0x00RRGGBB.
+inline const DWORD STANDARD_PALETTE[16] = {
+    0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0x808080,
+    0xC0C0C0, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF,
+};
+inline const DWORD MONOCHROME_PALETTE[2] = {0x000000, 0xFFFFFF};
+
+// ---- Named resources, as the code asks for them; the module stores them in upper case ----
+
+constexpr char ICON_NAME[] = "Tavune";
+constexpr char MENU_NAME[] = "Tavune";
+constexpr int KEY_TABLE_ID = 153;
+constexpr int VERSION_RECORD_ID = 1;
+constexpr int ICON_IMAGE_ID = 1;
+
+// ---- Dialog layouts, in dialog units ----
+
+constexpr WORD BUTTON_ATOM = 0x80;
+constexpr WORD STATIC_ATOM = 0x82;
+constexpr WORD SCROLLBAR_ATOM = 0x84;
+
+struct ExpectedControl {
+    int id;
+    WORD classAtom;
+    const char* text; // nullptr: any short text of the implementer's choosing
+    short x, y, cx, cy;
+    DWORD styles; // besides WS_CHILD | WS_VISIBLE
+};
+
+struct ExpectedDialog {
+    const char* name; // as the code asks for it
+    DWORD style;
+    short x, y, cx, cy;
+    const char* title;
+    WORD pointSize; // 0: no font of its own
+    const char* face;
+    std::vector<ExpectedControl> controls; // in template order, which is the tab order
+};
+
+constexpr DWORD MODAL_BOX = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+
+// clang-format off
+inline const ExpectedDialog EXPECTED_DIALOGS[] = {
+    {"TAVUNE_ABOUT", MODAL_BOX | DS_SETFONT, 44, 41, 132, 70, "About Tavune", 10, "MS Sans Serif", {
+        {107, STATIC_ATOM, "Tavune v1.3", 78, 10, 42, 8, SS_RIGHT},
+        {-1, STATIC_ATOM, nullptr, 34, 24, 86, 8, SS_RIGHT},
+        {108, STATIC_ATOM, nullptr, 46, 32, 74, 8, SS_RIGHT},
+        {1, BUTTON_ATOM, "OK", 50, 54, 32, 12, BS_DEFPUSHBUTTON | WS_GROUP},
+        {109, STATIC_ATOM, "TAVUNE", 8, 8, 18, 20, SS_ICON},
+    }},
+    // No font of its own: the box, its dialog units and its OK button use the system font.
+    {"TAVUNE_EndGame", MODAL_BOX, 75, 62, 184, 85, "", 0, nullptr, {
+        {1, BUTTON_ATOM, "OK", 76, 68, 32, 12, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP},
+        {151, STATIC_ATOM, "Title", 76, 6, 100, 18, SS_LEFT | WS_GROUP},
+        {152, STATIC_ATOM, "Description", 76, 28, 100, 35, SS_LEFT | WS_GROUP},
+    }},
+    {"TAVUNE_Options", MODAL_BOX | DS_SETFONT, 34, 38, 148, 104, "Tavune Options", 10, "MS Sans Serif", {
+        {1, BUTTON_ATOM, "OK", 106, 8, 34, 12, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP},
+        {2, BUTTON_ATOM, "Cancel", 106, 24, 34, 12, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP},
+        {103, SCROLLBAR_ATOM, "", 10, 10, 64, 8, SBS_HORZ | WS_TABSTOP},
+        {104, SCROLLBAR_ATOM, "", 10, 30, 64, 8, SBS_HORZ | WS_TABSTOP},
+        {105, SCROLLBAR_ATOM, "", 10, 50, 64, 8, SBS_HORZ | WS_TABSTOP},
+        {102, BUTTON_ATOM, "Draw flame", 14, 72, 58, 12, BS_AUTOCHECKBOX | WS_TABSTOP},
+        {101, BUTTON_ATOM, "Reverse side thrust", 14, 84, 76, 12, BS_AUTOCHECKBOX | WS_TABSTOP},
+        {111, STATIC_ATOM, "Fuel", 12, 38, 16, 8, SS_LEFT | WS_GROUP},
+        {112, STATIC_ATOM, "Gravity", 12, 18, 31, 8, SS_LEFT},
+        {113, STATIC_ATOM, "Thrust", 12, 58, 26, 8, SS_LEFT},
+        {106, BUTTON_ATOM, "Default", 106, 48, 34, 12, BS_PUSHBUTTON | WS_TABSTOP},
+    }},
+};
+// clang-format on
+
+// ---- The menu and the key table ----
+
+struct ExpectedMenuItem {
+    UINT command; // 0 for the separator
+    const char* text;
+};
+
+// The one pop-up "&Game", its items in order; none checked or greyed.
+constexpr char GAME_MENU_TITLE[] = "&Game";
+// clang-format off
+inline const ExpectedMenuItem EXPECTED_GAME_MENU[] = {
+    {1, "&New\tF2"},
+    {2, "&Restart\tF3"},
+    {5, "&Options...\tF4"},
+    {3, "E&xit"},
+    {0, nullptr},
+    {4, "A&bout Tavune..."},
+};
+// clang-format on
+
+struct ExpectedKey {
+    WORD key;
+    WORD command;
+};
+
+// Each a virtual key with no Shift, Ctrl or Alt.
+inline const ExpectedKey EXPECTED_KEYS[] = {{VK_F2, 1}, {VK_F3, 2}, {VK_F4, 5}};
+
+// ---- The version record: 1.0.0.1 in the fixed part, "1.30" in the texts ----
+
+constexpr DWORD EXPECTED_VERSION_MS = 0x00010000;
+constexpr DWORD EXPECTED_VERSION_LS = 0x00000001;
+constexpr char EXPECTED_VERSION_TEXT[] = "1.30";
+constexpr char VERSION_STRINGS[] = "\\StringFileInfo\\040904b0\\"; // US English, Unicode
+
+// Test names and failure messages show the resource rather than the record's bytes.
+inline void PrintTo(const ExpectedPicture& picture, std::ostream* out) {
+    *out << "bitmap " << picture.id;
+}
+inline void PrintTo(const ExpectedDialog& dialog, std::ostream* out) {
+    *out << dialog.name;
+}
+
+#endif

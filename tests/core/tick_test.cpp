@@ -32,32 +32,6 @@ class TickTest : public ::testing::Test {
         recorder.Clear();
     }
 
-    // The landing site's first and last column and its surface row.
-    int SiteLeft() const { return terrainRegion->vertices[SiteStart()].x; }
-    int SiteRight() const { return terrainRegion->vertices[SiteStart() + 4].x; }
-    int SiteStart() const {
-        for (int s = 1; s <= 27; ++s) {
-            bool flat = true;
-            for (int k = 1; k <= 4; ++k) {
-                flat = flat && terrainRegion->vertices[s + k].y == terrainRegion->vertices[s].y;
-            }
-            if (flat && terrainRegion->vertices[s].y == screen.originY + 29) {
-                return s;
-            }
-        }
-        ADD_FAILURE() << "no landing site";
-        return 1;
-    }
-
-    // A posX that WorldToScreen puts exactly on screen column x.
-    static float PosXForColumn(int x) {
-        const int offset = x - screen.originX;
-        const double half = offset > 0 ? 0.5 : offset < 0 ? -0.5 : 0.0;
-        const float posX = static_cast<float>((offset + half) * 600.0 / screen.originX);
-        EXPECT_EQ(WorldToScreen(posX, 0.0f).x, x);
-        return posX;
-    }
-
     // Puts the craft a little above the ground at column x and lets it come down at the given
     // speeds; returns the number of flying ticks until contact.
     int DescendAt(int x, float vx, float vy, float height = 3.0f) {
@@ -91,7 +65,7 @@ TEST_F(TickTest, FirstNewGameSetsUpAndCalibratesWithTheWindowDisabled) {
     EXPECT_EQ(flight.fuel, 1000.0f);
     EXPECT_EQ(screen.originX, 512);
     ASSERT_NE(terrainRegion, nullptr);
-    EXPECT_EQ(screen.originY, terrainRegion->vertices[SiteStart()].y - 29);
+    FindLandingSite(terrainRegion); // fails unless the site is on the row that originY gives
     EXPECT_EQ(flight.calibrationStartTick, 50u);
 
     for (int i = 1; i <= 9; ++i) {
@@ -209,7 +183,8 @@ TEST_F(TickTest, SafeLandingOnTheSiteOpensTheBoxOnTheSecondTickAfterContact) {
     flight.thrusterOn[THRUSTER_LEFT] = 1;
     settings.initialFuel = 0.0f; // thrusters held but nothing to burn
     flight.fuel = 0.0f;
-    DescendAt((SiteLeft() + SiteRight() - 32) / 2, 0.0f, -4.0f);
+    const LandingSite site = FindLandingSite(terrainRegion);
+    DescendAt((site.left + site.right - 32) / 2, 0.0f, -4.0f);
     ASSERT_EQ(flight.phase, PHASE_TOUCHDOWN);
     // The contact tick forces the instruments and redraws without flames, in that order.
     const size_t n = recorder.calls.size();
@@ -246,7 +221,8 @@ TEST_F(TickTest, FreeFallEndsInAVerticalCrashOnThe37thTickAfterContact) {
 
 TEST_F(TickTest, FastSidewaysTouchdownOnTheSiteIsAHorizontalCrash) {
     StartFirstGame();
-    DescendAt((SiteLeft() + SiteRight() - 32) / 2, 1.5f, -2.0f, 1.0f);
+    const LandingSite site = FindLandingSite(terrainRegion);
+    DescendAt((site.left + site.right - 32) / 2, 1.5f, -2.0f, 1.0f);
     ASSERT_EQ(flight.phase, PHASE_TOUCHDOWN);
     Tick();
     EXPECT_EQ(flight.phase, PHASE_CRASH_SINK);
@@ -257,7 +233,8 @@ TEST_F(TickTest, FastSidewaysTouchdownOnTheSiteIsAHorizontalCrash) {
 TEST_F(TickTest, GentleTouchdownOffTheSiteMissesIt) {
     StartFirstGame();
     // Over the slope right beside the site, the probes cannot all be in the ground.
-    const int x = SiteLeft() >= 60 ? SiteLeft() - 40 : SiteRight() + 10;
+    const LandingSite site = FindLandingSite(terrainRegion);
+    const int x = site.left >= 60 ? site.left - 40 : site.right + 10;
     DescendAt(x, 0.0f, -1.0f, 200.0f);
     ASSERT_EQ(flight.phase, PHASE_TOUCHDOWN);
     Tick();
@@ -341,7 +318,8 @@ TEST_F(TickTest, TouchdownJudgeAcceptsSpeedsEqualToTheLimits) {
         {-1.001f, -3.0f, PHASE_CRASH_SINK, OUTCOME_HORIZONTAL_CRASH},
         {5.0f, -30.0f, PHASE_CRASH_SINK, OUTCOME_VERTICAL_CRASH},
     };
-    const float onSite = PosXForColumn(SiteLeft() + 2);
+    const int column = FindLandingSite(terrainRegion).left + 2;
+    const float onSite = PosXForColumn(column);
     for (const Case& c : cases) {
         recorder.dialogs.clear();
         flight.posX = onSite;
@@ -353,7 +331,7 @@ TEST_F(TickTest, TouchdownJudgeAcceptsSpeedsEqualToTheLimits) {
         Tick();
         EXPECT_TRUE(recorder.calls.empty()) << "the judge draws nothing";
         EXPECT_EQ(flight.phase, c.next) << c.vx << " " << c.vy;
-        EXPECT_EQ(flight.crashX, SiteLeft() + 2);
+        EXPECT_EQ(flight.crashX, column);
         EXPECT_EQ(flight.crashY, screen.originY);
         TicksUntilDialog();
         EXPECT_EQ(flight.outcome, c.outcome) << c.vx << " " << c.vy;

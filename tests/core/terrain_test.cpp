@@ -6,6 +6,7 @@
 #include "game/state.h"
 #include "game/terrain.h"
 #include "game_fixture.h"
+#include "tests/support/point_in_polygon.h"
 
 namespace {
 
@@ -161,7 +162,8 @@ TEST_F(TerrainTest, ContainmentFollowsTheGroundLineAndTheEdges) {
     }
 }
 
-TEST_F(TerrainTest, ColumnTopsAgreeWithContainmentPixelForPixel) {
+// Both the containment test and the column tops that paint the ground agree with the polygon.
+TEST_F(TerrainTest, ContainmentAndColumnTopsAgreeWithThePolygonPixelForPixel) {
     const int sizes[][2] = {{320, 200}, {800, 580}, {1024, 730}, {29, 150}};
     for (const auto& size : sizes) {
         for (uint32_t seed = 1; seed <= 5; ++seed) {
@@ -172,8 +174,12 @@ TEST_F(TerrainTest, ColumnTopsAgreeWithContainmentPixelForPixel) {
             for (int x = -2; x < size[0] + 2; ++x) {
                 const int top = TerrainColumnTop(terrain, x);
                 for (int y = -200; y < size[1] + 2; ++y) {
+                    const bool inside =
+                        PolygonHoldsPixel(terrain->vertices, TERRAIN_VERTEX_COUNT, x, y);
                     const bool painted = x >= 0 && x < size[0] && y >= top && y < size[1];
-                    ASSERT_EQ(TerrainContains(terrain, x, y) != 0, painted)
+                    ASSERT_EQ(TerrainContains(terrain, x, y) != 0, inside)
+                        << "size " << size[0] << "x" << size[1] << " at " << x << "," << y;
+                    ASSERT_EQ(painted, inside)
                         << "size " << size[0] << "x" << size[1] << " at " << x << "," << y;
                 }
             }

@@ -54,3 +54,19 @@ LandingSite FindLandingSite(const Terrain* terrain) {
     ADD_FAILURE() << "no landing site on row " << row;
     return LandingSite{1, 0, 0};
 }
+
+Terrain* LevelGroundWithOneColumn(int width, int groundHeight, int row, int column, int columnTop) {
+    Terrain* terrain = new Terrain{};
+    terrain->width = width;
+    terrain->groundHeight = groundHeight;
+    terrain->vertices[0] = {0, groundHeight};
+    terrain->vertices[1] = {0, row};
+    terrain->vertices[2] = {column - 1, row};
+    terrain->vertices[3] = {column, columnTop};
+    for (int i = 4; i <= TERRAIN_SEGMENTS; ++i) {
+        terrain->vertices[i] = {column + i - 3, row};
+    }
+    terrain->vertices[TERRAIN_SEGMENTS + 1] = {width, row};
+    terrain->vertices[TERRAIN_SEGMENTS + 2] = {width, groundHeight};
+    return terrain;
+}

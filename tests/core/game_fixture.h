@@ -30,4 +30,9 @@ struct LandingSite {
 };
 LandingSite FindLandingSite(const Terrain* terrain);
 
+// Level ground on the given row across a play area of the given size but for one column, whose
+// ground starts at columnTop instead: a spike above the level or a notch below it. Released with
+// DeleteTerrain.
+Terrain* LevelGroundWithOneColumn(int width, int groundHeight, int row, int column, int columnTop);
+
 #endif

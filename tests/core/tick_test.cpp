@@ -319,24 +319,6 @@ TEST_F(TickTest, TouchdownJudgeAcceptsSpeedsEqualToTheLimits) {
     }
 }
 
-// Level ground on the given row across the play area but for one column, whose ground starts ten
-// rows lower.
-Terrain* LevelGroundWithNotch(int row, int notch) {
-    Terrain* terrain = new Terrain{};
-    terrain->width = TEST_SCREEN_WIDTH;
-    terrain->groundHeight = TEST_GROUND_HEIGHT;
-    terrain->vertices[0] = {0, TEST_GROUND_HEIGHT};
-    terrain->vertices[1] = {0, row};
-    terrain->vertices[2] = {notch - 1, row};
-    terrain->vertices[3] = {notch, row + 10};
-    for (int i = 4; i <= 30; ++i) {
-        terrain->vertices[i] = {notch + i - 3, row};
-    }
-    terrain->vertices[31] = {TEST_SCREEN_WIDTH, row};
-    terrain->vertices[32] = {TEST_SCREEN_WIDTH, TEST_GROUND_HEIGHT};
-    return terrain;
-}
-
 TEST_F(TickTest, OneProbeOffTheGroundMakesACrashWhateverTheSpeed) {
     StartFirstGame();
     // At altitude 0 the craft at column 300 probes row originY + 30, here the ground line's own
@@ -345,7 +327,8 @@ TEST_F(TickTest, OneProbeOffTheGroundMakesACrashWhateverTheSpeed) {
     const int notches[] = {316, 300, 332, 308};
     for (int notch : notches) {
         DeleteTerrain(terrainRegion);
-        terrainRegion = LevelGroundWithNotch(screen.originY + 30, notch);
+        terrainRegion = LevelGroundWithOneColumn(TEST_SCREEN_WIDTH, TEST_GROUND_HEIGHT,
+                                                 screen.originY + 30, notch, screen.originY + 40);
         recorder.dialogs.clear();
         flight.posX = PosXForColumn(300);
         flight.altitude = 0.0f;

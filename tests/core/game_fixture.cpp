@@ -1,5 +1,7 @@
 #include "game_fixture.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 
 #include "game/contact.h"
@@ -28,4 +30,43 @@ uint32_t FloatBits(float value) {
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     return bits;
+}
+
+float PosXForColumn(int x) {
+    const int across = x - screen.originX;
+    const double half = across > 0 ? 0.5 : across < 0 ? -0.5 : 0.0;
+    const float posX = static_cast<float>((across + half) * 600.0 / screen.originX);
+    EXPECT_EQ(WorldToScreen(posX, 0.0f).x, x);
+    return posX;
+}
+
+LandingSite FindLandingSite(const Terrain* terrain) {
+    const int row = screen.originY + SITE_TO_ORIGIN_ROWS;
+    for (int s = 1; s + SITE_SEGMENTS <= TERRAIN_SEGMENTS + 1; ++s) {
+        int level = 0;
+        while (level <= SITE_SEGMENTS && terrain->vertices[s + level].y == row) {
+            ++level;
+        }
+        if (level > SITE_SEGMENTS) {
+            return LandingSite{s, terrain->vertices[s].x, terrain->vertices[s + SITE_SEGMENTS].x};
+        }
+    }
+    ADD_FAILURE() << "no landing site on row " << row;
+    return LandingSite{1, 0, 0};
+}
+
+Terrain* LevelGroundWithOneColumn(int width, int groundHeight, int row, int column, int columnTop) {
+    Terrain* terrain = new Terrain{};
+    terrain->width = width;
+    terrain->groundHeight = groundHeight;
+    terrain->vertices[0] = {0, groundHeight};
+    terrain->vertices[1] = {0, row};
+    terrain->vertices[2] = {column - 1, row};
+    terrain->vertices[3] = {column, columnTop};
+    for (int i = 4; i <= TERRAIN_SEGMENTS; ++i) {
+        terrain->vertices[i] = {column + i - 3, row};
+    }
+    terrain->vertices[TERRAIN_SEGMENTS + 1] = {width, row};
+    terrain->vertices[TERRAIN_SEGMENTS + 2] = {width, groundHeight};
+    return terrain;
 }

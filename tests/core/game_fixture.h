@@ -1,5 +1,6 @@
-// Puts every piece of process-wide game state back to how a fresh process finds it, with a
-// 1024-pixel-wide screen and a 730-row play area, and the 32 x 30 craft picture.
+// What the core's tests and the window tests share: putting every piece of process-wide game
+// state back to how a fresh process finds it (with a 1024-pixel-wide screen, a 730-row play area
+// and the 32 x 30 craft picture), and finding places on the screen and the terrain.
 #ifndef TAVUNE_TESTS_GAME_FIXTURE_H
 #define TAVUNE_TESTS_GAME_FIXTURE_H
 
@@ -12,5 +13,26 @@ void ResetWholeGame();
 
 // The bits of a float, so that tests compare values exactly.
 uint32_t FloatBits(float value);
+
+// A posX that WorldToScreen puts on screen column x: half a pixel inside it, so that truncation
+// toward zero lands on it. Fails the test if it does not.
+float PosXForColumn(int x);
+
+struct Terrain;
+
+// The landing site: its first vertex and its left and right columns. It is the first run of five
+// ground-line vertices on the site's surface row (originY + 29); another vertex may lie on that
+// row by chance. Fails the test when the terrain has none.
+struct LandingSite {
+    int start;
+    int left;
+    int right;
+};
+LandingSite FindLandingSite(const Terrain* terrain);
+
+// Level ground on the given row across a play area of the given size but for one column, whose
+// ground starts at columnTop instead: a spike above the level or a notch below it. Released with
+// DeleteTerrain.
+Terrain* LevelGroundWithOneColumn(int width, int groundHeight, int row, int column, int columnTop);
 
 #endif

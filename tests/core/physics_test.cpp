@@ -38,21 +38,36 @@ TEST_F(PhysicsTest, FreeFallMovesInTheFirstStep) {
 }
 
 TEST_F(PhysicsTest, SideNozzlesPushOppositeWaysAndCancelTogether) {
-    Fire(0, 1, 0);
-    PhysicsStep();
-    const float push = 2000.0f / 2000.0f * 0.375f;
-    EXPECT_EQ(flight.vx, -push);
-    EXPECT_EQ(flight.fuel, 1000.0f - 0.75f);
-
-    ResetCraft();
-    Fire(0, 0, 1);
-    PhysicsStep();
-    EXPECT_EQ(flight.vx, push);
+    // At mass 2000 the push is exact; at 1999 the quotient is no float, and the two nozzles
+    // together leave what rounding took off it, since each sum is taken in double.
+    const float quotient = static_cast<float>(2000.0 / 1999.0);
+    const float residue = static_cast<float>(2000.0 / 1999.0 - static_cast<double>(quotient));
+    struct Case {
+        float fuel;
+        int rightOn, leftOn;
+        float vx;
+    };
+    const Case cases[] = {
+        {1000.0f, 1, 0, -0.375f},
+        {1000.0f, 0, 1, 0.375f},
+        {1000.0f, 1, 1, 0.0f},
+        {999.0f, 1, 0, -quotient * 0.375f},
+        {999.0f, 0, 1, quotient * 0.375f},
+        {999.0f, 1, 1, residue * 0.375f},
+    };
+    for (const Case& c : cases) {
+        ResetCraft();
+        flight.fuel = c.fuel;
+        Fire(0, c.rightOn, c.leftOn);
+        PhysicsStep();
+        EXPECT_EQ(FloatBits(flight.vx), FloatBits(c.vx)) << c.fuel << " " << c.rightOn << c.leftOn;
+        EXPECT_EQ(flight.fuel, c.fuel - (c.rightOn + c.leftOn) * 0.75f);
+    }
+    EXPECT_NE(residue, 0.0f);
 
     ResetCraft();
     Fire(1, 1, 1);
     PhysicsStep();
-    EXPECT_EQ(FloatBits(flight.vx), 0u);
     // All three together burn 14 units per second.
     EXPECT_EQ(flight.fuel, 1000.0f - 14.0f * 0.375f);
 }
@@ -100,18 +115,14 @@ TEST_F(PhysicsTest, FuelExactlyEqualToTheBurnIsUsedUp) {
     EXPECT_GT(flight.vy, 0.0f);
 }
 
-TEST_F(PhysicsTest, BurnIsComparedUnroundedAndSubtractedRounded) {
-    // 0.1f * 10 is a shade above 1 in double but exactly 1 once rounded to float: a tank of
-    // exactly 1 is then too little, and the step empties it rather than leaving a remainder.
+TEST_F(PhysicsTest, BurnIsSubtractedRoundedToAFloat) {
+    // 0.1f * 10 is a shade above 1 in double and exactly 1 as a float: a tank just above that
+    // keeps its difference with the float. (Whether the burn is compared with the tank before or
+    // after rounding never shows: the two differ only for a tank equal to the rounded burn, and
+    // both then leave 0.)
     settings.timeStep = 0.1f;
-    flight.fuel = 1.0f;
-    Fire(1, 0, 0);
-    PhysicsStep();
-    EXPECT_EQ(FloatBits(flight.fuel), 0u);
-
-    // A tank just above the exact product keeps the difference with the rounded product.
-    ResetCraft();
     flight.fuel = 1.0000001f;
+    Fire(1, 0, 0);
     PhysicsStep();
     EXPECT_EQ(flight.fuel, 1.0000001f - 1.0f);
 }

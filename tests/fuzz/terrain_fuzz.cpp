@@ -1,7 +1,8 @@
 // Terrains under libFuzzer: any seed and the play area of any screen from 320 x 200 to
 // 3840 x 2160 must give a ground line with the shape the game relies on, and the containment test
-// and the column tops must agree on every point asked about, inside the screen and far outside
-// it. Arguments the game never passes (any 16-bit size, relief or site width) must do no harm.
+// and the column tops must agree with the polygon on every point asked about, inside the screen
+// and far outside it. Arguments the game never passes (any 16-bit size, relief or site width) must
+// do no harm.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <climits>
@@ -13,6 +14,7 @@
 #include "game/random.h"
 #include "game/state.h"
 #include "game/terrain.h"
+#include "tests/support/point_in_polygon.h"
 
 namespace {
 
@@ -69,9 +71,11 @@ void CheckColumn(const Terrain* terrain, int x) {
 
 void CheckPoint(const Terrain* terrain, int x, int y) {
     const int inside = TerrainContains(terrain, x, y);
-    const bool expected = x >= 0 && x < terrain->width && y < terrain->groundHeight &&
-                          y >= TerrainColumnTop(terrain, x);
+    const bool expected = PolygonHoldsPixel(terrain->vertices, TERRAIN_VERTEX_COUNT, x, y);
     FUZZ_CHECK(inside == (expected ? 1 : 0), "point %d %d: %d", x, y, inside);
+    const int top = TerrainColumnTop(terrain, x);
+    const bool painted = x >= 0 && x < terrain->width && y >= top && y < terrain->groundHeight;
+    FUZZ_CHECK(painted == expected, "point %d %d below column top %d: %d", x, y, top, painted);
 }
 
 // Points near the screen mostly, and now and then anywhere an int reaches.

@@ -43,9 +43,8 @@ constexpr FlameSet ALL_FLAMES = {true, true, true};
 // Puts the flight state where WorldToScreen gives the craft's top-left corner at (x, y): half a
 // pixel inside the wanted one, so that truncation toward zero lands on it.
 void PlaceCraft(int x, int y) {
-    const int across = x - screen.originX;
     const int up = screen.originY - y;
-    flight.posX = static_cast<float>((across + (across < 0 ? -0.5 : 0.5)) * 600.0 / screen.originX);
+    flight.posX = PosXForColumn(x);
     flight.altitude = static_cast<float>((up + (up < 0 ? -0.5 : 0.5)) * 1200.0 / screen.originY);
     const ScreenPoint at = WorldToScreen(flight.posX, flight.altitude);
     ASSERT_EQ(at.x, x);

@@ -139,20 +139,6 @@ int FlyToTheEnd(HWND window) {
     return flight.phase == PHASE_DIALOG ? 1 : 0;
 }
 
-// The posX that puts the craft picture's left edge on screen column x (WorldToScreen inverted,
-// then checked against it).
-float PosXForColumn(int x) {
-    const float guess = static_cast<float>(static_cast<double>(x - screen.originX) * 600.0 /
-                                           static_cast<double>(screen.originX));
-    for (int nudge = -3; nudge <= 3; ++nudge) {
-        const float posX = guess + static_cast<float>(nudge * 0.5);
-        if (WorldToScreen(posX, START_ALTITUDE).x == x) {
-            return posX;
-        }
-    }
-    return guess;
-}
-
 // The altitude that puts the craft's lowest probe row `gap` rows above the given ground row.
 float AltitudeAboveRow(int groundRow, int gap) {
     const int top = groundRow - gap - craftHeight;
@@ -161,34 +147,12 @@ float AltitudeAboveRow(int groundRow, int gap) {
            1.0f;
 }
 
-// Left and right columns of the landing site: the run of consecutive ground-line vertices at
-// its row (another vertex may lie on that row by chance).
-void LandingSite(int* left, int* right) {
-    const int row = screen.originY + SITE_TO_ORIGIN_ROWS;
-    for (int i = 1; i + SITE_SEGMENTS <= TERRAIN_SEGMENTS + 1; ++i) {
-        int level = 0;
-        while (level <= SITE_SEGMENTS && terrainRegion->vertices[i + level].y == row) {
-            ++level;
-        }
-        if (level > SITE_SEGMENTS) {
-            *left = terrainRegion->vertices[i].x;
-            *right = terrainRegion->vertices[i + SITE_SEGMENTS].x;
-            return;
-        }
-    }
-    *left = 0;
-    *right = 0;
-    ADD_FAILURE() << "no landing site on this terrain";
-}
-
 // A column whose three probes meet ground rows apart: the craft comes down on a slope, and even
 // a tick that sinks it a little past the first probe's ground cannot bring the other two in.
 int SlopedColumn() {
-    int siteLeft = 0;
-    int siteRight = 0;
-    LandingSite(&siteLeft, &siteRight);
+    const LandingSite site = FindLandingSite(terrainRegion);
     for (int x = 40; x + craftWidth < screen.screenWidth - 200; x += 7) {
-        const bool nearSite = x + craftWidth >= siteLeft - 2 && x <= siteRight + 2;
+        const bool nearSite = x + craftWidth >= site.left - 2 && x <= site.right + 2;
         const int a = TerrainColumnTop(terrainRegion, x);
         const int b = TerrainColumnTop(terrainRegion, x + craftWidth / 2);
         const int c = TerrainColumnTop(terrainRegion, x + craftWidth);
@@ -202,10 +166,8 @@ int SlopedColumn() {
 
 // Puts the craft where the kind of flight needs it; the flight itself is the game's.
 void PlaceCraft(FlightKind kind, int flightNumber) {
-    int siteLeft = 0;
-    int siteRight = 0;
-    LandingSite(&siteLeft, &siteRight);
-    const int overSite = siteLeft + (siteRight - siteLeft - craftWidth) / 2;
+    const LandingSite site = FindLandingSite(terrainRegion);
+    const int overSite = site.left + (site.right - site.left - craftWidth) / 2;
     switch (kind) {
         case DRIFT_AWAY:
             flight.vx = flightNumber % 2 == 0 ? 60.0f : -60.0f;

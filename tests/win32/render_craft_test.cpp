@@ -373,27 +373,6 @@ TEST_F(CraftDrawingTest, RepaintCallDrawsOnlyThePictureAndKeepsTheBrush) {
     SelectObject(canvas.dc, oldBrush);
 }
 
-// A ground line that is low everywhere but at one column, whose top row is spikeTop.
-Terrain* SpikeTerrain(int column, int spikeTop) {
-    const int width = 400;
-    const int low = 300;
-    const int groundHeight = 310;
-    Terrain* terrain = new Terrain{};
-    terrain->width = width;
-    terrain->groundHeight = groundHeight;
-    terrain->vertices[0] = {0, groundHeight};
-    terrain->vertices[1] = {0, low};
-    terrain->vertices[2] = {column - 1, low};
-    terrain->vertices[3] = {column, spikeTop};
-    terrain->vertices[4] = {column + 1, low};
-    for (int i = 5; i <= 30; ++i) {
-        terrain->vertices[i] = {column + i - 3, low};
-    }
-    terrain->vertices[31] = {width, low};
-    terrain->vertices[32] = {width, groundHeight};
-    return terrain;
-}
-
 // The craft at (100, 100) probes row 130 at columns 116, 100 and 132, and nothing else.
 TEST_F(CraftDrawingTest, ContactThroughEachProbeAlone) {
     struct Case {
@@ -410,7 +389,7 @@ TEST_F(CraftDrawingTest, ContactThroughEachProbeAlone) {
         SCOPED_TRACE(c.column);
         SCOPED_TRACE(c.spikeTop);
         DeleteTerrain(terrainRegion);
-        terrainRegion = SpikeTerrain(c.column, c.spikeTop);
+        terrainRegion = LevelGroundWithOneColumn(400, 310, 300, c.column, c.spikeTop);
         ASSERT_EQ(TerrainContains(terrainRegion, c.column, c.spikeTop), 1);
         ASSERT_EQ(TerrainContains(terrainRegion, c.column, c.spikeTop - 1), 0);
         PlaceCraft(100, 100);

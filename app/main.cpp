@@ -3,8 +3,8 @@
 // waits for messages rather than polling.
 #include <windows.h>
 
+#include "app/instance.h"
 #include "app/main_window.h"
-#include "render/bitmap.h"
 #include "resource.h"
 #include "ui/thrust.h"
 

@@ -1,12 +1,12 @@
 #include "app/main_window.h"
 
+#include "app/instance.h"
 #include "app/win32_host.h"
 #include "game/contact.h"
 #include "game/random.h"
 #include "game/state.h"
 #include "game/terrain.h"
 #include "game/tick.h"
-#include "render/bitmap.h"
 #include "render/craft.h"
 #include "render/ground.h"
 #include "render/instruments.h"
@@ -14,6 +14,7 @@
 #include "ui/dialogs.h"
 #include "ui/thrust.h"
 
+HINSTANCE appInstance = nullptr;
 HWND mainWindow = nullptr;
 
 int RegisterMainClass(HINSTANCE instance) {

@@ -1,7 +1,5 @@
 #include "render/bitmap.h"
 
-HINSTANCE appInstance = nullptr;
-
 void DrawBitmapAt(HDC dc, int16_t x, int16_t y, HBITMAP bitmap) {
     HDC pictureDC = CreateCompatibleDC(dc);
     HGDIOBJ oldBitmap = SelectObject(pictureDC, bitmap);

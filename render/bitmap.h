@@ -1,15 +1,11 @@
-// The module whose resources every picture comes from, and the one routine that copies a whole
-// bitmap onto a device context. The crash animation, the thrust buttons and the end-of-flight
-// box all draw through it.
+// The one routine that copies a whole bitmap onto a device context. The crash animation, the
+// thrust buttons and the end-of-flight box all draw through it.
 #ifndef TAVUNE_RENDER_BITMAP_H
 #define TAVUNE_RENDER_BITMAP_H
 
 #include <windows.h>
 
 #include <cstdint>
-
-// Set first thing by WinMain (tests set it to their own module, which links the same resources).
-extern HINSTANCE appInstance;
 
 // Copies the whole bitmap with its top-left corner at (x, y). The bitmap stays the caller's.
 void DrawBitmapAt(HDC dc, int16_t x, int16_t y, HBITMAP bitmap);

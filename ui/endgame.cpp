@@ -2,6 +2,7 @@
 // all chosen by flight.outcome. It owns its two pictures and two fonts for as long as it is open.
 #include "ui/dialogs.h"
 
+#include "app/instance.h"
 #include "game/random.h"
 #include "game/state.h"
 #include "render/bitmap.h"

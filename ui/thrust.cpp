@@ -3,6 +3,7 @@
 // flags and button images.
 #include "ui/thrust.h"
 
+#include "app/instance.h"
 #include "game/state.h"
 #include "render/bitmap.h"
 #include "resource.h"

@@ -16,10 +16,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app/instance.h"
 #include "app/main_window.h"
 #include "game/state.h"
 #include "game/tick.h"
-#include "render/bitmap.h"
 #include "ui/thrust.h"
 
 static const int FLYING_TICKS = 1000;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "render/bitmap.h"
+#include "app/instance.h"
 #include "win32_test_util.h"
 
 namespace {

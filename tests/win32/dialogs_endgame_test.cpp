@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "app/instance.h"
 #include "dialogs_driver.h"
 #include "game/random.h"
 #include "game/state.h"
 #include "game_fixture.h"
-#include "render/bitmap.h"
 #include "resource.h"
 #include "ui/dialogs.h"
 #include "win32_test_util.h"

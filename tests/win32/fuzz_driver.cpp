@@ -8,12 +8,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/instance.h"
 #include "app/main_window.h"
 #include "game/host.h"
 #include "game/random.h"
 #include "game/state.h"
 #include "game_window.h"
-#include "render/bitmap.h"
 #include "resource.h"
 #include "ui/thrust.h"
 #include "win32_test_util.h"

@@ -1,11 +1,11 @@
 #include "game_window.h"
 
+#include "app/instance.h"
 #include "app/main_window.h"
 #include "game/host.h"
 #include "game/state.h"
 #include "game/tick.h"
 #include "game_fixture.h"
-#include "render/bitmap.h"
 #include "render/craft.h"
 #include "render/instruments.h"
 #include "ui/thrust.h"

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "app/instance.h"
 #include "game_fixture.h"
 #include "game_window.h"
 #include "render/bitmap.h"

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/instance.h"
 #include "app/main_window.h"
 #include "game/contact.h"
 #include "game/random.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "render/bitmap.h"
+#include "app/instance.h"
 #include "resource.h"
 #include "resources_expected.h"
 #include "ui/thrust.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "render/bitmap.h"
+#include "app/instance.h"
 #include "resources_expected.h"
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "app/instance.h"
 #include "game/state.h"
 #include "game_fixture.h"
 #include "render/bitmap.h"

@@ -2,9 +2,9 @@
 
 #include <vector>
 
+#include "app/instance.h"
 #include "game/state.h"
 #include "game_fixture.h"
-#include "render/bitmap.h"
 #include "resource.h"
 #include "ui/thrust.h"
 #include "win32_test_util.h"

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "render/bitmap.h"
+#include "app/instance.h"
 
 int main(int argc, char** argv) {
     appInstance = GetModuleHandleA(nullptr);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "app/instance.h"
 #include "app/main_window.h"
 #include "app/win32_host.h"
 #include "game/contact.h"
@@ -13,7 +14,6 @@
 #include "game/tick.h"
 #include "game_fixture.h"
 #include "game_window.h"
-#include "render/bitmap.h"
 #include "render/craft.h"
 #include "render/ground.h"
 #include "render/instruments.h"

@@ -38,15 +38,7 @@ std::vector<DWORD> ClientPixels(HWND window, int x, int y, int width, int height
 
 // A picture from the resources, copied whole onto a canvas of its own size.
 std::vector<DWORD> ReferencePicture(int id) {
-    PixelCanvas canvas(PICTURE_WIDTH, PICTURE_HEIGHT);
-    HBITMAP picture = LoadBitmapA(appInstance, MAKEINTRESOURCEA(id));
-    HDC pictureDC = CreateCompatibleDC(canvas.dc);
-    HGDIOBJ old = SelectObject(pictureDC, picture);
-    BitBlt(canvas.dc, 0, 0, PICTURE_WIDTH, PICTURE_HEIGHT, pictureDC, 0, 0, SRCCOPY);
-    SelectObject(pictureDC, old);
-    DeleteDC(pictureDC);
-    DeleteObject(picture);
-    return canvas.Snapshot();
+    return ResourcePixels(id, PICTURE_WIDTH, PICTURE_HEIGHT);
 }
 
 DWORD ScreenColour(COLORREF colour) {

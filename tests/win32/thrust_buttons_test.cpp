@@ -188,13 +188,6 @@ std::vector<DWORD> PixelsOf(HBITMAP bitmap) {
     return canvas.Snapshot();
 }
 
-std::vector<DWORD> PixelsOfResource(int bitmapId) {
-    HBITMAP bitmap = LoadBitmapA(appInstance, MAKEINTRESOURCEA(bitmapId));
-    std::vector<DWORD> pixels = PixelsOf(bitmap);
-    DeleteObject(bitmap);
-    return pixels;
-}
-
 TEST_F(ThrustButtonsTest, EachButtonLoadsItsOwnTwoImages) {
     const int released[] = {IDB_BUTTON_MAIN_UP, IDB_BUTTON_LEFT_UP, IDB_BUTTON_RIGHT_UP};
     const int pressed[] = {IDB_BUTTON_MAIN_DOWN, IDB_BUTTON_LEFT_DOWN, IDB_BUTTON_RIGHT_DOWN};
@@ -209,8 +202,10 @@ TEST_F(ThrustButtonsTest, EachButtonLoadsItsOwnTwoImages) {
             EXPECT_EQ(size.bmHeight, THRUST_BUTTON_SIZE);
             handles.insert(image);
         }
-        EXPECT_EQ(PixelsOf(buttonUpBitmaps[id]), PixelsOfResource(released[id]));
-        EXPECT_EQ(PixelsOf(buttonDownBitmaps[id]), PixelsOfResource(pressed[id]));
+        EXPECT_EQ(PixelsOf(buttonUpBitmaps[id]),
+                  ResourcePixels(released[id], THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE));
+        EXPECT_EQ(PixelsOf(buttonDownBitmaps[id]),
+                  ResourcePixels(pressed[id], THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE));
         EXPECT_NE(PixelsOf(buttonUpBitmaps[id]), PixelsOf(buttonDownBitmaps[id]));
     }
     EXPECT_EQ(handles.size(), 6u);

@@ -41,29 +41,21 @@ LPARAM PointerAt(int x, int y) {
 
 // The pixels of a 48 x 48 picture, taken straight from the program's resources rather than from
 // the images the buttons loaded.
-static std::vector<DWORD> ResourcePixels(int bitmapId) {
-    PixelCanvas canvas(THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE);
-    HBITMAP bitmap = LoadBitmapA(appInstance, MAKEINTRESOURCEA(bitmapId));
-    HDC source = CreateCompatibleDC(canvas.dc);
-    HGDIOBJ old = SelectObject(source, bitmap);
-    BitBlt(canvas.dc, 0, 0, THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE, source, 0, 0, SRCCOPY);
-    SelectObject(source, old);
-    DeleteDC(source);
-    DeleteObject(bitmap);
-    return canvas.Snapshot();
+static std::vector<DWORD> ButtonPixels(int bitmapId) {
+    return ResourcePixels(bitmapId, THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE);
 }
 
 static const std::vector<DWORD>& ReleasedPixels(int id) {
     static const std::vector<DWORD> pixels[THRUST_BUTTON_COUNT] = {
-        ResourcePixels(IDB_BUTTON_MAIN_UP), ResourcePixels(IDB_BUTTON_LEFT_UP),
-        ResourcePixels(IDB_BUTTON_RIGHT_UP)};
+        ButtonPixels(IDB_BUTTON_MAIN_UP), ButtonPixels(IDB_BUTTON_LEFT_UP),
+        ButtonPixels(IDB_BUTTON_RIGHT_UP)};
     return pixels[id];
 }
 
 static const std::vector<DWORD>& PressedPixels(int id) {
     static const std::vector<DWORD> pixels[THRUST_BUTTON_COUNT] = {
-        ResourcePixels(IDB_BUTTON_MAIN_DOWN), ResourcePixels(IDB_BUTTON_LEFT_DOWN),
-        ResourcePixels(IDB_BUTTON_RIGHT_DOWN)};
+        ButtonPixels(IDB_BUTTON_MAIN_DOWN), ButtonPixels(IDB_BUTTON_LEFT_DOWN),
+        ButtonPixels(IDB_BUTTON_RIGHT_DOWN)};
     return pixels[id];
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "app/instance.h"
+
 // Handles every message waiting for this thread, then returns.
 inline void PumpMessages() {
     MSG message;
@@ -72,6 +74,20 @@ struct PixelCanvas {
         return copy;
     }
 };
+
+// The pixels of a picture from the program's resources, copied onto a canvas of the given size
+// by the test itself rather than by the game's drawing routine.
+inline std::vector<DWORD> ResourcePixels(int id, int width, int height) {
+    PixelCanvas canvas(width, height);
+    HBITMAP picture = LoadBitmapA(appInstance, MAKEINTRESOURCEA(id));
+    HDC pictureDC = CreateCompatibleDC(canvas.dc);
+    HGDIOBJ old = SelectObject(pictureDC, picture);
+    BitBlt(canvas.dc, 0, 0, width, height, pictureDC, 0, 0, SRCCOPY);
+    SelectObject(pictureDC, old);
+    DeleteDC(pictureDC);
+    DeleteObject(picture);
+    return canvas.Snapshot();
+}
 
 // Where two canvases of the same size differ: empty when every pixel matches, otherwise the
 // number of differing pixels and the first of them, for a failure message.

@@ -19,13 +19,7 @@ constexpr DWORD BACKGROUND = 0x203040;
 
 // The bitmap's pixels as 0x00RRGGBB, top row first.
 std::vector<DWORD> PicturePixels(HBITMAP bitmap, int width, int height) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownInfo(width, height);
     std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
     HDC screenDC = GetDC(nullptr);
     GetDIBits(screenDC, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);

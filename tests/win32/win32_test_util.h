@@ -19,6 +19,18 @@ inline void PumpMessages() {
     }
 }
 
+// A 32-bit top-down DIB: one 0x00RRGGBB word a pixel, top row first.
+inline BITMAPINFO TopDownInfo(int width, int height) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
 // A 32-bit top-down DIB section selected into a memory DC, cleared to black: a screen whose
 // every pixel a test can read back.
 struct PixelCanvas {
@@ -30,13 +42,7 @@ struct PixelCanvas {
     int height = 0;
 
     PixelCanvas(int w, int h) : width(w), height(h) {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        BITMAPINFO info = TopDownInfo(w, h);
         HDC screenDC = GetDC(nullptr);
         dc = CreateCompatibleDC(screenDC);
         ReleaseDC(nullptr, screenDC);

@@ -99,6 +99,10 @@ def play(build_dir, kind):
         check(all(t is not None for t in tops), "the ground lies under every column")
         bottom = [shot.at(column, height - 1 - y) for column in range(w)]
         check(all(p == WHITE for p in bottom), "the ground fills the screen's bottom row")
+        # A window manager need not give the new window the keyboard: click its title first,
+        # as a person would.
+        game.xdotool("mousemove", str(width // 2), "5", "click", "1")
+        time.sleep(0.3)
         game.key("alt+g")
         time.sleep(0.5)
         game.shot("menu")

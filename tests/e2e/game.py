@@ -65,6 +65,9 @@ class Game:
         for line in out.splitlines():
             if line.startswith("DISPLAY="):
                 self.env["DISPLAY"] = line.split("=", 1)[1]
+            if line.startswith("WINEPREFIX="):
+                # Under ctest, the prefix of the desktop this test was given.
+                self.prefix = line.split("=", 1)[1]
         self.client = None
         self.shot_number = 0
         self.savers = []

@@ -15,18 +15,11 @@ import sys
 import time
 
 from game import WHITE, Game, terrain_tops
+from scenarios import check, failures
 
 SCREEN = (1280, 1024)  # not the tests' 1024x768: the game must take the size of this screen
 QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
              start_new_session=True)
-
-failures = []
-
-
-def check(condition, message):
-    print(("ok: " if condition else "FAILED: ") + message)
-    if not condition:
-        failures.append(message)
 
 
 def start_xvfb():

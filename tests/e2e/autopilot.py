@@ -828,8 +828,7 @@ class Flight:
                 return dict(line.partition("=")[::2] for line in out.splitlines())
         near = (found and self.scene.clearance_px(*found) <= 3) or self.missing >= 3
         if self.probe is None and (near or time.time() - self.last_probe > 1.0):
-            self.probe = subprocess.Popen([game.wine_run, "--prefix", game.prefix,
-                                           game.probe_exe, "box"], env=game.env,
+            self.probe = subprocess.Popen(game.run + [game.probe_exe, "box"], env=game.env,
                                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
             self.last_probe = time.time()
         return None

@@ -40,52 +40,60 @@ class Shot:
 
 
 class Game:
-    def __init__(self, build_dir, name):
+    """The game on the tests' desktop; or, with play, as `make play` runs it for a person, on
+    the DISPLAY of env and in a prefix of its own."""
+
+    def __init__(self, build_dir, name, prefix=None, play=False, env=None):
         self.build = os.path.abspath(build_dir)
         self.name = name
-        self.prefix = os.path.join(self.build, "wineprefix")
+        self.prefix = prefix or os.path.join(self.build, "wineprefix")
         self.wine_run = os.path.join(ROOT, "scripts", "wine-run")
         self.exe = os.path.join(self.build, "tavune.exe")
         self.probe_exe = os.path.join(self.build, "tests", "probe.exe")
         self.keeper = os.path.join(self.build, "tests", "desktop_keeper.exe")
+        # The command of `make play`, with this prefix; the probe must run in the same mode.
+        self.run = [self.wine_run, "--prefix", self.prefix] + (["--play"] if play else [])
+        self.run += ["--keeper", self.keeper]
         self.shots_dir = os.path.join(self.build, "e2e-shots", name)
         os.makedirs(self.shots_dir, exist_ok=True)
         for old in os.listdir(self.shots_dir):
             os.remove(os.path.join(self.shots_dir, old))
         self.process = None
-        self.env = dict(os.environ)
-        self.env["TAVUNE_DESKTOP_KEEPER"] = self.keeper
-        out = subprocess.run([self.wine_run, "--prefix", self.prefix, "--start"],
-                             env=self.env, capture_output=True, text=True, check=True).stdout
+        self.env = dict(env or os.environ)
+        out = subprocess.run(self.run + ["--start"], env=self.env, capture_output=True, text=True,
+                             check=True).stdout
         for line in out.splitlines():
             if line.startswith("DISPLAY="):
                 self.env["DISPLAY"] = line.split("=", 1)[1]
+            if line.startswith("WINEPREFIX="):
+                # Under ctest, the prefix of the desktop this test was given.
+                self.prefix = line.split("=", 1)[1]
         self.client = None
         self.shot_number = 0
         self.savers = []
 
     # The game process.
-    def start(self):
-        self.process = subprocess.Popen([self.wine_run, "--prefix", self.prefix, self.exe],
-                                        env=self.env, stdin=subprocess.DEVNULL,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        # The window can be seen at its first size before it is shown maximised: wait until it
-        # is as wide as the display, and two looks agree.
-        screen_width = int(subprocess.run(["xdotool", "getdisplaygeometry"], env=self.env,
-                                          capture_output=True, text=True,
-                                          check=True).stdout.split()[0])
+    def start(self, full_width=True):
+        """Starts the game and waits until its window stays put. Unless full_width is False, it
+        must be as wide as the display: the window can be seen at its first size before it is
+        shown maximised."""
+        self.process = subprocess.Popen(self.run + [self.exe], env=self.env,
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        screen_width = self.screen_size()[0]
         deadline = time.time() + 30
         last = None
         while time.time() < deadline:
             out = self.probe("window")
             if out:
                 x, y, w, h = (int(v) for v in out.split()[1:5])
-                if w == screen_width and h > 400 and (x, y, w, h) == last:
+                wide = w == screen_width or not full_width
+                if wide and h > 400 and (x, y, w, h) == last:
                     self.client = last
                     break
                 last = (x, y, w, h)
             time.sleep(0.2)
-        assert self.client, "the game's window did not appear"
+        assert self.client, "the game's window did not appear (last seen at %s)" % (last,)
         # The pointer rests over the sky, where the keyboard goes.
         self.xdotool("mousemove", str(self.client[0] + 100), str(self.client[1] + 100))
 
@@ -99,8 +107,27 @@ class Game:
         if self.process and self.process.poll() is None:
             self.process.kill()
             self.process.wait()
-        # Wine may leave the exe running after the wrapper is gone.
-        subprocess.run(["pkill", "-f", self.exe], capture_output=True)
+        # Wine may leave the exe running after the wrapper is gone. Only this prefix's: other
+        # tests may run the same exe on desktops of their own.
+        for pid in os.listdir("/proc"):
+            try:
+                with open("/proc/%s/cmdline" % pid, "rb") as f:
+                    command = f.read()
+                with open("/proc/%s/environ" % pid, "rb") as f:
+                    environ = f.read().split(b"\0")
+            except (OSError, ValueError):
+                continue
+            if (self.exe.encode() in command and
+                    ("WINEPREFIX=" + self.prefix).encode() in environ):
+                try:
+                    os.kill(int(pid), 9)
+                except OSError:
+                    pass
+
+    def screen_size(self):
+        out = subprocess.run(["xdotool", "getdisplaygeometry"], env=self.env,
+                             capture_output=True, text=True, check=True).stdout
+        return tuple(int(v) for v in out.split()[:2])
 
     @property
     def width(self):
@@ -129,14 +156,14 @@ class Game:
 
     # What is on the screen.
     def probe(self, *args):
-        result = subprocess.run([self.wine_run, "--prefix", self.prefix, self.probe_exe, *args],
-                                env=self.env, capture_output=True, text=True)
+        result = subprocess.run(self.run + [self.probe_exe, *args], env=self.env,
+                                capture_output=True, text=True)
         return result.stdout.strip() if result.returncode == 0 else ""
 
     def panel_shows(self, line, text):
         """Whether the instrument panel's line shows exactly this text."""
-        result = subprocess.run([self.wine_run, "--prefix", self.prefix, self.probe_exe, "panel",
-                                 str(line), text], env=self.env, capture_output=True, text=True)
+        result = subprocess.run(self.run + [self.probe_exe, "panel", str(line), text],
+                                env=self.env, capture_output=True, text=True)
         return result.returncode == 0
 
     def box(self):

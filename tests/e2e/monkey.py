@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""A monkey at the keyboard and the mouse: for five minutes it plays tavune.exe in its real window
-under Wine with random keys (arrows held and released, Space, letters, F2, F3, F4, Escape, Enter,
-Tab), random clicks (in the sky, on the thrust buttons, press-drag-release) and menu commands
-(Game > New, Restart, Options, About). Whatever box opens, the same random input has to deal
-with it. Every ten seconds the game must still answer; at the end the monkey closes any open box,
-chooses Exit from the menu, and the process must end with exit code 0.
+"""A monkey at the keyboard and the mouse: for five minutes (one in `make test`) it plays
+tavune.exe in its real window under Wine with random keys (arrows held and released, Space,
+letters, F2, F3, F4, Escape, Enter, Tab), random clicks (in the sky, on the thrust buttons,
+press-drag-release) and menu commands (Game > New, Restart, Options, About). Whatever box opens,
+the same random input has to deal with it. Every ten seconds the game must still answer; at the
+end the monkey closes any open box, chooses Exit from the menu, and the process must end with
+exit code 0.
 
     monkey.py BUILD_DIR
 

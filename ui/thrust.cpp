@@ -150,8 +150,8 @@ static void Release(HWND window, int id, int thruster) {
     }
 }
 
-// Another window took the mouse before its button came up (the parent was disabled under it, a
-// box opened, the player switched programs): the press ends as the release would have ended it.
+// Another window took the mouse before its button came up (a box opened, the player switched
+// programs): the press ends as the release would have ended it.
 static void LoseCapture(HWND window, int id, int thruster, HWND newCapture) {
     if (buttonTracking[id] == 1 && newCapture != window) {
         ShowReleased(window, id, thruster);

@@ -23,7 +23,7 @@ import subprocess
 import time
 import zlib
 
-from game import flat_runs
+from game import SITE_TO_ORIGIN, flat_runs, landing_site
 
 # What a player knows about the game.
 SIM_PER_REAL = 7.5  # simulated seconds per real second (the game calibrates its time step so)
@@ -307,20 +307,19 @@ class Scene:
         self.tops = terrain_tops(frame)
         if any(t is None for t in self.tops):
             raise PilotError("the ground line does not span the screen")
-        runs = flat_runs(self.tops, 3 * self.width // 30)
-        if len(runs) != 1:
-            raise PilotError("no single landing site on the ground line: %s" % (runs,))
-        self.site_x, self.site_w, self.site_row = runs[0]
-        self.origin_x = self.width // 2
-        self.origin_y = self.site_row - 29
-        self.kx = self.origin_x / 600.0  # pixels per metre
-        self.ky = self.origin_y / 1200.0
-        self.craft = finder.find(frame, (0, 0, self.width, self.site_row - 40))
+        self.craft = finder.find(frame, (0, 0, self.width, min(self.tops)))
         if self.craft is None:
             raise PilotError("no craft on the screen")
-        expected = (self.origin_x, self.origin_y - int(START_ALTITUDE * self.ky))
-        if abs(self.craft[0] - expected[0]) > 1 or abs(self.craft[1] - expected[1]) > 1:
-            raise PilotError("the craft is at %s, not at its start %s" % (self.craft, expected))
+        # Other flat runs may lie anywhere: the site is the one the craft's height points to.
+        site = landing_site(self.tops, self.craft[1])
+        self.origin_x = self.width // 2
+        if site is None or self.craft[0] != self.origin_x:
+            raise PilotError("the craft at %s is not at its start over a landing site (flat "
+                             "runs %s)" % (self.craft, flat_runs(self.tops, 3 * self.width // 30)))
+        self.site_x, self.site_w, self.site_row = site
+        self.origin_y = self.site_row - SITE_TO_ORIGIN
+        self.kx = self.origin_x / 600.0  # pixels per metre
+        self.ky = self.origin_y / 1200.0
 
     # Metres and pixels.
     def left_to_pos(self, x):
@@ -588,7 +587,7 @@ class Pilot:
     def grab(self):
         return self.screen.grab()
 
-    def wait_for_start_position(self, timeout=5.0):
+    def wait_for_start_position(self, timeout=20.0):
         """After New or Restart: a scene with the craft at its start, once the repaint is done."""
         deadline = time.time() + timeout
         while True:
@@ -839,11 +838,7 @@ def close_box(game):
     """Closes the end-of-flight box with Enter, as a player would (its OK button has the focus);
     by the probe pressing OK if that did not do it. Whether it is closed."""
     game.key("Return")
-    deadline = time.time() + 3
-    while time.time() < deadline:
-        if game.box() is None:
-            return True
-        time.sleep(0.2)
+    if game.wait_no_box(5):
+        return True
     game.probe("press", "1")
-    time.sleep(0.5)
-    return game.box() is None
+    return game.wait_no_box()

@@ -12,6 +12,12 @@ BLACK = (0, 0, 0)
 WHITE = (255, 255, 255)
 LIGHT_GREY = (192, 192, 192)
 
+# The ground line and the start, as the game lays them out.
+SEGMENTS = 30  # of the ground line, 31 vertices
+SITE_SEGMENTS = 4  # level segments of the landing site
+SITE_TO_ORIGIN = 29  # rows from the craft picture's top at altitude 0 down to the site's row
+START_ALTITUDE = 1000  # metres; 1200 span the rows from that top to the screen's top
+
 
 class Shot:
     """One screenshot: pixels as (r, g, b) tuples, addressed in the game's client coordinates."""
@@ -73,29 +79,41 @@ class Game:
         self.savers = []
 
     # The game process.
-    def start(self, full_width=True):
-        """Starts the game and waits until its window stays put. Unless full_width is False, it
-        must be as wide as the display: the window can be seen at its first size before it is
-        shown maximised."""
+    def start(self, placed=None):
+        """Starts the game and waits until its window stays put where placed(x, y, w, h) says it
+        should be; by default as wide as the display, since the window can be seen at its first
+        size before it is shown maximised."""
         self.process = subprocess.Popen(self.run + [self.exe], env=self.env,
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
         screen_width = self.screen_size()[0]
+        placed = placed or (lambda x, y, w, h: w == screen_width and h > 400)
         deadline = time.time() + 30
         last = None
         while time.time() < deadline:
             out = self.probe("window")
             if out:
-                x, y, w, h = (int(v) for v in out.split()[1:5])
-                wide = w == screen_width or not full_width
-                if wide and h > 400 and (x, y, w, h) == last:
+                rect = tuple(int(v) for v in out.split()[1:5])
+                if placed(*rect) and rect == last:
                     self.client = last
                     break
-                last = (x, y, w, h)
+                last = rect
             time.sleep(0.2)
-        assert self.client, "the game's window did not appear (last seen at %s)" % (last,)
+        assert self.client, "the game's window did not reach its place (last seen at %s)" % (last,)
         # The pointer rests over the sky, where the keyboard goes.
         self.xdotool("mousemove", str(self.client[0] + 100), str(self.client[1] + 100))
+
+    def wait_ready(self, timeout=30):
+        """Waits until the first game has calibrated and takes input: its scene is on the screen
+        (drawn only after the window was shut to input) and the window takes input again. The
+        shot of that scene, or None."""
+        shot, scene = self.wait_shot("scene", self.start_scene, timeout)
+        deadline = time.time() + timeout
+        while scene and not self.enabled():
+            if time.time() > deadline:
+                return None
+            time.sleep(0.1)
+        return shot if scene else None
 
     def wait_exit(self, timeout=15):
         try:
@@ -166,6 +184,10 @@ class Game:
                                 env=self.env, capture_output=True, text=True)
         return result.returncode == 0
 
+    def enabled(self):
+        """Whether the game's window takes input: not while it calibrates, nor behind a box."""
+        return self.probe("enabled") == "enabled"
+
     def box(self):
         """The open box's caption, title and message, or None."""
         out = self.probe("box")
@@ -186,12 +208,56 @@ class Game:
             time.sleep(0.2)
         return None
 
-    def shot(self, label=None):
+    def open_menu(self, timeout=10):
+        """Opens the Game menu with Alt+G and waits until it shows; once more if it never did (the
+        keys may have come before the window had the keyboard). Whether it shows."""
+        for attempt in range(2):
+            self.key("alt+g")
+            if self.wait_shot("menu", self.menu_shown, timeout)[1]:
+                return True
+        return False
+
+    def menu_shown(self, shot):
+        # The menu drops over the client area's top left corner, where the sky is black.
+        return shot.count(0, 0, 40, 40, lambda p: p != BLACK) > 40 * 40 // 2
+
+    def wait_no_box(self, timeout=20):
+        """Whether the open box has closed within the time."""
+        deadline = time.time() + timeout
+        while self.box() is not None:
+            if time.time() > deadline:
+                return False
+            time.sleep(0.2)
+        return True
+
+    def wait_panel(self, line, text, timeout=20):
+        """Whether the panel's line comes to show exactly this text within the time."""
+        deadline = time.time() + timeout
+        while not self.panel_shows(line, text):
+            if time.time() > deadline:
+                return False
+            time.sleep(0.2)
+        return True
+
+    def shot(self, label=None, keep=True):
+        """A screenshot, kept as a numbered PNG file; with keep False, only once keep_shot says
+        so."""
         xwd = subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True,
                              check=True).stdout
         ppm = subprocess.run(["convert", "xwd:-", "ppm:-"], input=xwd, capture_output=True,
                              check=True).stdout
         width, height, data = parse_ppm(ppm)
+        shot = Shot(width, height, data, self.client[:2])
+        if keep:
+            self.save(xwd, label)
+        else:
+            shot.xwd = xwd
+        return shot
+
+    def keep_shot(self, shot, label=None):
+        self.save(shot.xwd, label)
+
+    def save(self, xwd, label):
         self.shot_number += 1
         name = "%03d%s.png" % (self.shot_number, "-" + label if label else "")
         # Kept for whoever reads a failure; written in the background so play goes on.
@@ -200,12 +266,70 @@ class Game:
         saver.stdin.write(xwd)
         saver.stdin.close()
         self.savers.append(saver)
-        return Shot(width, height, data, self.client[:2])
+
+    def wait_shot(self, label, condition, timeout=20):
+        """Screenshots until condition(shot) gives something true: (shot, that value), or the
+        last shot and None at the deadline. Only that shot is kept."""
+        deadline = time.time() + timeout
+        while True:
+            shot = self.shot(keep=False)
+            value = condition(shot)
+            if value or time.time() > deadline:
+                self.keep_shot(shot, label)
+                return shot, value or None
+
+    def craft(self, shot, band=None):
+        """The craft's bounding box in a screenshot, or None; with band (x0, x1), in those
+        columns only."""
+        x0, x1 = band or (0, None)
+        return craft_box(shot, self.width, terrain_tops(shot, self.width, self.height), x1, x0)
+
+    def start_scene(self, shot):
+        """(tops, craft box, site) when the screenshot shows the whole ground line and the craft
+        alone at its start, 1000 m over its landing site; else None."""
+        tops = terrain_tops(shot, self.width, self.height)
+        if any(t is None for t in tops):
+            return None
+        box = craft_box(shot, self.width, tops)
+        # The picture's first column and its first two rows hold only black and white.
+        if box is None or (box[0] - 1, box[2] - box[0], box[3] - box[1]) != (self.width // 2,
+                                                                              30, 28):
+            return None
+        site = landing_site(tops, box[1] - 2)
+        return (tops, box, site) if site else None
 
     def finish_saving(self):
         for saver in self.savers:
             saver.wait()
         self.savers = []
+
+
+class BoxWatch:
+    """The box probe run in the background, so that screenshots go on meanwhile."""
+
+    def __init__(self, game):
+        self.game = game
+        self.process = None
+
+    def fields(self):
+        """The open box's fields once a probe has found one, else None; starts the next probe
+        when the last has ended."""
+        found = None
+        if self.process is not None and self.process.poll() is not None:
+            out = self.process.stdout.read().decode(errors="replace").strip()
+            self.process = None
+            if out:
+                found = dict(line.partition("=")[::2] for line in out.splitlines())
+        if found is None and self.process is None:
+            self.process = subprocess.Popen(self.game.run + [self.game.probe_exe, "box"],
+                                            env=self.game.env, stdout=subprocess.PIPE,
+                                            stderr=subprocess.DEVNULL)
+        return found
+
+    def close(self):
+        if self.process is not None:
+            self.process.wait()
+            self.process = None
 
 
 def parse_ppm(ppm):
@@ -257,21 +381,57 @@ def flat_runs(tops, min_width):
     return runs
 
 
+def vertex_columns(width):
+    """The columns of the ground line's vertices, left to right; the last lies just past the
+    right edge."""
+    step, remainder = divmod(width, SEGMENTS)
+    return [i * step + i * remainder // SEGMENTS for i in range(SEGMENTS + 1)]
+
+
+def start_top(site_row):
+    """The top row of the craft picture at its start, over a site on site_row (the game truncates
+    the rows of its altitude)."""
+    origin = site_row - SITE_TO_ORIGIN
+    return origin - START_ALTITUDE * origin // 1200
+
+
+def landing_site(tops, craft_top):
+    """The landing site under a craft whose picture's top row is craft_top at its start: the flat
+    run (start, width, row) on the row that this height gives, holding at least five vertex
+    columns, that is four whole segments (a run to the right edge holds the last vertex, just
+    past it). Each neighbouring segment may widen it: a level one by the whole segment, one
+    sloping up away from it by a row by all but a column of it, a steeper one by less. So the
+    run spans [vertex - a, vertex' + b], with a and b less than a segment. The height gives
+    about six rows; were there two such runs on them, the widest is taken. None if none."""
+    width = len(tops)
+    columns = vertex_columns(width)
+    best = None
+    for start, run, row in flat_runs(tops, SITE_SEGMENTS * (width // SEGMENTS)):
+        end = start + run
+        held = sum(1 for x in columns if start <= x < end or x == end == width)
+        if (start_top(row) == craft_top and held > SITE_SEGMENTS and
+                (best is None or run > best[1])):
+            best = (start, run, row)
+    return best
+
+
 def is_craft_colour(p):
     return p is not None and p != BLACK and p != WHITE
 
 
-def craft_box(shot, width, tops, x_limit=None):
-    """Bounding box (x0, y0, x1, y1) of the coloured pixels in the sky, left of the panel."""
+def craft_box(shot, width, tops, x_limit=None, x_first=0):
+    """Bounding box (x0, y0, x1, y1) of the coloured pixels in the sky, left of the panel (and
+    from column x_first on)."""
     x_limit = x_limit or width - 210
     box = None
     stride = shot.width * 3
     for y in range(0, shot.height - shot.oy):
         start = (y + shot.oy) * stride + shot.ox * 3
-        row = shot.data[start:start + x_limit * 3]
+        row = shot.data[start + x_first * 3:start + x_limit * 3]
         if not row.strip(b"\x00"):
             continue  # all sky
-        for x in range(x_limit):
+        row = shot.data[start:start + x_limit * 3]
+        for x in range(x_first, x_limit):
             if tops[x] is not None and y >= tops[x]:
                 continue
             p = (row[3 * x], row[3 * x + 1], row[3 * x + 2])

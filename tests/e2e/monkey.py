@@ -181,12 +181,12 @@ def exit_from_menu(monkey):
         if not close_boxes(monkey):
             continue
         game.key("F3")
-        time.sleep(0.5)
-        if game.box() is not None:
+        # Once the craft stands at its start, no flight can end. A box that opened meanwhile
+        # hides that and is closed in the next round.
+        if not game.wait_shot("restarted", game.start_scene, 10)[1] or game.box() is not None:
             continue
-        game.key("alt+g")
-        time.sleep(0.5)
-        game.shot("menu")
+        if not game.open_menu():
+            continue
         game.key("x")
         code = game.wait_exit(15)
         if code is not None:
@@ -208,9 +208,9 @@ def main():
     began = time.time()
     try:
         game.start()
-        # The first game calibrates with the window disabled.
-        time.sleep(2.0)
-        game.shot("start")
+        # The first game calibrates with the window shut to input.
+        if game.wait_ready() is None:
+            raise RuntimeError("the game never showed its start and took input")
         next_check = began + CHECK_EVERY
         next_shot = began + SHOT_EVERY
         next_look = began + BOX_LOOK_EVERY

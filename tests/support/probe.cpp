@@ -7,6 +7,8 @@
 //   probe press ID           presses the control ID of the open box (1 is OK)
 //   probe panel LINE TEXT    is TEXT what the instrument panel shows on LINE (0 to 3)?
 //   probe alive              does the game's window answer a message within 2 seconds?
+//   probe enabled            does the game's window take input (not while it calibrates or a
+//                            box is open)?
 // Exit status 0 when the window or box was found, 1 when not.
 #include <windows.h>
 
@@ -137,9 +139,16 @@ int main(int argc, char** argv) {
         std::printf("answered\n");
         return 0;
     }
+    if (argc >= 2 && std::strcmp(argv[1], "enabled") == 0) {
+        HWND game = FindGameWindow();
+        const bool enabled = game != nullptr && IsWindowEnabled(game);
+        std::printf(enabled ? "enabled\n" : "disabled\n");
+        return enabled ? 0 : 1;
+    }
     if (argc >= 4 && std::strcmp(argv[1], "panel") == 0) {
         return ComparePanelLine(std::atoi(argv[2]), argv[3]);
     }
-    std::fprintf(stderr, "usage: probe window | box | press ID | panel LINE TEXT | alive\n");
+    std::fprintf(stderr,
+                 "usage: probe window | box | press ID | panel LINE TEXT | alive | enabled\n");
     return 2;
 }

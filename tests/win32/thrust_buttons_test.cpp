@@ -314,16 +314,17 @@ void SendMouseInput(DWORD flags, int x, int y) {
     SendInput(1, &input, sizeof input);
 }
 
-// Sends the input and handles messages until the condition holds, for at most two seconds. The
-// move is sent again now and then: Wine may fold a synthetic move into a late pointer event of
-// the X server that still carries the previous position.
+// Sends the input and handles messages until the condition holds, for at most ten seconds (a
+// busy machine may hold the input back that long). The move is sent again now and then: Wine may
+// fold a synthetic move into a late pointer event of the X server that still carries the
+// previous position.
 template <typename Condition> bool InputUntil(DWORD flags, int x, int y, Condition condition) {
     const DWORD start = GetTickCount();
     DWORD lastSent = start;
     SendMouseInput(flags, x, y);
     while (!condition()) {
         const DWORD now = GetTickCount();
-        if (now - start > 2000) {
+        if (now - start > 10000) {
             return false;
         }
         if (now - lastSent > 200) {

@@ -23,7 +23,7 @@ import subprocess
 import time
 import zlib
 
-from game import SITE_TO_ORIGIN, flat_runs, landing_site
+from game import SITE_TO_ORIGIN, BoxWatch, flat_runs, landing_site
 
 # What a player knows about the game.
 SIM_PER_REAL = 7.5  # simulated seconds per real second (the game calibrates its time step so)
@@ -677,14 +677,12 @@ class Flight:
         self.last_pulse = 0.0
         self.seen = 0
         self.missing = 0
-        self.probe = None
-        self.last_probe = 0.0
+        self.boxes = BoxWatch(self.game)
         self.period = 0.04  # real seconds from one decision to the next (running mean)
 
     def close(self):
         self.keys.close()
-        if self.probe is not None:
-            self.probe.wait()
+        self.boxes.close()
 
     def run(self, timeout):
         self.game.key("space")  # its release starts the flight
@@ -819,18 +817,8 @@ class Flight:
     def box_if_open(self, found):
         """The end-of-flight box's fields once it is open. The probe runs beside the pilot, now
         and then, and all the time near the ground."""
-        game = self.game
-        if self.probe is not None and self.probe.poll() is not None:
-            out = self.probe.stdout.read().decode(errors="replace").strip()
-            self.probe = None
-            if out:
-                return dict(line.partition("=")[::2] for line in out.splitlines())
         near = (found and self.scene.clearance_px(*found) <= 3) or self.missing >= 3
-        if self.probe is None and (near or time.time() - self.last_probe > 1.0):
-            self.probe = subprocess.Popen(game.run + [game.probe_exe, "box"], env=game.env,
-                                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-            self.last_probe = time.time()
-        return None
+        return self.boxes.fields(near or time.time() - self.boxes.started > 1.0)
 
 
 # Whole flights, as the scenarios use them.

@@ -209,17 +209,17 @@ class Game:
         return None
 
     def open_menu(self, timeout=10):
-        """Opens the Game menu with Alt+G and waits until it shows; once more if it never did (the
-        keys may have come before the window had the keyboard). Whether it shows."""
+        """Opens the Game menu with Alt+G and waits until it is open; once more if it never was
+        (the keys may have come before the window had the keyboard). Whether it is open."""
         for attempt in range(2):
             self.key("alt+g")
-            if self.wait_shot("menu", self.menu_shown, timeout)[1]:
-                return True
+            deadline = time.time() + timeout
+            while time.time() < deadline:
+                if self.probe("menu") == "open":
+                    self.shot("menu")
+                    return True
+                time.sleep(0.1)
         return False
-
-    def menu_shown(self, shot):
-        # The menu drops over the client area's top left corner, where the sky is black.
-        return shot.count(0, 0, 40, 40, lambda p: p != BLACK) > 40 * 40 // 2
 
     def wait_no_box(self, timeout=20):
         """Whether the open box has closed within the time."""
@@ -310,20 +310,22 @@ class BoxWatch:
     def __init__(self, game):
         self.game = game
         self.process = None
+        self.started = 0.0
 
-    def fields(self):
-        """The open box's fields once a probe has found one, else None; starts the next probe
-        when the last has ended."""
+    def fields(self, again=True):
+        """The open box's fields once a probe has found one, else None. With again, starts the
+        next probe when the last has ended."""
         found = None
         if self.process is not None and self.process.poll() is not None:
             out = self.process.stdout.read().decode(errors="replace").strip()
             self.process = None
             if out:
                 found = dict(line.partition("=")[::2] for line in out.splitlines())
-        if found is None and self.process is None:
+        if found is None and self.process is None and again:
             self.process = subprocess.Popen(self.game.run + [self.game.probe_exe, "box"],
                                             env=self.game.env, stdout=subprocess.PIPE,
                                             stderr=subprocess.DEVNULL)
+            self.started = time.time()
         return found
 
     def close(self):

@@ -73,7 +73,8 @@ def play(build_dir, kind):
     try:
         if kind == "openbox":
             manager = subprocess.Popen(["openbox"], env=env, **QUIET)
-            deadline = time.time() + 10
+            # Its first start on a machine may build the font caches first.
+            deadline = time.time() + 60
             while not window_manager_announced(env) and time.time() < deadline:
                 time.sleep(0.1)
         check(window_manager_announced(env) == (kind == "openbox"),

@@ -9,6 +9,8 @@
 //   probe alive              does the game's window answer a message within 2 seconds?
 //   probe enabled            does the game's window take input (not while it calibrates or a
 //                            box is open)?
+//   probe menu               is one of the game's menus open (shown or not: with a window
+//                            manager, Wine may keep it off the X screen)?
 // Exit status 0 when the window or box was found, 1 when not.
 #include <windows.h>
 
@@ -145,10 +147,21 @@ int main(int argc, char** argv) {
         std::printf(enabled ? "enabled\n" : "disabled\n");
         return enabled ? 0 : 1;
     }
+    if (argc >= 2 && std::strcmp(argv[1], "menu") == 0) {
+        // A menu drops down in a window of the system's popup menu class.
+        HWND menu = nullptr;
+        while ((menu = FindWindowExA(nullptr, menu, "#32768", nullptr)) != nullptr &&
+               !IsWindowVisible(menu)) {
+        }
+        const bool open = menu != nullptr;
+        std::printf(open ? "open\n" : "closed\n");
+        return open ? 0 : 1;
+    }
     if (argc >= 4 && std::strcmp(argv[1], "panel") == 0) {
         return ComparePanelLine(std::atoi(argv[2]), argv[3]);
     }
-    std::fprintf(stderr,
-                 "usage: probe window | box | press ID | panel LINE TEXT | alive | enabled\n");
+    std::fprintf(
+        stderr,
+        "usage: probe window | box | press ID | panel LINE TEXT | alive | enabled | menu\n");
     return 2;
 }

@@ -93,17 +93,19 @@ TEST_F(MainWindowTest, CreationMeasuresTheScreenAndLoadsEverything) {
 TEST_F(MainWindowTest, TimerDrivesTheGameToReady) {
     SetTimer(mainWindow, GAME_TIMER_ID, GAME_TIMER_PERIOD_MS, nullptr);
     const DWORD start = GetTickCount();
-    while (flight.phase != PHASE_READY && GetTickCount() - start < 5000) {
+    while (flight.phase != PHASE_READY && GetTickCount() - start < 30000) {
         MSG message;
         if (GetMessageA(&message, nullptr, 0, 0) > 0) {
             DispatchMessageA(&message);
         }
     }
+    const DWORD waited = GetTickCount() - flight.calibrationStartTick;
     EXPECT_EQ(flight.phase, PHASE_READY);
     EXPECT_EQ(flight.calibrated, 1);
-    // Ten ticks of about 50 ms: 7.5 simulated seconds to the real one.
+    // Ten ticks of at least 50 ms, 7.5 simulated seconds to the real one; a busy machine may
+    // stretch them, but not beyond the time the test saw go by.
     EXPECT_GT(settings.timeStep, 0.3f);
-    EXPECT_LT(settings.timeStep, 0.6f);
+    EXPECT_LE(settings.timeStep, static_cast<float>(waited / 10000.0 * 7.5));
     EXPECT_TRUE(IsWindowEnabled(mainWindow));
     EXPECT_NE(terrainRegion, nullptr);
 }

@@ -3,7 +3,6 @@
 // flags and button images.
 #include "ui/thrust.h"
 
-#include "app/instance.h"
 #include "game/state.h"
 #include "render/bitmap.h"
 #include "resource.h"
@@ -80,9 +79,12 @@ static_assert(IDB_BUTTON_LEFT_DOWN == IDB_BUTTON_MAIN_DOWN + BUTTON_LEFT &&
                   IDB_BUTTON_RIGHT_DOWN == IDB_BUTTON_MAIN_DOWN + BUTTON_RIGHT,
               "the pressed images follow the button ids");
 
-static void LoadButtonImages(int id) {
-    buttonUpBitmaps[id] = LoadBitmapA(appInstance, MAKEINTRESOURCEA(IDB_BUTTON_MAIN_UP + id));
-    buttonDownBitmaps[id] = LoadBitmapA(appInstance, MAKEINTRESOURCEA(IDB_BUTTON_MAIN_DOWN + id));
+// From the module that created the button, which links the pictures.
+static void LoadButtonImages(HWND window, int id) {
+    const HINSTANCE instance =
+        reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+    buttonUpBitmaps[id] = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_BUTTON_MAIN_UP + id));
+    buttonDownBitmaps[id] = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_BUTTON_MAIN_DOWN + id));
 }
 
 static void DeleteButtonImages(HWND window, int id) {
@@ -167,7 +169,7 @@ LRESULT CALLBACK ThrustWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     const int thruster = ButtonToThruster(id);
     switch (message) {
         case WM_CREATE:
-            LoadButtonImages(id);
+            LoadButtonImages(window, id);
             // Indexed by the button, not its thruster: once all three exist all flags are clear.
             flight.thrusterOn[id] = 0;
             buttonTracking[id] = 0;

@@ -14,7 +14,7 @@ int32_t buttonTracking[THRUST_BUTTON_COUNT];
 
 static const char THRUST_CLASS_NAME[] = "TVNThrust";
 
-// Where each button stands: its distance from the right edge of the screen, and its top row.
+// Where each button stands: its distance from the right edge of the play area, and its top row.
 // The side buttons stand side by side with a 2-pixel gap; the main one centred below them.
 struct ButtonPlace {
     int fromRight;
@@ -45,6 +45,14 @@ void CreateThrustButtons(HINSTANCE instance, HWND parentWindow) {
                             width - BUTTON_PLACES[id].fromRight, BUTTON_PLACES[id].top,
                             THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE, parentWindow,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    }
+}
+
+void PlaceThrustButtons() {
+    const int width = screen.screenWidth;
+    for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
+        SetWindowPos(thrustButtons[id], nullptr, width - BUTTON_PLACES[id].fromRight,
+                     BUTTON_PLACES[id].top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 

@@ -169,7 +169,7 @@ TEST_F(MainWindowTest, TheGameStandsStillWhileThePlayerCannotPlay) {
         PumpMessages();
         const int framesLeft = flight.calibrationFrames;
         PumpUntil([] { return false; }, 600);
-        EXPECT_EQ(flight.phase, PHASE_CALIBRATE);
+        EXPECT_EQ(static_cast<int>(flight.phase), PHASE_CALIBRATE);
         EXPECT_EQ(flight.calibrationFrames, framesLeft);
         absence.comeBack(other);
         EXPECT_TRUE(PumpUntil([] { return flight.phase == PHASE_READY; }, 5000));

@@ -98,11 +98,12 @@ void FreeGraphicsSet() {
     graphics = GraphicsSet{};
 }
 
-// The smallest client area the window may be given: the instruments and buttons take the 200
-// columns at the right, and the craft, which starts on the centre column with a side flame 29
-// columns to either side, must clear them (twice 200 + 61 columns, so 512); the buttons end on
-// row 198, and the ground line, which wanders up to 145 rows above the bottom, must stay below
-// them (384 rows). A maximised window on a 640x480 screen still has more.
+// The smallest client area the window may be given, so that the game stays playable. The
+// instruments and buttons take the 200 columns at the right, and the craft, which starts on the
+// centre column with a side flame 29 columns to either side of its 32, must clear them: twice
+// 200 + 61 columns, rounded up to 512. The buttons end on row 198, and the band in which the
+// ground line and its landing site lie, 120 to 20 rows above the bottom, must start well below
+// them: 384 rows. A maximised window on a 640x480 screen still has more (640x442 here).
 constexpr int MIN_PLAY_WIDTH = 512;
 constexpr int MIN_PLAY_HEIGHT = 384;
 

@@ -114,7 +114,6 @@ TEST_F(MainWindowTest, CreationMeasuresTheScreenAndLoadsEverything) {
     EXPECT_EQ(craftHeight, 30);
     EXPECT_EQ(flight.phase, PHASE_NEW_GAME);
     EXPECT_NE(graphics.craftDC, nullptr);
-    EXPECT_NE(graphics.debrisBitmaps[9], nullptr);
     EXPECT_TRUE(IsZoomed(mainWindow));
     EXPECT_NE(GetMenu(mainWindow), nullptr);
     char title[32] = {};

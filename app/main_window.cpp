@@ -98,10 +98,118 @@ void FreeGraphicsSet() {
     graphics = GraphicsSet{};
 }
 
+// The smallest client area the window may be given, so that the game stays playable. The
+// instruments and buttons take the 200 columns at the right, and the craft, which starts on the
+// centre column with a side flame 29 columns to either side of its 32, must clear them: twice
+// 200 + 61 columns, rounded up to 512. The buttons end on row 198, and the band in which the
+// ground line and its landing site lie, 120 to 20 rows above the bottom, must start well below
+// them: 384 rows. A maximised window on a 640x480 screen still has more (640x442 here).
+constexpr int MIN_PLAY_WIDTH = 512;
+constexpr int MIN_PLAY_HEIGHT = 384;
+
+// The game stands still while the player cannot play it: while the window is minimised and
+// while another program is the active one. The game's own boxes keep the program active.
+static bool minimised = false;
+static bool programActive = true;
+// A box of the game's own is open, its loop running inside this window's procedure.
+static int boxesOpen = 0;
+// The play area changed size while a box was open: the new game waits until the box closes.
+static bool newGameOwed = false;
+
+static bool StandingStill() {
+    return minimised || !programActive;
+}
+
+// Without its timer a game standing still costs nothing. Coming back, it carries on where it
+// was, but a calibration starts over, so the time step never counts the time nobody played.
+static void SetStandingStill(HWND window, bool wasStill) {
+    const bool still = StandingStill();
+    if (still && !wasStill) {
+        KillTimer(window, GAME_TIMER_ID);
+    } else if (!still && wasStill) {
+        GameResume();
+        SetTimer(window, GAME_TIMER_ID, GAME_TIMER_PERIOD_MS, nullptr);
+    }
+}
+
+static void StartNewGameWhenFree() {
+    if (boxesOpen > 0) {
+        newGameOwed = true;
+    } else {
+        flight.phase = PHASE_NEW_GAME;
+    }
+}
+
+void BoxOpening() {
+    ++boxesOpen;
+}
+
+void BoxClosed() {
+    --boxesOpen;
+    if (boxesOpen == 0 && newGameOwed) {
+        newGameOwed = false;
+        flight.phase = PHASE_NEW_GAME;
+    }
+}
+
+static int16_t PlaySize(LONG clientSize, int minimum) {
+    if (clientSize < minimum) {
+        return static_cast<int16_t>(minimum);
+    }
+    return static_cast<int16_t>(clientSize < INT16_MAX ? clientSize : INT16_MAX);
+}
+
+// The play area is the client area, but never below the minimum, which only a smaller screen
+// could force. On a new size a flight under way ends without an outcome, and a new game starts
+// on a terrain of that size.
+static void FitPlayArea(HWND window) {
+    RECT client = {};
+    GetClientRect(window, &client);
+    const int16_t width = PlaySize(client.right, MIN_PLAY_WIDTH);
+    const int16_t height = PlaySize(client.bottom, MIN_PLAY_HEIGHT);
+    if (width == screen.screenWidth && height == screen.groundHeight) {
+        return;
+    }
+    screen.screenWidth = width;
+    screen.groundHeight = height;
+    PlaceThrustButtons();
+    StartNewGameWhenFree();
+}
+
+// The window itself says whether it is minimised and how big it is: the minimised size is no
+// size to play at.
+static void OnSize(HWND window) {
+    const bool wasStill = StandingStill();
+    minimised = IsIconic(window) != FALSE;
+    if (!minimised) {
+        FitPlayArea(window);
+    }
+    SetStandingStill(window, wasStill);
+}
+
+static void OnActivateProgram(HWND window, BOOL active) {
+    const bool wasStill = StandingStill();
+    programActive = active != FALSE;
+    SetStandingStill(window, wasStill);
+}
+
+static void OnGetMinMaxInfo(HWND window, MINMAXINFO* limits) {
+    RECT frame = {0, 0, MIN_PLAY_WIDTH, MIN_PLAY_HEIGHT};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE)), TRUE,
+                       static_cast<DWORD>(GetWindowLongPtrA(window, GWL_EXSTYLE)));
+    limits->ptMinTrackSize.x = frame.right - frame.left;
+    limits->ptMinTrackSize.y = frame.bottom - frame.top;
+}
+
 static void OnCreate(HWND window) {
+    // A maximised window's client area, measured from the screen: the window has no size yet.
     screen.screenWidth = static_cast<int16_t>(GetSystemMetrics(SM_CXFULLSCREEN));
     screen.groundHeight = static_cast<int16_t>(static_cast<int16_t>(FullScreenClientHeight()) -
                                                static_cast<int16_t>(GetSystemMetrics(SM_CYMENU)));
+    minimised = false;
+    programActive = true;
+    boxesOpen = 0;
+    newGameOwed = false;
     SetGameHost(&WIN32_HOST);
     CreateThrustButtons(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)),
                         window);
@@ -197,14 +305,18 @@ static void OnCommand(HWND window, int command) {
             // The game stands still while the box is open and carries on where it was.
             const uint8_t pausedPhase = flight.phase;
             flight.phase = PHASE_DIALOG;
+            BoxOpening();
             ShowAboutDialog(window);
             flight.phase = pausedPhase;
+            BoxClosed();
             break;
         }
         case CMD_OPTIONS:
             flight.phase = PHASE_DIALOG;
+            BoxOpening();
             ShowOptionsDialog(window);
             flight.phase = PHASE_RESTART;
+            BoxClosed();
             break;
         default:
             break;
@@ -227,6 +339,15 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         case WM_KEYUP:
             OnKeyUp(wParam);
+            return 0;
+        case WM_SIZE:
+            OnSize(window);
+            return 0;
+        case WM_ACTIVATEAPP:
+            OnActivateProgram(window, static_cast<BOOL>(wParam));
+            return 0;
+        case WM_GETMINMAXINFO:
+            OnGetMinMaxInfo(window, reinterpret_cast<MINMAXINFO*>(lParam));
             return 0;
         case WM_KILLFOCUS:
             ReleaseKeyHeldButtons();

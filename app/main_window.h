@@ -1,6 +1,7 @@
-// The main window: it measures the screen, owns the game's pictures and the timer that drives
-// every tick, paints the scene, turns the arrow keys into thrust-button presses and carries out
-// the menu commands. Its WM_DESTROY releases everything its WM_CREATE made.
+// The main window: its client area is the play area; it owns the game's pictures and the timer
+// that drives every tick, stopped while the player cannot play; it paints the scene, turns the
+// arrow keys into thrust-button presses and carries out the menu commands. Its WM_DESTROY
+// releases everything its WM_CREATE made.
 #ifndef TAVUNE_APP_MAIN_WINDOW_H
 #define TAVUNE_APP_MAIN_WINDOW_H
 
@@ -17,6 +18,11 @@ int RegisterMainClass(HINSTANCE instance);
 
 // Creates the main window maximised (not yet shown) and records it in mainWindow.
 HWND CreateMainWindow(HINSTANCE instance);
+
+// Around each of the game's own boxes: a change of the play area's size while one is open
+// starts the new game only once the last box has closed.
+void BoxOpening();
+void BoxClosed();
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "app/main_window.h"
 #include "game/contact.h"
 #include "render/bitmap.h"
 #include "render/craft.h"
@@ -72,15 +73,17 @@ static void ReleaseThrustButton(int buttonId) {
 }
 
 static void HostShowEndGameDialog(GameWindow window) {
+    BoxOpening();
     ShowEndGameDialog(AsWindow(window));
+    BoxClosed();
 }
 
 static uint32_t TickCount() {
     return GetTickCount();
 }
 
-static int FullScreenWidth() {
-    return GetSystemMetrics(SM_CXFULLSCREEN);
+static int MenuBarHeight() {
+    return GetSystemMetrics(SM_CYMENU);
 }
 
 int FullScreenClientHeight() {
@@ -104,6 +107,5 @@ const GameHost WIN32_HOST = {
     ReleaseThrustButton,
     HostShowEndGameDialog,
     TickCount,
-    FullScreenWidth,
-    FullScreenClientHeight,
+    MenuBarHeight,
 };

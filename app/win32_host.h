@@ -7,9 +7,9 @@
 
 extern const GameHost WIN32_HOST;
 
-// The client height of a full-screen window with a caption. Windows' SM_CYFULLSCREEN is exactly
-// that, but Wine computes it from a placeholder formula (screen height + 11); the work area less
-// one caption gives the right value on both.
+// The client height of a full-screen window with a caption, menu bar included: what a maximised
+// window has. Windows' SM_CYFULLSCREEN is exactly that, but Wine computes it from a placeholder
+// formula (screen height + 11); the work area less one caption gives the right value on both.
 int FullScreenClientHeight();
 
 #endif

@@ -42,9 +42,8 @@ struct GameHost {
     // Runs the end-of-flight box modally; it reads flight.outcome.
     void (*showEndGameDialog)(GameWindow window);
     uint32_t (*tickCount)();
-    // Width and height of the client area of a full-screen window.
-    int (*fullScreenWidth)();
-    int (*fullScreenHeight)();
+    // Height of the window's menu bar, above the play area.
+    int (*menuBarHeight)();
 };
 
 // The host stays installed until replaced; the game reads it on every tick.

@@ -7,7 +7,8 @@
 
 static const GameHost* host = nullptr;
 
-// Where the site's row would put the craft's origin; stands only while no terrain exists.
+// Where the site's row would put the craft's origin, counted up from the bottom of the window's
+// client area with its menu bar; stands only while no terrain exists.
 constexpr int PROVISIONAL_ORIGIN_ABOVE_BOTTOM = 100;
 // The debris frames are 64 rows high and end on the craft picture's bottom row.
 constexpr int DEBRIS_FRAME_ABOVE_CRAFT = 34;
@@ -47,9 +48,9 @@ static void StartNewGame(GameWindow window) {
     host->releaseSurface(window, surface);
 
     ResetCraft();
-    screen.originX = static_cast<int16_t>(host->fullScreenWidth() / 2);
-    screen.originY =
-        static_cast<int16_t>(host->fullScreenHeight() - PROVISIONAL_ORIGIN_ABOVE_BOTTOM);
+    screen.originX = static_cast<int16_t>(screen.screenWidth / 2);
+    screen.originY = static_cast<int16_t>(screen.groundHeight + host->menuBarHeight() -
+                                          PROVISIONAL_ORIGIN_ABOVE_BOTTOM);
     NewTerrain();
     host->repaint(window);
 
@@ -85,6 +86,13 @@ static void Calibrate(GameWindow window) {
                            SIMULATED_SECONDS_PER_REAL_SECOND);
     WaitForPlayer(window);
     flight.calibrated = 1;
+}
+
+void GameResume() {
+    if (host != nullptr && flight.phase == PHASE_CALIBRATE) {
+        flight.calibrationFrames = 0;
+        flight.calibrationStartTick = host->tickCount();
+    }
 }
 
 static void Restart(GameWindow window) {

@@ -16,4 +16,8 @@ constexpr float MAX_DISTANCE = 1000.0f;
 
 void GameTick(GameWindow window);
 
+// The game stood still (its timer stopped while the player could not play) and goes on now: a
+// calibration under way starts over, so that it never measures the time nobody played.
+void GameResume();
+
 #endif

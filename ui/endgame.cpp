@@ -2,7 +2,6 @@
 // all chosen by flight.outcome. It owns its two pictures and two fonts for as long as it is open.
 #include "ui/dialogs.h"
 
-#include "app/instance.h"
 #include "game/random.h"
 #include "game/state.h"
 #include "render/bitmap.h"
@@ -66,8 +65,11 @@ static BOOL InitEndGame(HWND dialog) {
     titleControl = GetDlgItem(dialog, IDC_ENDGAME_TITLE);
     messageControl = GetDlgItem(dialog, IDC_ENDGAME_MESSAGE);
     SetOutcomeTexts();
-    landedBitmap = LoadBitmapA(appInstance, MAKEINTRESOURCEA(IDB_LANDED_SCENE));
-    crashBitmap = LoadBitmapA(appInstance, MAKEINTRESOURCEA(IDB_CRASH_SCENE));
+    // The box's own module is the one whose template it was made from.
+    const HINSTANCE instance =
+        reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
+    landedBitmap = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_LANDED_SCENE));
+    crashBitmap = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_CRASH_SCENE));
     RECT client;
     GetClientRect(dialog, &client);
     const int height = client.bottom - client.top;

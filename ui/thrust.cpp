@@ -3,7 +3,6 @@
 // flags and button images.
 #include "ui/thrust.h"
 
-#include "app/instance.h"
 #include "game/state.h"
 #include "render/bitmap.h"
 #include "resource.h"
@@ -15,7 +14,7 @@ int32_t buttonTracking[THRUST_BUTTON_COUNT];
 
 static const char THRUST_CLASS_NAME[] = "TVNThrust";
 
-// Where each button stands: its distance from the right edge of the screen, and its top row.
+// Where each button stands: its distance from the right edge of the play area, and its top row.
 // The side buttons stand side by side with a 2-pixel gap; the main one centred below them.
 struct ButtonPlace {
     int fromRight;
@@ -46,6 +45,14 @@ void CreateThrustButtons(HINSTANCE instance, HWND parentWindow) {
                             width - BUTTON_PLACES[id].fromRight, BUTTON_PLACES[id].top,
                             THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE, parentWindow,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    }
+}
+
+void PlaceThrustButtons() {
+    const int width = screen.screenWidth;
+    for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
+        SetWindowPos(thrustButtons[id], nullptr, width - BUTTON_PLACES[id].fromRight,
+                     BUTTON_PLACES[id].top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 
@@ -80,9 +87,12 @@ static_assert(IDB_BUTTON_LEFT_DOWN == IDB_BUTTON_MAIN_DOWN + BUTTON_LEFT &&
                   IDB_BUTTON_RIGHT_DOWN == IDB_BUTTON_MAIN_DOWN + BUTTON_RIGHT,
               "the pressed images follow the button ids");
 
-static void LoadButtonImages(int id) {
-    buttonUpBitmaps[id] = LoadBitmapA(appInstance, MAKEINTRESOURCEA(IDB_BUTTON_MAIN_UP + id));
-    buttonDownBitmaps[id] = LoadBitmapA(appInstance, MAKEINTRESOURCEA(IDB_BUTTON_MAIN_DOWN + id));
+// From the module that created the button, which links the pictures.
+static void LoadButtonImages(HWND window, int id) {
+    const HINSTANCE instance =
+        reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+    buttonUpBitmaps[id] = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_BUTTON_MAIN_UP + id));
+    buttonDownBitmaps[id] = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_BUTTON_MAIN_DOWN + id));
 }
 
 static void DeleteButtonImages(HWND window, int id) {
@@ -167,7 +177,7 @@ LRESULT CALLBACK ThrustWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     const int thruster = ButtonToThruster(id);
     switch (message) {
         case WM_CREATE:
-            LoadButtonImages(id);
+            LoadButtonImages(window, id);
             // Indexed by the button, not its thruster: once all three exist all flags are clear.
             flight.thrusterOn[id] = 0;
             buttonTracking[id] = 0;

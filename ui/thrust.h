@@ -32,6 +32,9 @@ int RegisterThrustClass(HINSTANCE instance);
 // Creates the three buttons at the top right of parentWindow, placed from screen.screenWidth.
 void CreateThrustButtons(HINSTANCE instance, HWND parentWindow);
 
+// Moves the three buttons to their places at the top right, placed from screen.screenWidth.
+void PlaceThrustButtons();
+
 // The thruster a button fires, by the reverse-side-thrust setting of this moment.
 int ButtonToThruster(int buttonId);
 

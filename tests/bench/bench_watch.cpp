@@ -7,6 +7,8 @@
 //   bench_watch box     waits until a box of the game is open.
 //   bench_watch nobox   waits until no box of the game is open.
 //   bench_watch close   asks the game's window to close.
+//   bench_watch minimize / restore   minimises the game's window, or restores it, as the
+//                       desktop would.
 // Exit code: 0 when done, 1 after 30 s without it (or no window to close), 2 on a bad command.
 #include <windows.h>
 
@@ -92,6 +94,14 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], "nobox") == 0) {
         return WaitBox(false);
+    }
+    if (std::strcmp(argv[1], "minimize") == 0 || std::strcmp(argv[1], "restore") == 0) {
+        HWND game = FindGame();
+        if (game == nullptr) {
+            return 1;
+        }
+        ShowWindow(game, argv[1][0] == 'm' ? SW_MINIMIZE : SW_RESTORE);
+        return 0;
     }
     if (std::strcmp(argv[1], "close") == 0) {
         HWND game = FindGame();

@@ -99,18 +99,14 @@ static void ShowEndGameDialog(GameWindow) {
 static uint32_t TickCount() {
     return recorder.clock;
 }
-static int FullScreenWidth() {
-    return recorder.fullScreenWidth;
-}
-static int FullScreenHeight() {
-    return recorder.fullScreenHeight;
+static int MenuBarHeight() {
+    return recorder.menuBarHeight;
 }
 
 static const GameHost RECORDING_HOST = {
-    GetSurface,        ReleaseSurface, DrawCraft,       DrawInstruments,
-    DrawPicture,       CopyCraft,      FillBlack,       Repaint,
-    EnableInput,       ShowBusyCursor, FocusWindow,     ReleaseThrustButton,
-    ShowEndGameDialog, TickCount,      FullScreenWidth, FullScreenHeight,
+    GetSurface,  ReleaseSurface,      DrawCraft,         DrawInstruments, DrawPicture,
+    CopyCraft,   FillBlack,           Repaint,           EnableInput,     ShowBusyCursor,
+    FocusWindow, ReleaseThrustButton, ShowEndGameDialog, TickCount,       MenuBarHeight,
 };
 
 void InstallRecorder(uint32_t startClock) {

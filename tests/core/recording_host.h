@@ -20,8 +20,7 @@ struct Recorder {
     std::vector<std::string> calls;
     std::vector<DialogRecord> dialogs;
     uint32_t clock = 0;
-    int fullScreenWidth = 1024;
-    int fullScreenHeight = 749;
+    int menuBarHeight = 19;
     int openSurfaces = 0; // surfaces taken and not yet released
     int inputEnabled = 1; // as the window would have it
     int busyCursor = 0;

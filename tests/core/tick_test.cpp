@@ -388,24 +388,37 @@ TEST_F(TickTest, CrashSinksIntoTheGroundThenPlaysExplosionAndDebris) {
                      "releaseButton 2", "endGameDialog 2", "releaseSurface"}));
 }
 
-TEST_F(TickTest, SinkingStopsAtOnceInGroundAndAtTheBottomWithoutTerrain) {
+// Only the pixel below the craft's bottom centre (column 216 for a craft at 200) stops the
+// sinking: a notch or a spike in that one column moves the stop, ground under the edges does not.
+TEST_F(TickTest, SinkingStopsWhereTheGroundUnderTheCentreStarts) {
     StartFirstGame();
-    const int groundTop = TerrainColumnTop(terrainRegion, 216);
-    flight.crashX = 200;
-    flight.crashY = static_cast<int16_t>(groundTop - 20); // bottom centre already in the ground
-    flight.phase = PHASE_CRASH_SINK;
-    Tick();
-    EXPECT_EQ(flight.crashY, groundTop - 20);
-    EXPECT_EQ(recorder.Count("copyCraft"), 0);
-
-    DeleteTerrain(terrainRegion);
-    terrainRegion = nullptr;
-    recorder.Clear();
-    flight.crashY = 650;
-    flight.phase = PHASE_CRASH_SINK;
-    Tick();
-    EXPECT_EQ(flight.crashY, TEST_GROUND_HEIGHT);
-    EXPECT_EQ(recorder.Count("copyCraft"), TEST_GROUND_HEIGHT - 650);
+    struct Case {
+        const char* name;
+        int centreTop; // column 216's first ground row, in level ground on row 500; 0: no terrain
+        int startY;
+        int stopY;
+    };
+    const Case cases[] = {
+        {"bottom centre already in the ground", 500, 480, 480},
+        {"notch under the centre", 520, 400, 490},
+        {"spike under the centre", 470, 400, 440},
+        {"no terrain: the bottom of the play area", 0, 650, TEST_GROUND_HEIGHT},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteTerrain(terrainRegion);
+        terrainRegion = c.centreTop == 0
+                            ? nullptr
+                            : LevelGroundWithOneColumn(TEST_SCREEN_WIDTH, TEST_GROUND_HEIGHT, 500,
+                                                       216, c.centreTop);
+        recorder.Clear();
+        flight.crashX = 200;
+        flight.crashY = static_cast<int16_t>(c.startY);
+        flight.phase = PHASE_CRASH_SINK;
+        Tick();
+        EXPECT_EQ(flight.crashY, c.stopY);
+        EXPECT_EQ(recorder.Count("copyCraft 200"), c.stopY - c.startY);
+    }
 }
 
 TEST_F(TickTest, TicksInsideTheEndOfFlightBoxDoNothing) {

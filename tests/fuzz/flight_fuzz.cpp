@@ -124,19 +124,14 @@ uint32_t TickCount() {
     return host.clock;
 }
 
-int FullScreenWidth() {
-    return screen.screenWidth;
-}
-
-int FullScreenHeight() {
-    return screen.groundHeight + MENU_HEIGHT; // the screen's height less a caption
+int MenuBarHeight() {
+    return MENU_HEIGHT;
 }
 
 const GameHost FUZZ_HOST = {
-    GetSurface,        ReleaseSurface, DrawCraft,       DrawInstruments,
-    DrawPicture,       CopyCraft,      FillBlack,       Repaint,
-    EnableInput,       ShowBusyCursor, FocusWindow,     ReleaseThrustButton,
-    ShowEndGameDialog, TickCount,      FullScreenWidth, FullScreenHeight,
+    GetSurface,  ReleaseSurface,      DrawCraft,         DrawInstruments, DrawPicture,
+    CopyCraft,   FillBlack,           Repaint,           EnableInput,     ShowBusyCursor,
+    FocusWindow, ReleaseThrustButton, ShowEndGameDialog, TickCount,       MenuBarHeight,
 };
 
 void CheckFlight() {

@@ -7,6 +7,8 @@
 //   probe press ID           presses the control ID of the open box (1 is OK)
 //   probe panel LINE TEXT    is TEXT what the instrument panel shows on LINE (0 to 3)?
 //   probe alive              does the game's window answer a message within 2 seconds?
+//   probe show HOW           minimises, restores, un-maximises or maximises the game's window,
+//                            as the desktop would: HOW is minimize, restore, normal or maximize
 //   probe enabled            does the game's window take input (not while it calibrates or a
 //                            box is open)?
 //   probe menu               is one of the game's menus open (shown or not: with a window
@@ -141,6 +143,23 @@ int main(int argc, char** argv) {
         std::printf("answered\n");
         return 0;
     }
+    if (argc >= 3 && std::strcmp(argv[1], "show") == 0) {
+        static const struct {
+            const char* name;
+            int command;
+        } HOWS[] = {{"minimize", SW_MINIMIZE},
+                    {"restore", SW_RESTORE},
+                    {"normal", SW_SHOWNORMAL},
+                    {"maximize", SW_SHOWMAXIMIZED}};
+        HWND game = FindGameWindow();
+        for (const auto& how : HOWS) {
+            if (game != nullptr && std::strcmp(argv[2], how.name) == 0) {
+                ShowWindow(game, how.command);
+                return 0;
+            }
+        }
+        return 1;
+    }
     if (argc >= 2 && std::strcmp(argv[1], "enabled") == 0) {
         HWND game = FindGameWindow();
         const bool enabled = game != nullptr && IsWindowEnabled(game);
@@ -160,8 +179,8 @@ int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], "panel") == 0) {
         return ComparePanelLine(std::atoi(argv[2]), argv[3]);
     }
-    std::fprintf(
-        stderr,
-        "usage: probe window | box | press ID | panel LINE TEXT | alive | enabled | menu\n");
+    std::fprintf(stderr,
+                 "usage: probe window | box | press ID | panel LINE TEXT | alive | show HOW "
+                 "| enabled | menu\n");
     return 2;
 }

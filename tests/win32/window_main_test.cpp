@@ -39,6 +39,41 @@ void CALLBACK CloseOpenBox(HWND, UINT, UINT_PTR timer, DWORD) {
     }
 }
 
+// The desktop resizes the main window under an open box, and then the box is closed.
+int phaseAfterResizeInBox = -1;
+
+void CALLBACK ResizeUnderBoxThenClose(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (FindWindowA("#32770", nullptr) != nullptr) {
+        SetWindowPos(mainWindow, nullptr, 0, 0, 700, 500, SWP_NOZORDER);
+        phaseAfterResizeInBox = flight.phase;
+    }
+    CloseOpenBox(nullptr, 0, timer, 0);
+}
+
+// Dispatches messages as the game's loop does, its timer's among them, until done() or the time
+// is up; whether done() held.
+template <typename Done> bool PumpUntil(Done done, DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    while (!done() && GetTickCount() - start < milliseconds) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        PumpMessages();
+    }
+    return done();
+}
+
+// Another program's window, made by a thread of its own, takes the activation while it lives.
+DWORD WINAPI RunOtherProgram(LPVOID) {
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
+                                 nullptr, appInstance, nullptr);
+    SetForegroundWindow(other);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        DispatchMessageA(&message);
+    }
+    DestroyWindow(other);
+    return 0;
+}
+
 class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -79,7 +114,6 @@ TEST_F(MainWindowTest, CreationMeasuresTheScreenAndLoadsEverything) {
     EXPECT_EQ(craftHeight, 30);
     EXPECT_EQ(flight.phase, PHASE_NEW_GAME);
     EXPECT_NE(graphics.craftDC, nullptr);
-    EXPECT_NE(graphics.debrisBitmaps[9], nullptr);
     EXPECT_TRUE(IsZoomed(mainWindow));
     EXPECT_NE(GetMenu(mainWindow), nullptr);
     char title[32] = {};
@@ -93,14 +127,8 @@ TEST_F(MainWindowTest, CreationMeasuresTheScreenAndLoadsEverything) {
 TEST_F(MainWindowTest, TimerDrivesTheGameToReady) {
     SetTimer(mainWindow, GAME_TIMER_ID, GAME_TIMER_PERIOD_MS, nullptr);
     const DWORD start = GetTickCount();
-    while (flight.phase != PHASE_READY && GetTickCount() - start < 30000) {
-        MSG message;
-        if (GetMessageA(&message, nullptr, 0, 0) > 0) {
-            DispatchMessageA(&message);
-        }
-    }
-    const DWORD waited = GetTickCount() - flight.calibrationStartTick;
-    EXPECT_EQ(flight.phase, PHASE_READY);
+    EXPECT_TRUE(PumpUntil([] { return flight.phase == PHASE_READY; }, 30000));
+    const DWORD waited = GetTickCount() - start;
     EXPECT_EQ(flight.calibrated, 1);
     // Ten ticks of at least 50 ms, 7.5 simulated seconds to the real one; a busy machine may
     // stretch them, but not beyond the time the test saw go by.
@@ -108,6 +136,106 @@ TEST_F(MainWindowTest, TimerDrivesTheGameToReady) {
     EXPECT_LE(settings.timeStep, static_cast<float>(waited / 10000.0 * 7.5));
     EXPECT_TRUE(IsWindowEnabled(mainWindow));
     EXPECT_NE(terrainRegion, nullptr);
+}
+
+// While the player cannot play, no tick advances the game; coming back, a calibration under way
+// starts over, so the time step never counts the time nobody played.
+TEST_F(MainWindowTest, TheGameStandsStillWhileThePlayerCannotPlay) {
+    struct Absence {
+        const char* name;
+        void (*leave)(HANDLE* other);
+        void (*comeBack)(HANDLE other);
+    };
+    const Absence absences[] = {
+        {"the window is minimised", [](HANDLE*) { ShowWindow(mainWindow, SW_MINIMIZE); },
+         [](HANDLE) { ShowWindow(mainWindow, SW_RESTORE); }},
+        {"another program is active",
+         [](HANDLE* other) {
+             *other = CreateThread(nullptr, 0, RunOtherProgram, nullptr, 0, nullptr);
+         },
+         [](HANDLE other) {
+             PostThreadMessageA(GetThreadId(other), WM_QUIT, 0, 0);
+             WaitForSingleObject(other, 5000);
+             CloseHandle(other);
+             SetForegroundWindow(mainWindow);
+         }},
+    };
+    for (const Absence& absence : absences) {
+        SCOPED_TRACE(absence.name);
+        flight.calibrated = 0;
+        flight.phase = PHASE_NEW_GAME;
+        SetTimer(mainWindow, GAME_TIMER_ID, GAME_TIMER_PERIOD_MS, nullptr);
+        ASSERT_TRUE(PumpUntil([] { return flight.calibrationFrames == 3; }, 30000));
+        HANDLE other = nullptr;
+        absence.leave(&other);
+        PumpMessages();
+        const int framesLeft = flight.calibrationFrames;
+        PumpUntil([] { return false; }, 600);
+        EXPECT_EQ(static_cast<int>(flight.phase), PHASE_CALIBRATE);
+        EXPECT_EQ(flight.calibrationFrames, framesLeft);
+        const DWORD back = GetTickCount();
+        absence.comeBack(other);
+        EXPECT_TRUE(PumpUntil([] { return flight.phase == PHASE_READY; }, 30000));
+        // Ten ticks, not counting the 600 ms away: no longer than the test saw go by since.
+        EXPECT_LE(settings.timeStep, static_cast<float>((GetTickCount() - back) / 10000.0 * 7.5));
+        KillTimer(mainWindow, GAME_TIMER_ID);
+    }
+}
+
+// The play area is the client area, whatever size the window is given, down to a minimum.
+TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
+    StartGame();
+    struct Size {
+        const char* name;
+        void (*give)();
+        int minWidth, minHeight;
+    };
+    const Size sizes[] = {
+        {"un-maximised", [] { ShowWindow(mainWindow, SW_SHOWNORMAL); }, 0, 0},
+        {"made too small", [] { SetWindowPos(mainWindow, nullptr, 0, 0, 100, 100, SWP_NOZORDER); },
+         512, 384},
+        {"maximised again", [] { ShowWindow(mainWindow, SW_SHOWMAXIMIZED); }, 0, 0},
+    };
+    for (const Size& size : sizes) {
+        SCOPED_TRACE(size.name);
+        flight.phase = PHASE_FLYING;
+        size.give();
+        PumpMessages();
+        RECT client;
+        GetClientRect(mainWindow, &client);
+        EXPECT_GE(client.right, size.minWidth);
+        EXPECT_GE(client.bottom, size.minHeight);
+        EXPECT_EQ(screen.screenWidth, client.right);
+        EXPECT_EQ(screen.groundHeight, client.bottom);
+        for (int id : {BUTTON_MAIN, BUTTON_LEFT, BUTTON_RIGHT}) {
+            RECT button;
+            GetWindowRect(thrustButtons[id], &button);
+            MapWindowPoints(nullptr, mainWindow, reinterpret_cast<POINT*>(&button), 2);
+            EXPECT_LE(button.right, client.right - 2) << id;
+            EXPECT_GE(button.left, client.right - 100) << id;
+        }
+        // A flight under way ends, and a new game starts on a terrain of the new size.
+        EXPECT_EQ(flight.phase, PHASE_NEW_GAME);
+        Tick();
+        ASSERT_NE(terrainRegion, nullptr);
+        EXPECT_EQ(terrainRegion->width, client.right);
+        EXPECT_EQ(terrainRegion->groundHeight, client.bottom);
+        EXPECT_EQ(screen.originX, client.right / 2);
+    }
+    EXPECT_EQ(screen.groundHeight, FullScreenClientHeight() - GetSystemMetrics(SM_CYMENU));
+
+    // The minimised size is no new size.
+    flight.phase = PHASE_FLYING;
+    ShowWindow(mainWindow, SW_MINIMIZE);
+    ShowWindow(mainWindow, SW_RESTORE);
+    PumpMessages();
+    EXPECT_EQ(flight.phase, PHASE_FLYING);
+
+    // A new size under an open box waits for the box to close.
+    SetTimer(nullptr, 0, 30, ResizeUnderBoxThenClose);
+    Send(WM_COMMAND, CMD_ABOUT);
+    EXPECT_EQ(phaseAfterResizeInBox, PHASE_DIALOG);
+    EXPECT_EQ(flight.phase, PHASE_NEW_GAME);
 }
 
 TEST_F(MainWindowTest, KeysWhileReadyOnlyStartTheFlightOnRelease) {

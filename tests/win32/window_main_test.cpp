@@ -152,6 +152,8 @@ TEST_F(MainWindowTest, TheGameStandsStillWhileThePlayerCannotPlay) {
         {"another program is active",
          [](HANDLE* other) {
              *other = CreateThread(nullptr, 0, RunOtherProgram, nullptr, 0, nullptr);
+             // The other window takes the activation in its own thread's time.
+             PumpUntil([] { return GetActiveWindow() == nullptr; }, 30000);
          },
          [](HANDLE other) {
              PostThreadMessageA(GetThreadId(other), WM_QUIT, 0, 0);

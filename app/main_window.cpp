@@ -115,6 +115,8 @@ static bool programActive = true;
 static int boxesOpen = 0;
 // The play area changed size while a box was open: the new game waits until the box closes.
 static bool newGameOwed = false;
+// The window is being maximised again, and passes through sizes that are not to be laid out.
+static bool refitting = false;
 
 static bool StandingStill() {
     return minimised || !programActive;
@@ -179,12 +181,29 @@ static void FitPlayArea(HWND window) {
 // The window itself says whether it is minimised and how big it is: the minimised size is no
 // size to play at.
 static void OnSize(HWND window) {
+    if (refitting) {
+        return;
+    }
     const bool wasStill = StandingStill();
     minimised = IsIconic(window) != FALSE;
     if (!minimised) {
         FitPlayArea(window);
     }
     SetStandingStill(window, wasStill);
+}
+
+// When the screen's resolution changes, Wine leaves a maximised window at its old size, partly
+// off the screen: maximising it again fits it to the new one. Only the last size it
+// passes through is laid out.
+static void RefitMaximised(HWND window) {
+    if (!IsZoomed(window) || refitting) {
+        return;
+    }
+    refitting = true;
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    ShowWindow(window, SW_SHOWMAXIMIZED);
+    refitting = false;
+    OnSize(window);
 }
 
 static void OnActivateProgram(HWND window, BOOL active) {
@@ -345,6 +364,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         case WM_ACTIVATEAPP:
             OnActivateProgram(window, static_cast<BOOL>(wParam));
+            return 0;
+        case WM_DISPLAYCHANGE:
+            RefitMaximised(window);
             return 0;
         case WM_GETMINMAXINFO:
             OnGetMinMaxInfo(window, reinterpret_cast<MINMAXINFO*>(lParam));

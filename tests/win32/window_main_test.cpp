@@ -197,7 +197,22 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
         {"made too small", [] { SetWindowPos(mainWindow, nullptr, 0, 0, 100, 100, SWP_NOZORDER); },
          512, 384},
         {"maximised again", [] { ShowWindow(mainWindow, SW_SHOWMAXIMIZED); }, 0, 0},
+        {"maximised on a smaller screen",
+         [] {
+             DEVMODEA mode = {};
+             mode.dmSize = sizeof mode;
+             mode.dmPelsWidth = 800;
+             mode.dmPelsHeight = 600;
+             mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+             ChangeDisplaySettingsA(&mode, 0);
+         },
+         0, 0},
+        {"maximised on the screen as it was", [] { ChangeDisplaySettingsA(nullptr, 0); }, 0, 0},
     };
+    // Whatever happens here, the desktop that later tests share gets its own size back.
+    struct ScreenSizeBack {
+        ~ScreenSizeBack() { ChangeDisplaySettingsA(nullptr, 0); }
+    } screenSizeBack;
     for (const Size& size : sizes) {
         SCOPED_TRACE(size.name);
         flight.phase = PHASE_FLYING;
@@ -207,6 +222,7 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
         GetClientRect(mainWindow, &client);
         EXPECT_GE(client.right, size.minWidth);
         EXPECT_GE(client.bottom, size.minHeight);
+        EXPECT_LE(client.right, GetSystemMetrics(SM_CXSCREEN));
         EXPECT_EQ(screen.screenWidth, client.right);
         EXPECT_EQ(screen.groundHeight, client.bottom);
         for (int id : {BUTTON_MAIN, BUTTON_LEFT, BUTTON_RIGHT}) {

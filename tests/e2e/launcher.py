@@ -30,8 +30,10 @@ def start_xvfb():
         lock = "/tmp/.X%d-lock" % number
         if os.path.exists(lock):
             continue
+        # Without -noreset the server starts over whenever its last client leaves, and a client
+        # that comes meanwhile cannot open the display.
         server = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "%dx%dx24" % SCREEN,
-                                   "-nolisten", "tcp"], **QUIET)
+                                   "-nolisten", "tcp", "-noreset"], **QUIET)
         deadline = time.time() + 10
         while time.time() < deadline and server.poll() is None:
             try:
@@ -39,7 +41,10 @@ def start_xvfb():
                     ours = int(f.read().strip() or 0) == server.pid
             except (OSError, ValueError):
                 ours = False
-            if ours and os.path.exists("/tmp/.X11-unix/X%d" % number):
+            # The socket of the last server on this number may outlive its lock: ready once the
+            # server answers a client.
+            if ours and subprocess.run(["xprop", "-display", ":%d" % number, "-root"],
+                                       **QUIET).returncode == 0:
                 return server, ":%d" % number
             time.sleep(0.05)
         if server.poll() is None:

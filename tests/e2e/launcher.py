@@ -78,7 +78,7 @@ def play(build_dir, kind):
     try:
         if kind == "openbox":
             manager = subprocess.Popen(["openbox"], env=env, **QUIET)
-            # Its first start on a machine may build the font caches first.
+            # A generous deadline: a busy machine may be slow to start it.
             deadline = time.time() + 60
             while not window_manager_announced(env) and time.time() < deadline:
                 time.sleep(0.1)

@@ -88,20 +88,27 @@ class Game:
                                         stderr=subprocess.DEVNULL)
         screen_width = self.screen_size()[0]
         placed = placed or (lambda x, y, w, h: w == screen_width and h > 400)
-        deadline = time.time() + 30
-        last = None
+        assert self.wait_placed(placed), \
+            "the game's window did not reach its place (last seen at %s)" % (self.seen,)
+        # The pointer rests over the sky, where the keyboard goes.
+        self.xdotool("mousemove", str(self.client[0] + 100), str(self.client[1] + 100))
+
+    def wait_placed(self, placed, timeout=30):
+        """Waits until the window's client area (x, y, w, h on the screen) stays put where
+        placed(x, y, w, h) says it should, and takes it as the game's from then on: that area,
+        or None at the deadline (self.seen is the last one seen)."""
+        deadline = time.time() + timeout
+        self.seen = None
         while time.time() < deadline:
             out = self.probe("window")
             if out:
                 rect = tuple(int(v) for v in out.split()[1:5])
-                if placed(*rect) and rect == last:
-                    self.client = last
-                    break
-                last = rect
+                if placed(*rect) and rect == self.seen:
+                    self.client = rect
+                    return rect
+                self.seen = rect
             time.sleep(0.2)
-        assert self.client, "the game's window did not reach its place (last seen at %s)" % (last,)
-        # The pointer rests over the sky, where the keyboard goes.
-        self.xdotool("mousemove", str(self.client[0] + 100), str(self.client[1] + 100))
+        return None
 
     def wait_ready(self, timeout=30):
         """Waits until the first game has calibrated and takes input: its scene is on the screen

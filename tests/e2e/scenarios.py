@@ -31,6 +31,17 @@ def wait_until_ready(game):
     check(game.wait_ready() is not None, "the game shows its start and takes input")
 
 
+def check_layout(game, shot, what):
+    """The instruments and the three thrust buttons stand at the client's top right."""
+    w = game.width
+    labels = shot.count(w - 200, 25, w - 100, 95, lambda p: p == WHITE)
+    values = shot.count(w - 75, 25, w, 95, lambda p: p == WHITE)
+    check(labels > 50 and values > 50, "%s: the instruments are drawn" % what)
+    for name, x, y in (("main", w - 75, 150), ("left", w - 100, 100), ("right", w - 50, 100)):
+        face = shot.count(x, y, x + 48, y + 48, lambda p: p == LIGHT_GREY)
+        check(face > 48 * 48 // 2, "%s: the %s thrust button is shown" % (what, name))
+
+
 def startup(game):
     shot = game.shot("start")
     w, h = game.width, game.height
@@ -49,13 +60,7 @@ def startup(game):
         check(site is not None,
               "the craft starts 1000 m over a flat run of four whole segments or more: %s, "
               "vertex columns %s" % (site, columns))
-    labels = shot.count(w - 200, 25, w - 100, 95, lambda p: p == WHITE)
-    values = shot.count(w - 75, 25, w, 95, lambda p: p == WHITE)
-    check(labels > 50, "the four labels are drawn")
-    check(values > 50, "the four values are drawn")
-    for name, x, y in (("main", w - 75, 150), ("left", w - 100, 100), ("right", w - 50, 100)):
-        face = shot.count(x, y, x + 48, y + 48, lambda p: p == LIGHT_GREY)
-        check(face > 48 * 48 // 2, "the %s thrust button is shown" % name)
+    check_layout(game, shot, "at the start")
 
 
 def craft_top(game, label, band=None):
@@ -233,72 +238,18 @@ def lost(game):
           "the box explains the loss")
 
 
-def wait_client(game, full_width, timeout=15):
-    """Waits until the game's window, after the desktop changed it, stays put as wide as the
-    display or narrower; then the game measures its client area there. Whether it did."""
-    deadline = time.time() + timeout
-    last = None
-    while time.time() < deadline:
-        out = game.probe("window")
-        if out:
-            client = tuple(int(v) for v in out.split()[1:5])
-            if (client[2] == game.screen_size()[0]) == full_width and client == last:
-                game.client = client
-                return True
-            last = client
-        time.sleep(0.2)
-    return False
-
-
-def wait_new_game(game, label, timeout=15):
-    """Waits until the window shows a new game laid out for its client area: ground in every
-    column and in the bottom 20 rows, and the craft at its start, its left edge on the centre
-    column.
-    Returns the shot and the craft's box, or the last shot and None."""
-    deadline = time.time() + timeout
-    while True:
-        shot = game.shot(label)
-        w, h = game.width, game.height
-        tops = terrain_tops(shot, w, h)
-        # The ground line never comes lower than 20 rows above the bottom.
-        grounded = all(t is not None and t <= h - 20 for t in tops)
-        box = craft_box(shot, w, tops) if grounded else None
-        # The picture's first column is black and white: the colours start one column on.
-        if box and box[0] == w // 2 + 1 or time.time() > deadline:
-            return shot, box
-        time.sleep(0.2)
-
-
-def check_layout(game, shot, what):
-    """The instruments and the three thrust buttons stand at the client's top right."""
-    w = game.width
-    labels = shot.count(w - 200, 25, w - 100, 95, lambda p: p == WHITE)
-    values = shot.count(w - 75, 25, w, 95, lambda p: p == WHITE)
-    check(labels > 50 and values > 50, "%s: the instruments are drawn" % what)
-    for name, x, y in (("main", w - 75, 150), ("left", w - 100, 100), ("right", w - 50, 100)):
-        face = shot.count(x, y, x + 48, y + 48, lambda p: p == LIGHT_GREY)
-        check(face > 48 * 48 // 2, "%s: the %s thrust button is shown" % (what, name))
-
-
 def minimise_and_resize(game):
     """The game stands still while minimised, and lays itself out for any client area."""
+    screen_width = game.screen_size()[0]
     _, start = craft_top(game, "ready")
     game.key("space")
-    moving = start
-    deadline = time.time() + 5
-    while moving is not None and start is not None and moving[1] == start[1]:
-        if time.time() > deadline:
-            check(False, "the flight starts")
-            break
-        _, moving = craft_top(game, "moving")
+    _, moving = wait_craft(game, "moving", lambda box: start is None or box[1] != start[1])
     game.probe("show", "minimize")
     time.sleep(4.0)  # a free fall from the start reaches the ground in about 3.5 s
     game.probe("show", "restore")
-    check(wait_client(game, full_width=True), "restored, the window is maximised again")
-    deadline = time.time() + 5
-    shot, back = craft_top(game, "restored")
-    while back is None and game.box() is None and time.time() < deadline:
-        shot, back = craft_top(game, "restored")
+    check(game.wait_placed(lambda x, y, w, h: w == screen_width) is not None,
+          "restored, the window is maximised again: %s" % (game.seen,))
+    _, back = wait_craft(game, "restored", lambda box: True, timeout=5)
     check(game.box() is None, "no box is up after the window was minimised mid-flight")
     # The few ticks while the window showed move it a little; a free fall while it was
     # minimised would have brought it down.
@@ -307,25 +258,23 @@ def minimise_and_resize(game):
           moving[1] <= back[1] < (moving[1] + lowest_ground) // 2,
           "the craft has not moved while minimised (%s -> %s)" % (moving, back))
 
-    game.probe("show", "normal")
-    check(wait_client(game, full_width=False), "the window is un-maximised")
-    shot, box = wait_new_game(game, "normal")
-    check(box is not None,
-          "a new game fills the %dx%d client: ground in every column, the craft at its start" %
-          (game.width, game.height))
-    check_layout(game, shot, "un-maximised")
-    game.key("space")
-    fields = game.wait_box(20)
-    check(fields is not None and fields.get("title") == "CRASH!",
-          "a flight in the smaller window falls to the ground: %s" % (fields,))
-    if fields is not None:
-        check(autopilot.close_box(game), "the box closes")
-
-    game.probe("show", "maximize")
-    check(wait_client(game, full_width=True), "the window is maximised again")
-    shot, box = wait_new_game(game, "maximised")
-    check(box is not None, "a new game fills the maximised window")
-    check_layout(game, shot, "maximised")
+    for how, wide in (("normal", False), ("maximize", True)):
+        game.probe("show", how)
+        check(game.wait_placed(lambda x, y, w, h: (w == screen_width) == wide) is not None,
+              "%s: the window takes its new size %s" % (how, game.seen))
+        shot, scene = game.wait_shot(how, game.start_scene)
+        # The ground line never comes lower than 20 rows above the bottom.
+        check(scene is not None and all(t <= game.height - 20 for t in scene[0]),
+              "%s: a new game fills the %dx%d client, the ground along its bottom and the craft "
+              "over its site" % (how, game.width, game.height))
+        check_layout(game, shot, how)
+        if not wide:
+            game.key("space")
+            fields = game.wait_box(20)
+            check(fields is not None and fields.get("title") == "CRASH!",
+                  "a flight in the smaller window falls to the ground: %s" % (fields,))
+            if fields is not None:
+                check(autopilot.close_box(game), "the box closes")
 
 
 # The scripted player: it sees only screenshots and presses only the flying keys.

@@ -99,11 +99,11 @@ void FreeGraphicsSet() {
 }
 
 // The smallest client area the window may be given, so that the game stays playable. The
-// instruments and buttons take the 200 columns at the right, and the craft, which starts on the
-// centre column with a side flame 29 columns to either side of its 32, must clear them: twice
-// 200 + 61 columns, rounded up to 512. The buttons end on row 198, and the band in which the
-// ground line and its landing site lie, 120 to 20 rows above the bottom, must start well below
-// them: 384 rows. A maximised window on a 640x480 screen still has more (640x442 here).
+// instruments' labels start about 170 columns left of the right edge, and the craft, which starts
+// on the centre column with its right flame ending 61 columns on, must clear them: twice 231 is
+// 462, rounded up to 512. The buttons end on row 198, and the band in which the ground line and
+// its landing site lie, 120 to 20 rows above the bottom, must start well below them: 384 rows.
+// A maximised window on a 640x480 screen still has more (640x442 here).
 constexpr int MIN_PLAY_WIDTH = 512;
 constexpr int MIN_PLAY_HEIGHT = 384;
 

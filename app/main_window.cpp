@@ -109,8 +109,8 @@ constexpr int MIN_PLAY_HEIGHT = 384;
 
 // The game stands still while the player cannot play it: while the window is minimised and
 // while another program is the active one. The game's own boxes keep the program active.
-static bool minimised = false;
 static bool programActive = true;
+static bool standingStill = false; // the game timer is stopped
 // A box of the game's own is open, its loop running inside this window's procedure.
 static int boxesOpen = 0;
 // The play area changed size while a box was open: the new game waits until the box closes.
@@ -118,17 +118,17 @@ static bool newGameOwed = false;
 // The window is being maximised again, and passes through sizes that are not to be laid out.
 static bool refitting = false;
 
-static bool StandingStill() {
-    return minimised || !programActive;
-}
-
 // Without its timer a game standing still costs nothing. Coming back, it carries on where it
 // was, but a calibration starts over, so the time step never counts the time nobody played.
-static void SetStandingStill(HWND window, bool wasStill) {
-    const bool still = StandingStill();
-    if (still && !wasStill) {
+static void StandStillOrGoOn(HWND window) {
+    const bool still = IsIconic(window) != FALSE || !programActive;
+    if (still == standingStill) {
+        return;
+    }
+    standingStill = still;
+    if (still) {
         KillTimer(window, GAME_TIMER_ID);
-    } else if (!still && wasStill) {
+    } else {
         GameResume();
         SetTimer(window, GAME_TIMER_ID, GAME_TIMER_PERIOD_MS, nullptr);
     }
@@ -184,17 +184,15 @@ static void OnSize(HWND window) {
     if (refitting) {
         return;
     }
-    const bool wasStill = StandingStill();
-    minimised = IsIconic(window) != FALSE;
-    if (!minimised) {
+    if (IsIconic(window) == FALSE) {
         FitPlayArea(window);
     }
-    SetStandingStill(window, wasStill);
+    StandStillOrGoOn(window);
 }
 
 // When the screen's resolution changes, Wine leaves a maximised window at its old size, partly
-// off the screen: maximising it again fits it to the new one. Only the last size it
-// passes through is laid out.
+// off the screen: maximising it again fits it to the new one. Only the last size it passes
+// through is laid out.
 static void RefitMaximised(HWND window) {
     if (!IsZoomed(window) || refitting) {
         return;
@@ -207,9 +205,8 @@ static void RefitMaximised(HWND window) {
 }
 
 static void OnActivateProgram(HWND window, BOOL active) {
-    const bool wasStill = StandingStill();
     programActive = active != FALSE;
-    SetStandingStill(window, wasStill);
+    StandStillOrGoOn(window);
 }
 
 static void OnGetMinMaxInfo(HWND window, MINMAXINFO* limits) {
@@ -225,8 +222,8 @@ static void OnCreate(HWND window) {
     screen.screenWidth = static_cast<int16_t>(GetSystemMetrics(SM_CXFULLSCREEN));
     screen.groundHeight = static_cast<int16_t>(static_cast<int16_t>(FullScreenClientHeight()) -
                                                static_cast<int16_t>(GetSystemMetrics(SM_CYMENU)));
-    minimised = false;
     programActive = true;
+    standingStill = false;
     boxesOpen = 0;
     newGameOwed = false;
     SetGameHost(&WIN32_HOST);

@@ -115,12 +115,7 @@ class Game:
         (drawn only after the window was shut to input) and the window takes input again. The
         shot of that scene, or None."""
         shot, scene = self.wait_shot("scene", self.start_scene, timeout)
-        deadline = time.time() + timeout
-        while scene and not self.enabled():
-            if time.time() > deadline:
-                return None
-            time.sleep(0.1)
-        return shot if scene else None
+        return shot if scene and poll(self.enabled, timeout, 0.1) else None
 
     def wait_exit(self, timeout=15):
         try:
@@ -207,44 +202,25 @@ class Game:
         return fields
 
     def wait_box(self, timeout=20):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            fields = self.box()
-            if fields is not None:
-                return fields
-            time.sleep(0.2)
-        return None
+        return poll(self.box, timeout)
 
     def open_menu(self, timeout=10):
         """Opens the Game menu with Alt+G and waits until it is open; once more if it never was
         (the keys may have come before the window had the keyboard). Whether it is open."""
-        for attempt in range(2):
+        for _ in range(2):
             self.key("alt+g")
-            deadline = time.time() + timeout
-            while time.time() < deadline:
-                if self.probe("menu") == "open":
-                    self.shot("menu")
-                    return True
-                time.sleep(0.1)
+            if poll(lambda: self.probe("menu") == "open", timeout, 0.1):
+                self.shot("menu")
+                return True
         return False
 
     def wait_no_box(self, timeout=20):
         """Whether the open box has closed within the time."""
-        deadline = time.time() + timeout
-        while self.box() is not None:
-            if time.time() > deadline:
-                return False
-            time.sleep(0.2)
-        return True
+        return bool(poll(lambda: self.box() is None, timeout))
 
     def wait_panel(self, line, text, timeout=20):
         """Whether the panel's line comes to show exactly this text within the time."""
-        deadline = time.time() + timeout
-        while not self.panel_shows(line, text):
-            if time.time() > deadline:
-                return False
-            time.sleep(0.2)
-        return True
+        return bool(poll(lambda: self.panel_shows(line, text), timeout))
 
     def shot(self, label=None, keep=True):
         """A screenshot, kept as a numbered PNG file; with keep False, only once keep_shot says
@@ -339,6 +315,17 @@ class BoxWatch:
         if self.process is not None:
             self.process.wait()
             self.process = None
+
+
+def poll(condition, timeout, pause=0.2):
+    """Asks condition() until it gives something true, and returns that; None once the time is
+    up."""
+    deadline = time.time() + timeout
+    while True:
+        value = condition()
+        if value or time.time() > deadline:
+            return value or None
+        time.sleep(pause)
 
 
 def parse_ppm(ppm):

@@ -2,6 +2,9 @@
 
 #include "app/instance.h"
 #include "app/win32_host.h"
+
+#include <wtsapi32.h>
+
 #include "game/contact.h"
 #include "game/random.h"
 #include "game/state.h"
@@ -107,29 +110,45 @@ void FreeGraphicsSet() {
 constexpr int MIN_PLAY_WIDTH = 512;
 constexpr int MIN_PLAY_HEIGHT = 384;
 
-// The game stands still while the player cannot play it: while the window is minimised and
-// while another program is the active one. The game's own boxes keep the program active.
+// The game stands still wherever the player cannot fly: while the window is minimised, while
+// another program is the active one, while one of the window's menus is open, while the frame is
+// being dragged, and while the session is locked. The game's own boxes keep the program active.
 static bool programActive = true;
+static bool menuOpen = false;
+static bool draggingFrame = false;
+static bool sessionLocked = false;
 static bool standingStill = false; // the game timer is stopped
 // A box of the game's own is open, its loop running inside this window's procedure.
 static int boxesOpen = 0;
 // The play area changed size while a box was open: the new game waits until the box closes.
 static bool newGameOwed = false;
-// The window is being maximised again, and passes through sizes that are not to be laid out.
-static bool refitting = false;
 
-// Without its timer a game standing still costs nothing. Coming back, it carries on where it
-// was, but a calibration starts over, so the time step never counts the time nobody played.
+// The key-ups of keys held now go to another window, so each button the keyboard holds is
+// released here. A window deactivated with the focus loses it too; without the focus no key
+// reaches the buttons. A button the mouse holds ends with its capture.
+static void ReleaseKeyHeldButtons() {
+    for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
+        if (buttonTracking[id] == 0) {
+            SendMessageA(thrustButtons[id], WM_THRUST_RELEASE, 0, 0);
+        }
+    }
+}
+
+// Without its timer a game standing still costs nothing. The key-ups of keys held now go
+// elsewhere, so their thrusters are released. Coming back, it carries on where it was.
 static void StandStillOrGoOn(HWND window) {
-    const bool still = IsIconic(window) != FALSE || !programActive;
+    const bool still =
+        IsIconic(window) != FALSE || !programActive || menuOpen || draggingFrame || sessionLocked;
     if (still == standingStill) {
         return;
     }
     standingStill = still;
     if (still) {
         KillTimer(window, GAME_TIMER_ID);
+        ReleaseKeyHeldButtons();
+        GameStandStill(reinterpret_cast<GameWindow>(window));
     } else {
-        GameResume();
+        GameResume(reinterpret_cast<GameWindow>(window));
         SetTimer(window, GAME_TIMER_ID, GAME_TIMER_PERIOD_MS, nullptr);
     }
 }
@@ -179,29 +198,52 @@ static void FitPlayArea(HWND window) {
 }
 
 // The window itself says whether it is minimised and how big it is: the minimised size is no
-// size to play at.
+// size to play at. A drag of the frame is laid out once, when it ends: a new game set up in the
+// middle of it would cancel the drag.
 static void OnSize(HWND window) {
-    if (refitting) {
-        return;
-    }
-    if (IsIconic(window) == FALSE) {
+    if (IsIconic(window) == FALSE && !draggingFrame) {
         FitPlayArea(window);
     }
     StandStillOrGoOn(window);
 }
 
-// When the screen's resolution changes, Wine leaves a maximised window at its old size, partly
-// off the screen: maximising it again fits it to the new one. Only the last size it passes
-// through is laid out.
+static void OnSessionChange(HWND window, WPARAM change) {
+    if (change == WTS_SESSION_LOCK || change == WTS_SESSION_UNLOCK) {
+        sessionLocked = change == WTS_SESSION_LOCK;
+        StandStillOrGoOn(window);
+    }
+}
+
+// When the screen's resolution changes, Windows fits maximised windows to it, but Wine leaves
+// one at its old size, partly off the screen or short of its edges. Only such a window is given
+// the maximised place again, without taking the activation from wherever it is.
 static void RefitMaximised(HWND window) {
-    if (!IsZoomed(window) || refitting) {
+    if (!IsZoomed(window)) {
         return;
     }
-    refitting = true;
-    ShowWindow(window, SW_SHOWNOACTIVATE);
-    ShowWindow(window, SW_SHOWMAXIMIZED);
-    refitting = false;
-    OnSize(window);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& work = monitor.rcWork;
+    RECT frame;
+    GetWindowRect(window, &frame);
+    RECT client;
+    GetClientRect(window, &client);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    const bool covers = frame.left <= work.left && frame.top <= work.top &&
+                        frame.right >= work.right && frame.bottom >= work.bottom;
+    const bool inside = client.left >= work.left && client.top >= work.top &&
+                        client.right <= work.right && client.bottom <= work.bottom;
+    if (covers && inside) {
+        return;
+    }
+    // Maximised, the frame's borders lie just outside the work area.
+    RECT border = {};
+    AdjustWindowRectEx(&border, static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrA(window, GWL_EXSTYLE)));
+    SetWindowPos(window, nullptr, work.left + border.left, work.top - border.bottom,
+                 work.right - work.left + border.right - border.left,
+                 work.bottom - work.top + 2 * border.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 static void OnActivateProgram(HWND window, BOOL active) {
@@ -223,6 +265,9 @@ static void OnCreate(HWND window) {
     screen.groundHeight = static_cast<int16_t>(static_cast<int16_t>(FullScreenClientHeight()) -
                                                static_cast<int16_t>(GetSystemMetrics(SM_CYMENU)));
     programActive = true;
+    menuOpen = false;
+    draggingFrame = false;
+    sessionLocked = false;
     standingStill = false;
     boxesOpen = 0;
     newGameOwed = false;
@@ -233,9 +278,12 @@ static void OnCreate(HWND window) {
     LoadGraphicsSet(window);
     flight.phase = PHASE_NEW_GAME;
     SetTimer(window, GAME_TIMER_ID, GAME_TIMER_PERIOD_MS, nullptr);
+    // Windows tells no program that the session is locked unless it asks.
+    WTSRegisterSessionNotification(window, NOTIFY_FOR_THIS_SESSION);
 }
 
 static void OnDestroy(HWND window) {
+    WTSUnRegisterSessionNotification(window);
     KillTimer(window, GAME_TIMER_ID);
     FreeGraphicsSet();
     PostQuitMessage(0);
@@ -254,7 +302,7 @@ static void OnPaint(HWND window) {
     // Before the first terrain exists only the black background shows.
     if (terrainRegion != nullptr) {
         PaintTerrain(dc, terrainRegion);
-        DrawCraft(dc, 0);
+        RedrawCraft(reinterpret_cast<DrawSurface>(dc));
         DrawInstruments(dc, 1);
         DrawInstrumentLabels(dc);
     }
@@ -283,27 +331,21 @@ static void OnKeyDown(WPARAM key) {
     }
 }
 
-static void OnKeyUp(WPARAM key) {
-    // F2, F3 and F4 have already done their work through the accelerators.
-    if (flight.phase == PHASE_READY && key != VK_F2 && key != VK_F3 && key != VK_F4) {
-        flight.phase = PHASE_FLYING;
-    }
-    // Also while the craft waits: an arrow held across New or Restart fires until it comes up.
+// Also while the craft waits: an arrow held across New or Restart fires until it comes up. An
+// arrow released while Alt is held comes up as a system key.
+static void ReleaseButtonOfKey(WPARAM key) {
     const int button = ButtonForKey(key);
     if (button >= 0) {
         SendMessageA(thrustButtons[button], WM_THRUST_RELEASE, 0, 0);
     }
 }
 
-// The key-ups of keys held now go to another window, so each button the keyboard holds is
-// released here. A window deactivated with the focus loses it too; without the focus no key
-// reaches the buttons. A button the mouse holds ends with its capture.
-static void ReleaseKeyHeldButtons() {
-    for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
-        if (buttonTracking[id] == 0) {
-            SendMessageA(thrustButtons[id], WM_THRUST_RELEASE, 0, 0);
-        }
+static void OnKeyUp(WPARAM key) {
+    // F2, F3 and F4 have already done their work through the accelerators.
+    if (flight.phase == PHASE_READY && key != VK_F2 && key != VK_F3 && key != VK_F4) {
+        flight.phase = PHASE_FLYING;
     }
+    ReleaseButtonOfKey(key);
 }
 
 static void OnCommand(HWND window, int command) {
@@ -355,6 +397,23 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         case WM_KEYUP:
             OnKeyUp(wParam);
+            return 0;
+        case WM_SYSKEYUP:
+            // Alt and the menu keep their default handling.
+            ReleaseButtonOfKey(wParam);
+            return DefWindowProcA(window, message, wParam, lParam);
+        case WM_ENTERMENULOOP:
+        case WM_EXITMENULOOP:
+            menuOpen = message == WM_ENTERMENULOOP;
+            StandStillOrGoOn(window);
+            return 0;
+        case WM_ENTERSIZEMOVE:
+        case WM_EXITSIZEMOVE:
+            draggingFrame = message == WM_ENTERSIZEMOVE;
+            OnSize(window);
+            return 0;
+        case WM_WTSSESSION_CHANGE:
+            OnSessionChange(window, wParam);
             return 0;
         case WM_SIZE:
             OnSize(window);

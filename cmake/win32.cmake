@@ -37,7 +37,7 @@ file(GLOB TAVUNE_WIN_SOURCES CONFIGURE_DEPENDS
 list(REMOVE_ITEM TAVUNE_WIN_SOURCES ${CMAKE_SOURCE_DIR}/app/main.cpp)
 add_library(tavune_win STATIC ${TAVUNE_WIN_SOURCES})
 target_include_directories(tavune_win PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/res)
-target_link_libraries(tavune_win PUBLIC tavune_core gdi32 user32 kernel32)
+target_link_libraries(tavune_win PUBLIC tavune_core gdi32 user32 kernel32 wtsapi32)
 
 add_executable(tavune WIN32 app/main.cpp)
 target_link_libraries(tavune PRIVATE tavune_win tavune_resources)

@@ -27,6 +27,7 @@ void ResetCraft() {
     flight.vx = 0.0f;
     flight.vy = 0.0f;
     flight.fuel = settings.initialFuel;
+    flight.wreckPicture = 0;
 }
 
 // Truncates toward zero, as the conversion of a double to an integer does, and holds the result

@@ -68,6 +68,9 @@ struct FlightState {
     int16_t calibrationFrames;
     uint32_t calibrationStartTick;
     int32_t calibrated;
+    // What stands where the craft came down: 0 while the craft is whole, else one more than the
+    // crash picture drawn there last (a GamePicture), so that a repaint shows the wreck.
+    int16_t wreckPicture;
 };
 
 struct ScreenLayout {
@@ -94,7 +97,8 @@ extern GameSettings settings;
 extern FlightState flight;
 extern ScreenLayout screen;
 
-// Puts the craft at its start with a full tank; leaves thrusters, phase and the rest alone.
+// Puts the craft at its start, whole and with a full tank; leaves thrusters, phase and the rest
+// alone.
 void ResetCraft();
 
 // Screen position of the craft picture's top-left corner. The drawing and the touchdown judge

@@ -88,10 +88,18 @@ static void Calibrate(GameWindow window) {
     flight.calibrated = 1;
 }
 
-void GameResume() {
+void GameStandStill(GameWindow window) {
+    if (host != nullptr && flight.phase == PHASE_CALIBRATE) {
+        host->enableInput(window, 1);
+    }
+}
+
+void GameResume(GameWindow window) {
     if (host != nullptr && flight.phase == PHASE_CALIBRATE) {
         flight.calibrationFrames = 0;
         flight.calibrationStartTick = host->tickCount();
+        host->enableInput(window, 0);
+        host->showBusyCursor(1);
     }
 }
 
@@ -143,6 +151,30 @@ static void JudgeTouchdown() {
     }
 }
 
+// The crash pictures stand at the craft's place; the taller debris frames end on its bottom row.
+static int16_t PictureTop(int picture) {
+    return picture < PICTURE_DEBRIS_1
+               ? flight.crashY
+               : static_cast<int16_t>(flight.crashY - DEBRIS_FRAME_ABOVE_CRAFT);
+}
+
+static void DrawCrashPicture(DrawSurface surface, int picture) {
+    host->drawPicture(surface, flight.crashX, PictureTop(picture), picture);
+    flight.wreckPicture = static_cast<int16_t>(picture + 1);
+}
+
+void RedrawCraft(DrawSurface surface) {
+    if (host == nullptr) {
+        return;
+    }
+    if (flight.wreckPicture != 0) {
+        const int picture = flight.wreckPicture - 1;
+        host->drawPicture(surface, flight.crashX, PictureTop(picture), picture);
+    } else {
+        host->drawCraft(surface, 0);
+    }
+}
+
 static void SinkIntoGround(GameWindow window) {
     DrawSurface surface = host->getSurface(window);
     // Each copy covers the last but its top row, and the craft picture's top row is black.
@@ -154,14 +186,14 @@ static void SinkIntoGround(GameWindow window) {
         flight.crashY = static_cast<int16_t>(flight.crashY + 1);
         host->copyCraft(surface, flight.crashX, flight.crashY);
     }
-    host->drawPicture(surface, flight.crashX, flight.crashY, PICTURE_EXPLOSION_1);
+    DrawCrashPicture(surface, PICTURE_EXPLOSION_1);
     host->releaseSurface(window, surface);
     flight.phase = PHASE_EXPLODE_2;
 }
 
 static void ShowExplosion(GameWindow window, int picture, GamePhase next) {
     DrawSurface surface = host->getSurface(window);
-    host->drawPicture(surface, flight.crashX, flight.crashY, picture);
+    DrawCrashPicture(surface, picture);
     host->releaseSurface(window, surface);
     flight.phase = next;
 }
@@ -176,19 +208,18 @@ static Outcome CrashKind() {
 
 static void PlayDebris(GameWindow window) {
     DrawSurface surface = host->getSurface(window);
-    const int16_t frameTop = static_cast<int16_t>(flight.crashY - DEBRIS_FRAME_ABOVE_CRAFT);
     const int frame = flight.debrisFrame;
     const int picture = frame / TICKS_PER_DEBRIS_PICTURE;
     if (picture < DEBRIS_PICTURES) {
-        host->drawPicture(surface, flight.crashX, frameTop, PICTURE_DEBRIS_1 + picture);
+        DrawCrashPicture(surface, PICTURE_DEBRIS_1 + picture);
         flight.debrisFrame = static_cast<int16_t>(frame + 1);
     } else if (frame < DEBRIS_TICKS) {
         // The last two pictures alternate, so the dying fire flickers.
         const int shown = picture % 2 != 0 ? DEBRIS_PICTURES - 1 : DEBRIS_PICTURES - 2;
-        host->drawPicture(surface, flight.crashX, frameTop, PICTURE_DEBRIS_1 + shown);
+        DrawCrashPicture(surface, PICTURE_DEBRIS_1 + shown);
         flight.debrisFrame = static_cast<int16_t>(frame + 1);
     } else {
-        host->drawPicture(surface, flight.crashX, flight.crashY, PICTURE_EXPLOSION_1 + 2);
+        DrawCrashPicture(surface, PICTURE_EXPLOSION_1 + 2);
         ReleaseThrustButtons();
         AnnounceOutcome(window, CrashKind());
     }

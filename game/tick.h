@@ -16,8 +16,17 @@ constexpr float MAX_DISTANCE = 1000.0f;
 
 void GameTick(GameWindow window);
 
-// The game stood still (its timer stopped while the player could not play) and goes on now: a
-// calibration under way starts over, so that it never measures the time nobody played.
-void GameResume();
+// The game stands still while the player cannot play (its timer stopped). The window is shut to
+// input only while it calibrates, and a window shut to input could never be brought back: it
+// takes input while the game stands still.
+void GameStandStill(GameWindow window);
+
+// The game goes on: a calibration under way starts over, shut to input again, so that it never
+// measures the time nobody played.
+void GameResume(GameWindow window);
+
+// What a repaint draws where the craft is: the craft as it stands, or after a crash the picture
+// last drawn in its place.
+void RedrawCraft(DrawSurface surface);
 
 #endif

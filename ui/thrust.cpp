@@ -3,6 +3,8 @@
 // flags and button images.
 #include "ui/thrust.h"
 
+#include <tpcshrd.h>
+
 #include "game/state.h"
 #include "render/bitmap.h"
 #include "resource.h"
@@ -209,6 +211,10 @@ LRESULT CALLBACK ThrustWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             ShowImage(window, buttonDownBitmaps[id]);
             flight.thrusterOn[thruster] = 1;
             return 0;
+        case WM_TABLET_QUERYSYSTEMGESTURESTATUS:
+            // A finger held on a button fires its thruster, as the mouse does; it is no gesture
+            // that ends in a right-click.
+            return TABLET_DISABLE_PRESSANDHOLD;
         default:
             return DefWindowProcA(window, message, wParam, lParam);
     }

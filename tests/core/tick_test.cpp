@@ -386,6 +386,9 @@ TEST_F(TickTest, CrashSinksIntoTheGroundThenPlaysExplosionAndDebris) {
     EXPECT_EQ(recorder.calls,
               (Calls{"getSurface", "picture 2" + at, "releaseButton 0", "releaseButton 1",
                      "releaseButton 2", "endGameDialog 2", "releaseSurface"}));
+    // A repaint behind the box shows the wreck, never the craft.
+    RedrawCraft(nullptr);
+    EXPECT_EQ(recorder.calls.back(), "picture 2" + at);
 }
 
 // Only the pixel below the craft's bottom centre (column 216 for a craft at 200) stops the
@@ -465,6 +468,8 @@ TEST_F(TickTest, NewAndRestartTakeOverACrashAtTheNextTick) {
     EXPECT_EQ(flight.phase, PHASE_READY);
     EXPECT_EQ(flight.altitude, 1000.0f);
     EXPECT_EQ(recorder.calls, (Calls{"repaint"}));
+    RedrawCraft(nullptr); // the craft is whole again
+    EXPECT_EQ(recorder.calls.back().substr(0, 11), "drawCraft 0");
 
     flight.phase = PHASE_FLYING;
     TickWhilePhase(PHASE_FLYING);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <tpcshrd.h>
+#include <wtsapi32.h>
 
 #include "app/instance.h"
 #include "app/main_window.h"
@@ -121,6 +123,9 @@ TEST_F(MainWindowTest, CreationMeasuresTheScreenAndLoadsEverything) {
     EXPECT_STREQ(title, "Tavune");
     for (HWND button : thrustButtons) {
         EXPECT_EQ(GetParent(button), mainWindow);
+        // A finger held on a button is no press-and-hold gesture.
+        EXPECT_EQ(SendMessageA(button, WM_TABLET_QUERYSYSTEMGESTURESTATUS, 0, 0),
+                  TABLET_DISABLE_PRESSANDHOLD);
     }
 }
 
@@ -149,6 +154,9 @@ TEST_F(MainWindowTest, TheGameStandsStillWhileThePlayerCannotPlay) {
     const Absence absences[] = {
         {"the window is minimised", [](HANDLE*) { ShowWindow(mainWindow, SW_MINIMIZE); },
          [](HANDLE) { ShowWindow(mainWindow, SW_RESTORE); }},
+        {"the session is locked",
+         [](HANDLE*) { SendMessageA(mainWindow, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0); },
+         [](HANDLE) { SendMessageA(mainWindow, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0); }},
         {"another program is active",
          [](HANDLE* other) {
              *other = CreateThread(nullptr, 0, RunOtherProgram, nullptr, 0, nullptr);
@@ -169,8 +177,12 @@ TEST_F(MainWindowTest, TheGameStandsStillWhileThePlayerCannotPlay) {
         SetTimer(mainWindow, GAME_TIMER_ID, GAME_TIMER_PERIOD_MS, nullptr);
         ASSERT_TRUE(PumpUntil([] { return flight.calibrationFrames == 3; }, 30000));
         HANDLE other = nullptr;
+        Send(WM_KEYDOWN, VK_DOWN);
         absence.leave(&other);
         PumpMessages();
+        // Away, the window takes input, or the player could never bring it back.
+        EXPECT_TRUE(IsWindowEnabled(mainWindow));
+        EXPECT_EQ(flight.thrusterOn[THRUSTER_MAIN], 0);
         const int framesLeft = flight.calibrationFrames;
         PumpUntil([] { return false; }, 600);
         EXPECT_EQ(static_cast<int>(flight.phase), PHASE_CALIBRATE);
@@ -241,6 +253,19 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
         EXPECT_EQ(screen.originX, client.right / 2);
     }
     EXPECT_EQ(screen.groundHeight, FullScreenClientHeight() - GetSystemMetrics(SM_CYMENU));
+
+    // A change of resolution that leaves the window covering the screen moves nothing, and the
+    // activation stays where it is.
+    HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
+                                 nullptr, appInstance, nullptr);
+    SetActiveWindow(other);
+    flight.phase = PHASE_FLYING;
+    Send(WM_DISPLAYCHANGE, 32,
+         MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
+    PumpMessages();
+    EXPECT_EQ(GetActiveWindow(), other);
+    EXPECT_EQ(flight.phase, PHASE_FLYING);
+    DestroyWindow(other);
 
     // The minimised size is no new size.
     flight.phase = PHASE_FLYING;

@@ -180,6 +180,10 @@ class Game:
                                 capture_output=True, text=True)
         return result.stdout.strip() if result.returncode == 0 else ""
 
+    def background_probe(self, *args):
+        return subprocess.Popen(self.run + [self.probe_exe, *args], env=self.env,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+
     def panel_shows(self, line, text):
         """Whether the instrument panel's line shows exactly this text."""
         result = subprocess.run(self.run + [self.probe_exe, "panel", str(line), text],
@@ -305,9 +309,7 @@ class BoxWatch:
             if out:
                 found = dict(line.partition("=")[::2] for line in out.splitlines())
         if found is None and self.process is None and again:
-            self.process = subprocess.Popen(self.game.run + [self.game.probe_exe, "box"],
-                                            env=self.game.env, stdout=subprocess.PIPE,
-                                            stderr=subprocess.DEVNULL)
+            self.process = self.game.background_probe("box")
             self.started = time.time()
         return found
 

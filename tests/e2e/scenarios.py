@@ -13,7 +13,7 @@ import time
 
 import autopilot
 from game import (LIGHT_GREY, WHITE, BoxWatch, Game, craft_box, is_flame_colour, landing_site,
-                  terrain_tops, vertex_columns)
+                  poll, terrain_tops, vertex_columns)
 
 failures = []
 
@@ -238,30 +238,80 @@ def lost(game):
           "the box explains the loss")
 
 
-def minimise_and_resize(game):
-    """The game stands still while minimised, and lays itself out for any client area."""
+def fuel_line(game):
+    """The fuel on the instrument panel as a screenshot shows it."""
+    shot, w = game.shot("fuel"), game.width
+    return [shot.at(x, y) for y in range(25 + 3 * 16, 25 + 4 * 16) for x in range(w - 75, w)]
+
+
+def desktop_habits(game):
+    """Whatever the player does on the desktop, the game stands still while it cannot be flown,
+    carries on where it was, and lays itself out for any client area."""
     screen_width = game.screen_size()[0]
     _, start = craft_top(game, "ready")
-    game.key("space")
-    _, moving = wait_craft(game, "moving", lambda box: start is None or box[1] != start[1])
-    game.probe("show", "minimize")
-    time.sleep(4.0)  # a free fall from the start reaches the ground in about 3.5 s
-    game.probe("show", "restore")
-    check(game.wait_placed(lambda x, y, w, h: w == screen_width) is not None,
-          "restored, the window is maximised again: %s" % (game.seen,))
-    _, back = wait_craft(game, "restored", lambda box: True, timeout=5)
-    check(game.box() is None, "no box is up after the window was minimised mid-flight")
-    # The few ticks while the window showed move it a little; a free fall while it was
-    # minimised would have brought it down.
-    lowest_ground = game.height - 20
-    check(back is not None and moving is not None and
-          moving[1] <= back[1] < (moving[1] + lowest_ground) // 2,
-          "the craft has not moved while minimised (%s -> %s)" % (moving, back))
+
+    def stood_still(what, leave, come_back):
+        # A free fall from the start reaches the ground in about 3.5 s: one while the game was
+        # away would have brought the craft down, where a few ticks move it a little.
+        game.key("F3")
+        wait_craft(game, "restarted", lambda box: box == start)
+        game.key("space")
+        _, before = wait_craft(game, "before " + what, lambda box: start and box[1] != start[1])
+        leave()
+        time.sleep(4.0)
+        come_back()
+        _, back = wait_craft(game, "after " + what, lambda box: True, timeout=5)
+        check(game.box() is None and before is not None and back is not None and
+              before[1] <= back[1] < (before[1] + game.height - 20) // 2,
+              "the craft has not fallen %s (%s -> %s)" % (what, before, back))
+
+    def close_menu():
+        game.key("Escape")  # the drop-down, then the menu bar
+        game.key("Escape")
+        check(poll(lambda: game.probe("menu") != "open", 10), "Escape closes the menu")
+
+    def burning(shot):
+        box = game.craft(shot)
+        return box and shot.count(box[0] + 2, box[1] + 24, box[0] + 30, box[1] + 60,
+                                  is_flame_colour) > 10
+
+    def restore(width):
+        game.probe("show", "restore")
+        check(game.wait_placed(lambda x, y, w, h: w == width) is not None,
+              "restored, the window is as it was: %s" % (game.seen,))
+
+    def fuel_stays():
+        first = fuel_line(game)
+        time.sleep(0.5)  # the panel shows the fuel every sixth tick
+        return fuel_line(game) == first
+
+    stood_still("behind the Game menu", lambda: check(game.open_menu(), "Alt+G opens the menu"),
+                close_menu)
+    game.keydown("Down")
+    try:
+        check(game.wait_shot("burning", burning, 10)[1], "holding Down shows the main flame")
+        game.keydown("alt")
+    finally:
+        game.keyup("Down")
+        game.keyup("alt")
+    check(poll(fuel_stays, 5, 0), "Down released while Alt is held stops the engine")
+    stood_still("while minimised", lambda: game.probe("show", "minimize"),
+                lambda: restore(screen_width))
 
     for how, wide in (("normal", False), ("maximize", True)):
         game.probe("show", how)
         check(game.wait_placed(lambda x, y, w, h: (w == screen_width) == wide) is not None,
               "%s: the window takes its new size %s" % (how, game.seen))
+        if not wide:
+            # The right edge of the frame, dragged 130 columns on: the new size when it ends.
+            x, y, w, h = game.client
+            drop = x + w + 130
+            game.xdotool("mousemove", str(x + w + 1), str(y + h // 2), "mousedown", "1")
+            for step in list(range(x + w + 11, drop, 10)) + [drop]:
+                game.xdotool("mousemove", str(step), str(y + h // 2), "sleep", "0.05")
+            game.xdotool("mouseup", "1")
+            check(game.wait_placed(lambda x, y, w, h: abs(x + w - drop) <= 4) is not None,
+                  "the window ends as wide as the drag of its edge: %s" % (game.seen,))
         shot, scene = game.wait_shot(how, game.start_scene)
         # The ground line never comes lower than 20 rows above the bottom.
         check(scene is not None and all(t <= game.height - 20 for t in scene[0]),
@@ -273,8 +323,13 @@ def minimise_and_resize(game):
             fields = game.wait_box(20)
             check(fields is not None and fields.get("title") == "CRASH!",
                   "a flight in the smaller window falls to the ground: %s" % (fields,))
-            if fields is not None:
-                check(autopilot.close_box(game), "the box closes")
+            game.probe("show", "minimize")
+            restore(game.width)
+            band = fall_band(game)
+            check(game.wait_shot("wreck", lambda shot: shot.count(
+                band[0], 0, band[1], game.height, lambda p: p == (255, 0, 0)) > 5, 10)[1],
+                  "repainted behind the box, the wreck stays one")
+            check(autopilot.close_box(game), "the box closes")
 
 
 # The scripted player: it sees only screenshots and presses only the flying keys.
@@ -416,7 +471,7 @@ SCENARIOS = {
     "land": land,
     "outcomes": outcomes,
     "land10": land10,
-    "window": minimise_and_resize,
+    "window": desktop_habits,
 }
 
 
@@ -424,7 +479,13 @@ def main():
     build_dir, name = sys.argv[1], sys.argv[2]
     game = Game(build_dir, name)
     try:
+        # In the window's scenario the player switches to another program while the first game
+        # sets up, and clicks on the game's caption to come back.
+        away = game.background_probe("away") if name == "window" else None
         game.start()
+        if away:
+            check(away.wait(30) == 0, "another program took the activation during the set-up")
+            game.click(game.width // 3, -29)
         wait_until_ready(game)
         SCENARIOS[name](game)
     finally:

@@ -13,6 +13,8 @@
 //                            box is open)?
 //   probe menu               is one of the game's menus open (shown or not: with a window
 //                            manager, Wine may keep it off the X screen)?
+//   probe away               once the game's window is shut to input (its first game sets up),
+//                            takes the activation with a window of its own for a second
 // Exit status 0 when the window or box was found, 1 when not.
 #include <windows.h>
 
@@ -176,11 +178,33 @@ int main(int argc, char** argv) {
         std::printf(open ? "open\n" : "closed\n");
         return open ? 0 : 1;
     }
+    if (argc >= 2 && std::strcmp(argv[1], "away") == 0) {
+        const DWORD start = GetTickCount();
+        HWND game;
+        while ((game = FindGameWindow()) == nullptr || IsWindowEnabled(game)) {
+            if (GetTickCount() - start > 30000) {
+                return 1;
+            }
+            Sleep(5);
+        }
+        HWND other = CreateWindowExA(0, "STATIC", "away", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                     nullptr, nullptr, nullptr, nullptr);
+        SetForegroundWindow(other);
+        MSG message;
+        for (DWORD away = GetTickCount(); GetTickCount() - away < 1000;) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageA(&message);
+            }
+        }
+        DestroyWindow(other);
+        return 0;
+    }
     if (argc >= 4 && std::strcmp(argv[1], "panel") == 0) {
         return ComparePanelLine(std::atoi(argv[2]), argv[3]);
     }
     std::fprintf(stderr,
                  "usage: probe window | box | press ID | panel LINE TEXT | alive | show HOW "
-                 "| enabled | menu\n");
+                 "| enabled | menu | away\n");
     return 2;
 }

@@ -115,7 +115,7 @@ constexpr int MIN_PLAY_HEIGHT = 384;
 // being dragged, and while the session is locked. The game's own boxes keep the program active.
 static bool programActive = true;
 static bool menuOpen = false;
-static bool draggingFrame = false;
+static bool movingOrSizing = false;
 static bool sessionLocked = false;
 static bool standingStill = false; // the game timer is stopped
 // A box of the game's own is open, its loop running inside this window's procedure.
@@ -138,7 +138,7 @@ static void ReleaseKeyHeldButtons() {
 // elsewhere, so their thrusters are released. Coming back, it carries on where it was.
 static void StandStillOrGoOn(HWND window) {
     const bool still =
-        IsIconic(window) != FALSE || !programActive || menuOpen || draggingFrame || sessionLocked;
+        IsIconic(window) != FALSE || !programActive || menuOpen || movingOrSizing || sessionLocked;
     if (still == standingStill) {
         return;
     }
@@ -201,7 +201,7 @@ static void FitPlayArea(HWND window) {
 // size to play at. A drag of the frame is laid out once, when it ends: a new game set up in the
 // middle of it would cancel the drag.
 static void OnSize(HWND window) {
-    if (IsIconic(window) == FALSE && !draggingFrame) {
+    if (IsIconic(window) == FALSE && !movingOrSizing) {
         FitPlayArea(window);
     }
     StandStillOrGoOn(window);
@@ -266,7 +266,7 @@ static void OnCreate(HWND window) {
                                                static_cast<int16_t>(GetSystemMetrics(SM_CYMENU)));
     programActive = true;
     menuOpen = false;
-    draggingFrame = false;
+    movingOrSizing = false;
     sessionLocked = false;
     standingStill = false;
     boxesOpen = 0;
@@ -409,7 +409,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         case WM_ENTERSIZEMOVE:
         case WM_EXITSIZEMOVE:
-            draggingFrame = message == WM_ENTERSIZEMOVE;
+            movingOrSizing = message == WM_ENTERSIZEMOVE;
             OnSize(window);
             return 0;
         case WM_WTSSESSION_CHANGE:

@@ -33,22 +33,6 @@ TEST_F(AboutDialogTest, ShowsTheIconAndTheTemplateTexts) {
     EXPECT_EQ(result, 1);
 }
 
-TEST_F(AboutDialogTest, EveryWayOfClosingGivesOne) {
-    const CloseWay ways[] = {CLOSE_BY_ESCAPE, CLOSE_BY_ENTER, CLOSE_BY_WM_CLOSE,
-                             CLOSE_BY_CLOSE_BOX};
-    for (CloseWay way : ways) {
-        SCOPED_TRACE(CloseWayName(way));
-        EXPECT_EQ(RunDialog(ShowAboutDialog,
-                            {[](HWND) {}, [way](HWND dialog) { PostClose(dialog, way); }}),
-                  1);
-    }
-    EXPECT_EQ(
-        RunDialog(ShowAboutDialog,
-                  {[](HWND) {},
-                   [](HWND dialog) { PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0); }}),
-        1);
-}
-
 struct BoxCase {
     const char* name;
     ShowDialogFunction show;

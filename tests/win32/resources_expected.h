@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <ostream>
-#include <vector>
 
 // ---- Pictures ----
 
@@ -34,13 +33,6 @@ inline const ExpectedPicture EXPECTED_PICTURES[] = {
     {24, 96, 97, 1}, {25, 96, 97, 1},                   // end-of-flight scenes: landed, crashed
 };
 // clang-format on
-
-// The standard 16-colour palette in its usual order, and the black-and-white one, as 0x00RRGGBB.
-inline const DWORD STANDARD_PALETTE[16] = {
-    0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0x808080,
-    0xC0C0C0, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF,
-};
-inline const DWORD MONOCHROME_PALETTE[2] = {0x000000, 0xFFFFFF};
 
 // ---- Named resources, as the code asks for them; the module stores them in upper case ----
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks for the pictures that scripts/make_art.py makes from the pixel maps: the files'
-format, palettes and pixels, and what the drawing code assumes of them.  What the program's
-linked resources must hold is checked under Wine by tests/win32/resources_*.
+format, palettes and pixels, and what the drawing code assumes of them.  That the program's
+linked resources are these files is checked under Wine by tests/win32/resources_*.
 
 Run: python3 tests/art/test_art.py"""
 
@@ -19,6 +19,12 @@ sys.path.insert(0, os.path.join(ROOT, "scripts"))
 import make_art  # noqa: E402
 
 BLACK, DARK_GREY, LIGHT_GREY, WHITE = 0, 7, 8, 15
+# The standard 16-colour palette in its usual order, which the drawing code assumes, and the
+# black-and-white one.
+STANDARD_PALETTE = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
+                    (0, 128, 128), (128, 128, 128), (192, 192, 192), (255, 0, 0), (0, 255, 0),
+                    (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
+MONO_PALETTE = [(0, 0, 0), (255, 255, 255)]
 
 
 def decode_dib(data, offset, width, height, bits):
@@ -82,8 +88,7 @@ class BitmapFiles(Built):
                 self.assertEqual(b["offset"], 14 + 40 + 4 * colours)
                 self.assertEqual(b["hdr"], (40, w, h, 1, bits, 0, stride * h, 0, 0, colours, 0))
                 self.assertEqual(b["file_len"], b["offset"] + stride * h)
-                self.assertEqual(b["palette"], make_art.PALETTE if bits == 4
-                                 else make_art.MONO_PALETTE)
+                self.assertEqual(b["palette"], STANDARD_PALETTE if bits == 4 else MONO_PALETTE)
                 self.assertEqual(set(b["pad"]), {0})
 
     def test_pixels_match_sources(self):

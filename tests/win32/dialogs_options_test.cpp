@@ -309,37 +309,46 @@ TEST_F(OptionsDialogTest, DefaultThenOkStoresTheDefaultsAndTheChecksAsTheyStand)
 struct ClosingCase {
     const char* name;
     void (*close)(HWND dialog);
-    bool stores;
+    bool stores;      // in the Options box
+    bool optionsOnly; // the About box has no Cancel button
 };
 
-TEST_F(OptionsDialogTest, EveryWayOfClosingGivesOneAndOnlyOkStores) {
+TEST_F(OptionsDialogTest, EveryWayOfClosingAboutOrOptionsGivesOneAndOnlyOkStores) {
     const ClosingCase cases[] = {
-        {"OK button", [](HWND d) { PostMessageA(GetDlgItem(d, IDOK), BM_CLICK, 0, 0); }, true},
-        {"Enter", [](HWND d) { PostClose(d, CLOSE_BY_ENTER); }, true},
-        {"Cancel button", [](HWND d) { PostMessageA(GetDlgItem(d, IDCANCEL), BM_CLICK, 0, 0); },
+        {"OK button", [](HWND d) { PostMessageA(GetDlgItem(d, IDOK), BM_CLICK, 0, 0); }, true,
          false},
-        {"Escape", [](HWND d) { PostClose(d, CLOSE_BY_ESCAPE); }, false},
-        {"WM_CLOSE", [](HWND d) { PostClose(d, CLOSE_BY_WM_CLOSE); }, false},
-        {"close box", [](HWND d) { PostClose(d, CLOSE_BY_CLOSE_BOX); }, false},
+        {"Enter", [](HWND d) { PostClose(d, CLOSE_BY_ENTER); }, true, false},
+        {"Cancel button", [](HWND d) { PostMessageA(GetDlgItem(d, IDCANCEL), BM_CLICK, 0, 0); },
+         false, true},
+        {"Escape", [](HWND d) { PostClose(d, CLOSE_BY_ESCAPE); }, false, false},
+        {"WM_CLOSE", [](HWND d) { PostClose(d, CLOSE_BY_WM_CLOSE); }, false, false},
+        {"close box", [](HWND d) { PostClose(d, CLOSE_BY_CLOSE_BOX); }, false, false},
     };
-    for (const ClosingCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        ResetWholeGame();
-        const int result = RunDialog(ShowOptionsDialog, {[](HWND) {},
-                                                         [](HWND dialog) {
-                                                             for (int bar : BAR_IDS) {
-                                                                 PostScroll(dialog, bar, SB_LEFT);
-                                                             }
-                                                         },
-                                                         c.close});
-        EXPECT_EQ(result, 1);
-        GameSettings expected = DEFAULT_SETTINGS;
-        if (c.stores) {
-            expected.gravity = 1.0f;
-            expected.initialFuel = 100.0f;
-            expected.mainThrust = 2500.0f;
+    for (ShowDialogFunction show : {ShowOptionsDialog, ShowAboutDialog}) {
+        for (const ClosingCase& c : cases) {
+            if (c.optionsOnly && show == ShowAboutDialog) {
+                continue;
+            }
+            SCOPED_TRACE(::testing::Message()
+                         << (show == ShowAboutDialog ? "About, " : "Options, ") << c.name);
+            ResetWholeGame();
+            // The bars to their lowest first; the About box has no bars and ignores it.
+            const int result = RunDialog(show, {[](HWND) {},
+                                                [](HWND dialog) {
+                                                    for (int bar : BAR_IDS) {
+                                                        PostScroll(dialog, bar, SB_LEFT);
+                                                    }
+                                                },
+                                                c.close});
+            EXPECT_EQ(result, 1);
+            GameSettings expected = DEFAULT_SETTINGS;
+            if (c.stores && show == ShowOptionsDialog) {
+                expected.gravity = 1.0f;
+                expected.initialFuel = 100.0f;
+                expected.mainThrust = 2500.0f;
+            }
+            EXPECT_TRUE(SameSettings(settings, expected));
         }
-        EXPECT_TRUE(SameSettings(settings, expected));
     }
 }
 

@@ -1,14 +1,13 @@
-// What the program's resources must hold: every picture, the dialog layouts, the menu, the key
-// table and the version record, stated once. The resources_* tests check the resources linked
-// into the test program against these tables. Ids are written as numbers, not taken from
-// resource.h, so that a changed id there is caught here.
+// What the program's resources must hold: every picture, the menu, the key table and the version
+// record, stated once (the boxes' layouts are checked live by dialogs_about_test.cpp). The
+// resources_* tests check the resources linked into the test program against these tables. Ids are
+// written as numbers, not taken from resource.h, so that a changed id there is caught here.
 #ifndef TAVUNE_TESTS_WIN32_RESOURCES_EXPECTED_H
 #define TAVUNE_TESTS_WIN32_RESOURCES_EXPECTED_H
 
 #include <windows.h>
 
 #include <ostream>
-#include <vector>
 
 // ---- Pictures ----
 
@@ -35,13 +34,6 @@ inline const ExpectedPicture EXPECTED_PICTURES[] = {
 };
 // clang-format on
 
-// The standard 16-colour palette in its usual order, and the black-and-white one, as 0x00RRGGBB.
-inline const DWORD STANDARD_PALETTE[16] = {
-    0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0x808080,
-    0xC0C0C0, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF,
-};
-inline const DWORD MONOCHROME_PALETTE[2] = {0x000000, 0xFFFFFF};
-
 // ---- Named resources, as the code asks for them; the module stores them in upper case ----
 
 constexpr char ICON_NAME[] = "Tavune";
@@ -49,63 +41,6 @@ constexpr char MENU_NAME[] = "Tavune";
 constexpr int KEY_TABLE_ID = 153;
 constexpr int VERSION_RECORD_ID = 1;
 constexpr int ICON_IMAGE_ID = 1;
-
-// ---- Dialog layouts, in dialog units ----
-
-constexpr WORD BUTTON_ATOM = 0x80;
-constexpr WORD STATIC_ATOM = 0x82;
-constexpr WORD SCROLLBAR_ATOM = 0x84;
-
-struct ExpectedControl {
-    int id;
-    WORD classAtom;
-    const char* text; // nullptr: any short text of the implementer's choosing
-    short x, y, cx, cy;
-    DWORD styles; // besides WS_CHILD | WS_VISIBLE
-};
-
-struct ExpectedDialog {
-    const char* name; // as the code asks for it
-    DWORD style;
-    short x, y, cx, cy;
-    const char* title;
-    WORD pointSize; // 0: no font of its own
-    const char* face;
-    std::vector<ExpectedControl> controls; // in template order, which is the tab order
-};
-
-constexpr DWORD MODAL_BOX = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-
-// clang-format off
-inline const ExpectedDialog EXPECTED_DIALOGS[] = {
-    {"TAVUNE_ABOUT", MODAL_BOX | DS_SETFONT, 44, 41, 132, 70, "About Tavune", 10, "MS Sans Serif", {
-        {107, STATIC_ATOM, "Tavune v1.3", 78, 10, 42, 8, SS_RIGHT},
-        {-1, STATIC_ATOM, nullptr, 34, 24, 86, 8, SS_RIGHT},
-        {108, STATIC_ATOM, nullptr, 46, 32, 74, 8, SS_RIGHT},
-        {1, BUTTON_ATOM, "OK", 50, 54, 32, 12, BS_DEFPUSHBUTTON | WS_GROUP},
-        {109, STATIC_ATOM, "TAVUNE", 8, 8, 18, 20, SS_ICON},
-    }},
-    // No font of its own: the box, its dialog units and its OK button use the system font.
-    {"TAVUNE_EndGame", MODAL_BOX, 75, 62, 184, 85, "", 0, nullptr, {
-        {1, BUTTON_ATOM, "OK", 76, 68, 32, 12, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP},
-        {151, STATIC_ATOM, "Title", 76, 6, 100, 18, SS_LEFT | WS_GROUP},
-        {152, STATIC_ATOM, "Description", 76, 28, 100, 35, SS_LEFT | WS_GROUP},
-    }},
-    {"TAVUNE_Options", MODAL_BOX | DS_SETFONT, 34, 38, 148, 104, "Tavune Options", 10, "MS Sans Serif", {
-        {1, BUTTON_ATOM, "OK", 106, 8, 34, 12, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP},
-        {2, BUTTON_ATOM, "Cancel", 106, 24, 34, 12, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP},
-        {103, SCROLLBAR_ATOM, "", 10, 10, 64, 8, SBS_HORZ | WS_TABSTOP},
-        {104, SCROLLBAR_ATOM, "", 10, 30, 64, 8, SBS_HORZ | WS_TABSTOP},
-        {105, SCROLLBAR_ATOM, "", 10, 50, 64, 8, SBS_HORZ | WS_TABSTOP},
-        {102, BUTTON_ATOM, "Draw flame", 14, 72, 58, 12, BS_AUTOCHECKBOX | WS_TABSTOP},
-        {101, BUTTON_ATOM, "Reverse side thrust", 14, 84, 76, 12, BS_AUTOCHECKBOX | WS_TABSTOP},
-        {111, STATIC_ATOM, "Fuel", 12, 38, 16, 8, SS_LEFT | WS_GROUP},
-        {112, STATIC_ATOM, "Gravity", 12, 18, 31, 8, SS_LEFT},
-        {113, STATIC_ATOM, "Thrust", 12, 58, 26, 8, SS_LEFT},
-        {106, BUTTON_ATOM, "Default", 106, 48, 34, 12, BS_PUSHBUTTON | WS_TABSTOP},
-    }},
-};
-// clang-format on
 
 // ---- The menu and the key table ----
 
@@ -145,9 +80,6 @@ constexpr char VERSION_STRINGS[] = "\\StringFileInfo\\040904b0\\"; // US English
 // Test names and failure messages show the resource rather than the record's bytes.
 inline void PrintTo(const ExpectedPicture& picture, std::ostream* out) {
     *out << "bitmap " << picture.id;
-}
-inline void PrintTo(const ExpectedDialog& dialog, std::ostream* out) {
-    *out << dialog.name;
 }
 
 #endif

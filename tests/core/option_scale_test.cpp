@@ -85,21 +85,6 @@ TEST(OptionScaleTest, FuelThousandOpensAtNine) {
     EXPECT_EQ(PositionWithoutNudge(BARS[1], 1000.0f), 8);
 }
 
-TEST(OptionScaleTest, TruncatingWithoutTheNudgeWouldLoseSteps) {
-    // Proves the round-trip test above would notice the 0.01 going missing.
-    for (const Bar& bar : BARS) {
-        int lowered = 0;
-        for (int16_t position = OPTION_POSITION_MIN; position <= OPTION_POSITION_MAX; ++position) {
-            const int naive = PositionWithoutNudge(bar, bar.valueFromPosition(position));
-            EXPECT_GE(naive, position - 1) << bar.name << " at position " << position;
-            if (naive != position) {
-                ++lowered;
-            }
-        }
-        EXPECT_GT(lowered, 0) << bar.name;
-    }
-}
-
 TEST(OptionScaleTest, OpeningTruncatesTowardZero) {
     // Half a step above a position still opens at it; a value just under gravity 1 gives 0, not
     // -1.

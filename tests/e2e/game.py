@@ -116,8 +116,7 @@ class Game:
         maximised window 4 px right of and below its place. The black sky's top left corner,
         past the menu bar and the frame; None until they are drawn."""
         shot = Shot(*parse_ppm(self.grab()[1]), (0, 0))
-        edge = lambda x, y, dx, dy: (shot.at(x, y) == BLACK and
-                                     shot.at(x - dx, y - dy) != BLACK)
+        edge = lambda x, y, dx, dy: shot.at(x, y) == BLACK != shot.at(x - dx, y - dy)
         x, y = max(rect[0], 0), rect[1]
         dy = next((d for d in range(9) if edge(x + 100, y + d, 0, 1)), None)
         dx = next((d for d in range(9) if dy is not None and edge(x + d, y + dy + 10, 1, 0)), None)
@@ -195,9 +194,7 @@ class Game:
 
     def panel_shows(self, line, text):
         """Whether the instrument panel's line shows exactly this text."""
-        result = subprocess.run(self.run + [self.probe_exe, "panel", str(line), text],
-                                env=self.env, capture_output=True, text=True)
-        return result.returncode == 0
+        return bool(self.probe("panel", str(line), text))
 
     def enabled(self):
         """Whether the game's window takes input: not while it calibrates, nor behind a box."""
@@ -205,14 +202,7 @@ class Game:
 
     def box(self):
         """The open box's caption, title and message, or None."""
-        out = self.probe("box")
-        if not out:
-            return None
-        fields = {}
-        for line in out.splitlines():
-            key, _, value = line.partition("=")
-            fields[key] = value
-        return fields
+        return box_fields(self.probe("box"))
 
     def wait_box(self, timeout=20):
         return poll(self.box, timeout)
@@ -239,8 +229,7 @@ class Game:
         """A screenshot, kept as a numbered PNG file; with keep False, only once keep_shot says
         so."""
         xwd, ppm = self.grab()
-        width, height, data = parse_ppm(ppm)
-        shot = Shot(width, height, data, self.client[:2])
+        shot = Shot(*parse_ppm(ppm), self.client[:2])
         if keep:
             self.save(xwd, label)
         else:
@@ -319,8 +308,7 @@ class BoxWatch:
         if self.process is not None and self.process.poll() is not None:
             out = self.process.stdout.read().decode(errors="replace").strip()
             self.process = None
-            if out:
-                found = dict(line.partition("=")[::2] for line in out.splitlines())
+            found = box_fields(out)
         if found is None and self.process is None and again:
             self.process = subprocess.Popen(self.game.run + [self.game.probe_exe, "box"],
                                             env=self.game.env, stdout=subprocess.PIPE,
@@ -332,6 +320,11 @@ class BoxWatch:
         if self.process is not None:
             self.process.wait()
             self.process = None
+
+
+def box_fields(out):
+    """The fields of the box probe's "name=value" lines, or None without any."""
+    return dict(line.partition("=")[::2] for line in out.splitlines()) if out else None
 
 
 def poll(condition, timeout, pause=0.2):
@@ -366,8 +359,7 @@ def parse_ppm(ppm):
 
 # Reading the scene.
 def terrain_tops(shot, width, height, first_row=215):
-    """For each column, the first white row at or below first_row (the ground line); None
-    where there is none, or the screen does not show the column."""
+    """For each column, the first white row at or below first_row (the ground line), or None."""
     tops = [None] * width
     stride = shot.width * 3
     for y in range(first_row, height):
@@ -412,12 +404,11 @@ def start_top(site_row):
 def landing_site(tops, craft_top):
     """The landing site under a craft whose picture's top row is craft_top at its start: the flat
     run (start, width, row) on the row that this height gives, holding at least five vertex
-    columns, that is four whole segments (a run to the right edge, or to the last column on the
-    screen, holds the last vertex, just past it). Each neighbouring segment may widen it: a level
-    one by the whole segment, one sloping up away from it by a row by all but a column of it, a
-    steeper one by less. So the run spans [vertex - a, vertex' + b], with a and b less than a
-    segment. The height gives about six rows; were there two such runs on them, the widest is
-    taken. None if none."""
+    columns, that is four whole segments (a run to the right edge or the screen's holds the last
+    vertex, just past it). Each neighbouring segment may widen it: a level one by the whole
+    segment, one sloping up away from it by a row by all but a column of it, a steeper one by
+    less. So the run spans [vertex - a, vertex' + b], with a and b less than a segment. The height
+    gives about six rows; were there two such runs on them, the widest is taken. None if none."""
     width = len(tops)
     columns = vertex_columns(width)
     best = None
@@ -428,10 +419,6 @@ def landing_site(tops, craft_top):
                 (best is None or run > best[1])):
             best = (start, run, row)
     return best
-
-
-def is_craft_colour(p):
-    return p is not None and p != BLACK and p != WHITE
 
 
 def craft_box(shot, width, tops, x_limit=None, x_first=0):

@@ -305,9 +305,9 @@ class Scene:
     def __init__(self, frame, finder):
         self.width, self.height = frame.width, frame.height
         self.tops = terrain_tops(frame)
-        if any(t is None for t in self.tops):
+        if None in self.tops[:frame.screen_w - frame.ox]:  # the columns on the screen
             raise PilotError("the ground line does not span the screen")
-        self.craft = finder.find(frame, (0, 0, self.width, min(self.tops)))
+        self.craft = finder.find(frame, (0, 0, self.width, min(t for t in self.tops if t)))
         if self.craft is None:
             raise PilotError("no craft on the screen")
         # Other flat runs may lie anywhere: the site is the one the craft's height points to.
@@ -347,14 +347,14 @@ class Scene:
         craft's bottom row reaches it there."""
         x0 = max(0, min(self.width - 1, x0))
         x1 = max(x0, min(self.width - 1, x1))
-        top = min(self.tops[x0:x1 + 1])
+        top = min(t for t in self.tops[x0:x1 + 1] if t)
         return (self.site_row - top) / self.ky
 
     def clearance_px(self, x, y):
         """Rows between the craft's bottom and the highest ground under it."""
         x0 = max(0, x)
         x1 = min(self.width - 1, x + CRAFT_W)
-        return min(self.tops[x0:x1 + 1]) - (y + CRAFT_H)
+        return min(t for t in self.tops[x0:x1 + 1] if t) - (y + CRAFT_H)
 
 
 # Estimating the motion.

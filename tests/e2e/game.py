@@ -103,12 +103,24 @@ class Game:
             out = self.probe("window")
             if out:
                 rect = tuple(int(v) for v in out.split()[1:5])
-                if placed(*rect) and rect == self.seen:
-                    self.client = rect
-                    return rect
+                origin = placed(*rect) and rect == self.seen and self.screen_origin(rect)
+                if origin:
+                    self.client = origin + rect[2:]
+                    return self.client
                 self.seen = rect
             time.sleep(0.2)
         return None
+
+    def screen_origin(self, rect):
+        """Where the screen shows the client area that Wine places at rect: Wine 10 shows a
+        maximised window 4 px right of and below its place. The black sky's top left corner,
+        past the menu bar and the frame; None until they are drawn."""
+        shot = Shot(*parse_ppm(self.grab()[1]), (0, 0))
+        edge = lambda x, y, dx, dy: shot.at(x, y) == BLACK != shot.at(x - dx, y - dy)
+        x, y = max(rect[0], 0), rect[1]
+        dy = next((d for d in range(9) if edge(x + 100, y + d, 0, 1)), None)
+        dx = next((d for d in range(9) if dy is not None and edge(x + d, y + dy + 10, 1, 0)), None)
+        return None if dx is None else (x + dx, y + dy)
 
     def wait_ready(self, timeout=30):
         """Waits until the first game has calibrated and takes input: its scene is on the screen
@@ -186,9 +198,7 @@ class Game:
 
     def panel_shows(self, line, text):
         """Whether the instrument panel's line shows exactly this text."""
-        result = subprocess.run(self.run + [self.probe_exe, "panel", str(line), text],
-                                env=self.env, capture_output=True, text=True)
-        return result.returncode == 0
+        return bool(self.probe("panel", str(line), text))
 
     def enabled(self):
         """Whether the game's window takes input: not while it calibrates, nor behind a box."""
@@ -196,14 +206,7 @@ class Game:
 
     def box(self):
         """The open box's caption, title and message, or None."""
-        out = self.probe("box")
-        if not out:
-            return None
-        fields = {}
-        for line in out.splitlines():
-            key, _, value = line.partition("=")
-            fields[key] = value
-        return fields
+        return box_fields(self.probe("box"))
 
     def wait_box(self, timeout=20):
         return poll(self.box, timeout)
@@ -229,17 +232,20 @@ class Game:
     def shot(self, label=None, keep=True):
         """A screenshot, kept as a numbered PNG file; with keep False, only once keep_shot says
         so."""
-        xwd = subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True,
-                             check=True).stdout
-        ppm = subprocess.run(["convert", "xwd:-", "ppm:-"], input=xwd, capture_output=True,
-                             check=True).stdout
-        width, height, data = parse_ppm(ppm)
-        shot = Shot(width, height, data, self.client[:2])
+        xwd, ppm = self.grab()
+        shot = Shot(*parse_ppm(ppm), self.client[:2])
         if keep:
             self.save(xwd, label)
         else:
             shot.xwd = xwd
         return shot
+
+    def grab(self):
+        """The whole screen, as XWD and as PPM."""
+        xwd = subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True,
+                             check=True).stdout
+        return xwd, subprocess.run(["convert", "xwd:-", "ppm:-"], input=xwd, capture_output=True,
+                                   check=True).stdout
 
     def keep_shot(self, shot, label=None):
         self.save(shot.xwd, label)
@@ -275,7 +281,7 @@ class Game:
         """(tops, craft box, site) when the screenshot shows the whole ground line and the craft
         alone at its start, 1000 m over its landing site; else None."""
         tops = terrain_tops(shot, self.width, self.height)
-        if any(t is None for t in tops):
+        if None in tops[:shot.width - shot.ox]:  # the columns on the screen
             return None
         box = craft_box(shot, self.width, tops)
         # The picture's first column and its first two rows hold only black and white.
@@ -306,8 +312,7 @@ class BoxWatch:
         if self.process is not None and self.process.poll() is not None:
             out = self.process.stdout.read().decode(errors="replace").strip()
             self.process = None
-            if out:
-                found = dict(line.partition("=")[::2] for line in out.splitlines())
+            found = box_fields(out)
         if found is None and self.process is None and again:
             self.process = self.game.background_probe("box")
             self.started = time.time()
@@ -317,6 +322,11 @@ class BoxWatch:
         if self.process is not None:
             self.process.wait()
             self.process = None
+
+
+def box_fields(out):
+    """The fields of the box probe's "name=value" lines, or None without any."""
+    return dict(line.partition("=")[::2] for line in out.splitlines()) if out else None
 
 
 def poll(condition, timeout, pause=0.2):
@@ -351,12 +361,12 @@ def parse_ppm(ppm):
 
 # Reading the scene.
 def terrain_tops(shot, width, height, first_row=215):
-    """For each column, the first white row at or below first_row (the ground line)."""
+    """For each column, the first white row at or below first_row (the ground line), or None."""
     tops = [None] * width
     stride = shot.width * 3
     for y in range(first_row, height):
         start = (y + shot.oy) * stride + shot.ox * 3
-        row = shot.data[start:start + width * 3]
+        row = shot.data[start:start + min(width, shot.width - shot.ox) * 3]
         if b"\xff\xff\xff" not in row:
             continue
         for x in range(width):
@@ -396,25 +406,21 @@ def start_top(site_row):
 def landing_site(tops, craft_top):
     """The landing site under a craft whose picture's top row is craft_top at its start: the flat
     run (start, width, row) on the row that this height gives, holding at least five vertex
-    columns, that is four whole segments (a run to the right edge holds the last vertex, just
-    past it). Each neighbouring segment may widen it: a level one by the whole segment, one
-    sloping up away from it by a row by all but a column of it, a steeper one by less. So the
-    run spans [vertex - a, vertex' + b], with a and b less than a segment. The height gives
-    about six rows; were there two such runs on them, the widest is taken. None if none."""
+    columns, that is four whole segments (a run to the right edge or the screen's holds the last
+    vertex, just past it). Each neighbouring segment may widen it: a level one by the whole
+    segment, one sloping up away from it by a row by all but a column of it, a steeper one by
+    less. So the run spans [vertex - a, vertex' + b], with a and b less than a segment. The height
+    gives about six rows; were there two such runs on them, the widest is taken. None if none."""
     width = len(tops)
     columns = vertex_columns(width)
     best = None
     for start, run, row in flat_runs(tops, SITE_SEGMENTS * (width // SEGMENTS)):
         end = start + run
-        held = sum(1 for x in columns if start <= x < end or x == end == width)
+        held = sum(1 for x in columns if start <= x < end or x == width and not any(tops[end:]))
         if (start_top(row) == craft_top and held > SITE_SEGMENTS and
                 (best is None or run > best[1])):
             best = (start, run, row)
     return best
-
-
-def is_craft_colour(p):
-    return p is not None and p != BLACK and p != WHITE
 
 
 def craft_box(shot, width, tops, x_limit=None, x_first=0):

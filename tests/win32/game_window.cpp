@@ -9,6 +9,7 @@
 #include "render/craft.h"
 #include "render/instruments.h"
 #include "ui/thrust.h"
+#include "win32_test_util.h"
 
 void ResetGameAndDrawing() {
     ResetWholeGame();
@@ -33,9 +34,8 @@ void CloseGameWindow() {
     if (IsWindow(mainWindow)) {
         DestroyWindow(mainWindow);
     }
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    }
+    // Dispatched, not only removed: a WM_PAINT stays in the queue until its window is painted.
+    PumpMessages();
     SetGameHost(nullptr);
 }
 

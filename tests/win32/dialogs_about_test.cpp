@@ -18,18 +18,14 @@ class AboutDialogTest : public ::testing::Test {
     void SetUp() override { ResetWholeGame(); }
 };
 
-TEST_F(AboutDialogTest, ShowsTheIconAndTheTemplateTexts) {
-    const int result = RunDialog(
-        ShowAboutDialog, {[](HWND) {},
-                          [](HWND dialog) {
-                              const HWND icon = GetDlgItem(dialog, IDC_ABOUT_ICON);
-                              EXPECT_NE(SendMessageA(icon, STM_GETICON, 0, 0), 0);
-                              EXPECT_EQ(WindowText(dialog), "About Tavune");
-                              EXPECT_EQ(ControlText(dialog, IDC_ABOUT_VERSION), "Tavune v1.3");
-                              EXPECT_NE(ControlText(dialog, IDC_ABOUT_NOTICE), "");
-                              EXPECT_EQ(ControlText(dialog, IDOK), "OK");
-                              PostCommand(dialog, IDOK);
-                          }});
+// It shows its template, whose texts and icon the resources' test checks, control by control.
+TEST_F(AboutDialogTest, ShowsItsTemplate) {
+    const int result =
+        RunDialog(ShowAboutDialog, {[](HWND) {},
+                                    [](HWND dialog) {
+                                        EXPECT_EQ(WindowText(dialog), "About Tavune");
+                                        PostCommand(dialog, IDOK);
+                                    }});
     EXPECT_EQ(result, 1);
 }
 

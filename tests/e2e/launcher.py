@@ -1,13 +1,12 @@
 #!/usr/bin/env python3
-"""The game started as a player starts it, by the launcher that the zip holds (dist/tavune-wine,
-with tavune.exe beside it), on an X screen of the test's own, with a window manager (openbox) or
-with none (bare):
+"""The game started by the players' launcher (dist/tavune-wine, tavune.exe beside it, as the zip
+holds them), on an X screen of the test's own with a window manager (openbox) or none (bare):
 
     launcher.py BUILD_DIR openbox|bare
 
 Starts an Xvfb of 1280x1024, and openbox on it when asked; checks that the launcher refuses to
 start without a display; runs it in a Wine prefix of its own; checks that the game fills the
-screen with the ground along its bottom, and that Exit from the Game menu ends the launcher with
+screen, the ground along its bottom, and that Exit from the Game menu ends the launcher with
 status 0. Screenshots in BUILD_DIR/e2e-shots/launcher-KIND/."""
 
 import os
@@ -58,8 +57,7 @@ def stop(process):
 
 def play(build_dir, kind):
     xvfb, display = start_xvfb()
-    manager = None
-    game = None
+    manager = game = None
     # A folder as the zip unpacks, the game beside the launcher, with a Wine prefix of its own.
     folder = os.path.join(os.path.abspath(build_dir), "launcher-" + kind)
     os.makedirs(folder, exist_ok=True)
@@ -112,11 +110,10 @@ def play(build_dir, kind):
         game.xdotool("mousemove", str(width // 2), "5", "click", "1")
         exit_from_menu(game)
     finally:
-        if game is not None:
-            if game.client:
-                game.shot("last")
-                game.finish_saving()
-            stop(game.process)
+        if game is not None and game.client:
+            game.shot("last")
+            game.finish_saving()
+        stop(game and game.process)
         subprocess.run(["wineserver", "-k"], env=env, **QUIET)
         stop(manager)
         stop(xvfb)

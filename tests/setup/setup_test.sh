@@ -13,21 +13,14 @@ mkdir "$tmp/bin"
 cat >"$tmp/bin/apt-get" <<STANDIN
 #!/bin/sh
 echo "apt-get \$*" >>"$calls"
-case " \$* " in
-    *" update "*) status=\$UPDATE ;;
-    *" -t "*) status=\$FROM_RELEASE ;;
-    *) status=\$INSTALL ;;
-esac
-[ "\$status" = 0 ] || echo "E: Failed to fetch http://deb.example.org/  Mirror sync in progress?"
-exit "\$status"
+case " \$* " in *" update "*) s=\$UPDATE ;; *" -t "*) s=\$FROM_RELEASE ;; *) s=\$INSTALL ;; esac
+[ "\$s" = 0 ] || echo "E: Failed to fetch http://deb.example.org/  Mirror sync in progress?"
+exit "\$s"
 STANDIN
 cat >"$tmp/bin/dpkg" <<STANDIN
 #!/bin/sh
-case "\$*" in
-    --print-architecture) echo amd64 ;;
-    --print-foreign-architectures) echo i386 ;;
-    *) echo "dpkg \$*" >>"$calls"; exit 1 ;;
-esac
+case "\$*" in --print-architecture) echo amd64 ;; --print-foreign-architectures) echo i386 ;;
+    *) echo "dpkg \$*" >>"$calls"; exit 1 ;; esac
 STANDIN
 cat >"$tmp/bin/dpkg-query" <<'STANDIN'
 #!/bin/sh
@@ -41,8 +34,7 @@ echo "sudo \$*" >>"$calls"
 exec "\$@"
 STANDIN
 chmod +x "$tmp/bin/"*
-printf 'ID=debian\nVERSION_CODENAME=bookworm\n' >"$tmp/bookworm"
-printf 'ID=debian\nVERSION_CODENAME=trixie\n' >"$tmp/trixie"
+for r in bookworm trixie; do printf 'ID=debian\nVERSION_CODENAME=%s\n' $r >"$tmp/$r"; done
 printf 'ID=fedora\nVERSION_ID=40\n' >"$tmp/fedora"
 
 failed=0

@@ -4,13 +4,13 @@
 
 WIN32_BUILD := build/win32
 
-# Without a display nobody could see the game: say so before installing or building anything.
-# tests/e2e/launcher.py runs the same wine-run command, with a prefix of its own.
+# The players' launcher (dist/tavune-wine, which tests/e2e/launcher.py tests), beside the game it
+# runs, with a prefix under build/. Without a display it refuses: before anything is built.
 play:
-	@scripts/wine-run --play --check-display
+	@[ -n "$$DISPLAY" ] || dist/tavune-wine
 	@$(MAKE) --no-print-directory game
-	scripts/wine-run --prefix build/play-prefix --play \
-	    --keeper $(WIN32_BUILD)/tests/desktop_keeper.exe $(WIN32_BUILD)/tavune.exe
+	@mkdir -p build/play && ln -sf $(CURDIR)/dist/tavune-wine $(CURDIR)/$(WIN32_BUILD)/tavune.exe build/play/
+	TAVUNE_WINEPREFIX="$(CURDIR)/build/play/wineprefix" build/play/tavune-wine
 
 # Every test but the long acceptance runs.
 test: native-test win32-test
@@ -24,7 +24,7 @@ setup:
 
 game: setup
 	@cmake --preset win32 >/dev/null
-	@cmake --build --preset win32 --target tavune desktop_keeper
+	@cmake --build --preset win32 --target tavune
 
 native-build: setup
 	cmake --preset native

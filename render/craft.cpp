@@ -14,8 +14,8 @@ namespace {
 // flames are removed and drawn. The sizes are fixed here, not read from the pictures.
 struct FlamePlace {
     int thruster;
-    HDC GraphicsSet::*image;
-    int32_t CraftDrawing::*shown;
+    decltype(&GraphicsSet::craftDC) image; // any DC; clang-format 14, 19 space T C::* apart
+    decltype(&CraftDrawing::rightFlameShown) shown;
     int left;
     int top;
     int width;

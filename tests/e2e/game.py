@@ -46,10 +46,10 @@ class Shot:
 
 
 class Game:
-    """The game on the tests' desktop; or, with play, as `make play` runs it for a person, on
-    the DISPLAY of env and in a prefix of its own."""
+    """The game on the tests' desktop; or, with launcher, as a player's launcher runs it, on the
+    DISPLAY of env and in the prefix that env names to Wine (the caller starts it)."""
 
-    def __init__(self, build_dir, name, prefix=None, play=False, env=None):
+    def __init__(self, build_dir, name, prefix=None, launcher=False, env=None):
         self.build = os.path.abspath(build_dir)
         self.name = name
         self.prefix = prefix or os.path.join(self.build, "wineprefix")
@@ -57,17 +57,17 @@ class Game:
         self.exe = os.path.join(self.build, "tavune.exe")
         self.probe_exe = os.path.join(self.build, "tests", "probe.exe")
         self.keeper = os.path.join(self.build, "tests", "desktop_keeper.exe")
-        # The command of `make play`, with this prefix; the probe must run in the same mode.
-        self.run = [self.wine_run, "--prefix", self.prefix] + (["--play"] if play else [])
-        self.run += ["--keeper", self.keeper]
+        # The probe runs where the game does: the tests' desktop, or plain in the launcher's prefix.
+        self.run = ["wine"] if launcher else [self.wine_run, "--prefix", self.prefix,
+                                              "--keeper", self.keeper]
         self.shots_dir = os.path.join(self.build, "e2e-shots", name)
         os.makedirs(self.shots_dir, exist_ok=True)
         for old in os.listdir(self.shots_dir):
             os.remove(os.path.join(self.shots_dir, old))
         self.process = None
         self.env = dict(env or os.environ)
-        out = subprocess.run(self.run + ["--start"], env=self.env, capture_output=True, text=True,
-                             check=True).stdout
+        out = "" if launcher else subprocess.run(self.run + ["--start"], env=self.env, text=True,
+                                                 capture_output=True, check=True).stdout
         for line in out.splitlines():
             if line.startswith("DISPLAY="):
                 self.env["DISPLAY"] = line.split("=", 1)[1]

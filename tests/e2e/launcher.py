@@ -1,20 +1,21 @@
 #!/usr/bin/env python3
-"""The way `make play` starts the game, on an X screen of the test's own, with a window manager
-(openbox) or with none (bare):
+"""The game started by the players' launcher (dist/tavune-wine, tavune.exe beside it, as the zip
+holds them), on an X screen of the test's own with a window manager (openbox) or none (bare):
 
     launcher.py BUILD_DIR openbox|bare
 
-Starts an Xvfb of 1280x1024 on the first free display from :140 up, and openbox on it when asked;
-runs the game with the command that `make play` runs, in a Wine prefix of its own; checks that
-the window fills the screen with the ground along its bottom, and that Exit from the Game menu
-ends the launcher with status 0. Screenshots in BUILD_DIR/e2e-shots/launcher-KIND/."""
+Starts an Xvfb of 1280x1024, and openbox on it when asked; checks that the launcher refuses to
+start without a display; runs it in a Wine prefix of its own; checks that the game fills the
+screen, the ground along its bottom, and that Exit from the Game menu ends the launcher with
+status 0. Screenshots in BUILD_DIR/e2e-shots/launcher-KIND/."""
 
 import os
+import re
+import shutil
 import subprocess
 import sys
-import time
 
-from game import WHITE, Game, terrain_tops
+from game import ROOT, WHITE, Game, poll, terrain_tops
 from scenarios import check, exit_from_menu, failures
 
 SCREEN = (1280, 1024)  # not the tests' 1024x768: the game must take the size of this screen
@@ -23,34 +24,19 @@ QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subproc
 
 
 def start_xvfb():
-    """An Xvfb on the first free display from :140 up. Two tests that pick the same number at
-    once are sorted out by the server's own lock file: the one that loses exits at once, and
-    tries the next number."""
-    for number in range(140, 240):
-        lock = "/tmp/.X%d-lock" % number
-        if os.path.exists(lock):
-            continue
-        # Without -noreset the server starts over whenever its last client leaves, and a client
-        # that comes meanwhile cannot open the display.
-        server = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "%dx%dx24" % SCREEN,
-                                   "-nolisten", "tcp", "-noreset"], **QUIET)
-        deadline = time.time() + 10
-        while time.time() < deadline and server.poll() is None:
-            try:
-                with open(lock) as f:
-                    ours = int(f.read().strip() or 0) == server.pid
-            except (OSError, ValueError):
-                ours = False
-            # The socket of the last server on this number may outlive its lock: ready once the
-            # server answers a client.
-            if ours and subprocess.run(["xprop", "-display", ":%d" % number, "-root"],
-                                       **QUIET).returncode == 0:
-                return server, ":%d" % number
-            time.sleep(0.05)
-        if server.poll() is None:
-            server.kill()
-        server.wait()
-    raise RuntimeError("no free X display from :140 to :239")
+    """An Xvfb on a free display, which it names once it takes clients. Without -noreset the
+    server starts over whenever its last client leaves, and a client that comes meanwhile cannot
+    open the display."""
+    ready, write = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0",
+                               "%dx%dx24" % SCREEN, "-nolisten", "tcp", "-noreset"],
+                              pass_fds=[write], **QUIET)
+    os.close(write)
+    with os.fdopen(ready) as f:
+        number = f.readline().strip()
+    if not number:
+        raise RuntimeError("Xvfb did not start")
+    return server, ":" + number
 
 
 def window_manager_announced(env):
@@ -71,28 +57,49 @@ def stop(process):
 
 def play(build_dir, kind):
     xvfb, display = start_xvfb()
-    manager = None
-    game = None
-    prefix = os.path.join(os.path.abspath(build_dir), "launcher-prefix-" + kind)
-    env = dict(os.environ, DISPLAY=display)
+    manager = game = None
+    # A folder as the zip unpacks, the game beside the launcher, with a Wine prefix of its own.
+    folder = os.path.join(os.path.abspath(build_dir), "launcher-" + kind)
+    os.makedirs(folder, exist_ok=True)
+    launcher = shutil.copy(os.path.join(ROOT, "dist", "tavune-wine"), folder)
+    shutil.copy(os.path.join(build_dir, "tavune.exe"), folder)
+    prefix = os.path.join(folder, "wineprefix")
+    env = dict(os.environ, DISPLAY=display, TAVUNE_WINEPREFIX=prefix, WINEPREFIX=prefix,
+               WINEDEBUG="-all")
+    if kind == "bare":
+        env["TAVUNE_PROBE_DESKTOP"] = "Tavune"  # the launcher's virtual desktop
     try:
+        unset = {k: v for k, v in env.items() if k != "DISPLAY"}
+        refused = subprocess.run([launcher], env=unset, capture_output=True, text=True)
+        check(refused.returncode != 0 and "DISPLAY is unset" in refused.stderr,
+              "without a display the launcher stops and says why: %r" % refused.stderr)
         if kind == "openbox":
             manager = subprocess.Popen(["openbox"], env=env, **QUIET)
             # A generous deadline: a busy machine may be slow to start it.
-            deadline = time.time() + 60
-            while not window_manager_announced(env) and time.time() < deadline:
-                time.sleep(0.1)
+            poll(lambda: window_manager_announced(env), 60, 0.1)
         check(window_manager_announced(env) == (kind == "openbox"),
               "%s: a window manager announces itself only with openbox" % display)
-        game = Game(build_dir, "launcher-" + kind, prefix=prefix, play=True, env=env)
+        game = Game(build_dir, "launcher-" + kind, prefix=prefix, launcher=True, env=env)
+        game.process = subprocess.Popen([launcher], env=env, **QUIET)
+        # The probe waits for the window: a first start is still making the prefix till then.
+        shown = poll(lambda: subprocess.run(["xdotool", "search", "--name", "^Tavune$"], env=env,
+                                            capture_output=True, text=True).stdout.split(), 80)
         width, height = SCREEN
         # A window manager may maximise the window a while after it first shows.
-        game.start(placed=lambda x, y, w, h: x == 0 and w == width and y + h == height)
+        check(shown and game.wait_placed(lambda x, y, w, h: x == 0 and w == width and
+                                         y + h == height),
+              "the window's client area reaches every edge of the screen but the top: "
+              "last seen at %s" % (getattr(game, "seen", None),))
+        if game.client is None:
+            return
+        # Maximised and framed by the window manager itself, not in a Wine desktop that it frames.
+        state = subprocess.run(["xprop", "-id", shown[0], "_NET_WM_STATE", "_NET_FRAME_EXTENTS"],
+                               env=env, capture_output=True, text=True).stdout
+        title = re.search(r"EXTENTS\(CARDINAL\) = \d+, \d+, ([1-9]\d*),", state)
+        check(kind == "bare" or ("MAXIMIZED_VERT" in state and "MAXIMIZED_HORZ" in state and title),
+              "openbox keeps the game's window maximised, with a title bar: %r" % state)
         check(game.wait_ready() is not None, "the game shows its start and takes input")
         x, y, w, h = game.client
-        check(x == 0 and w == width and y + h == height,
-              "the window's client area reaches every edge of the screen but the top: "
-              "at (%d, %d), %d x %d" % (x, y, w, h))
         shot = game.shot("playing")
         tops = terrain_tops(shot, w, h)
         check(all(t is not None for t in tops), "the ground lies under every column")
@@ -103,16 +110,11 @@ def play(build_dir, kind):
         game.xdotool("mousemove", str(width // 2), "5", "click", "1")
         exit_from_menu(game)
     finally:
-        if game is not None:
-            try:
-                game.shot("last")
-            except subprocess.CalledProcessError:
-                pass
-            game.kill()
+        if game is not None and game.client:
+            game.shot("last")
             game.finish_saving()
-        subprocess.run([os.path.join(os.path.dirname(__file__), "..", "..", "scripts",
-                                     "wine-run"), "--prefix", prefix, "--shutdown"],
-                       env=env, capture_output=True)
+        stop(game and game.process)
+        subprocess.run(["wineserver", "-k"], env=env, **QUIET)
         stop(manager)
         stop(xvfb)
 

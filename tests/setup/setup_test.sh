@@ -1,32 +1,31 @@
 #!/usr/bin/env bash
-# scripts/setup when it cannot install: a package mirror that serves a broken index (apt-get
-# update fails, and fails again on the retry), and a user who is neither root nor has sudo.
-# Nothing real runs: stand-ins for apt-get, dpkg (its queries answer, i386 enabled; anything else
-# is refused) and sudo come first on PATH and record their calls; only dpkg-query is the real one.
+# scripts/setup against a package mirror that fails in each of the ways it can, on Debian 12, 13
+# and a system it does not know, and for a user who is neither root nor has sudo.
+# Nothing real runs: stand-ins for apt-get, dpkg, dpkg-query (every package installed) and sudo
+# come first on PATH and record their calls; each apt-get step exits as the case says.
 set -u
 setup="$(cd "$(dirname "$0")/../.." && pwd)/scripts/setup"
 tmp="$(mktemp -d "${TMPDIR:-/tmp}/tavune-setup-test.XXXXXX")"
 trap 'rm -rf "$tmp"' EXIT
 calls="$tmp/calls"
 mkdir "$tmp/bin"
-real_dpkg="$(command -v dpkg)" || { echo "setup_test: dpkg not found" >&2; exit 1; }
 
 cat >"$tmp/bin/apt-get" <<STANDIN
 #!/bin/sh
 echo "apt-get \$*" >>"$calls"
-case " \$* " in *" update "*)
-    echo "Err:6 http://deb.example.org/debian bookworm/main i386 Packages"
-    echo "E: Failed to fetch http://deb.example.org/debian/Packages.xz  File has unexpected size (1 != 2). Mirror sync in progress?"
-    exit 100 ;;
-esac
+case " \$* " in *" update "*) s=\$UPDATE ;; *" -t "*) s=\$FROM_RELEASE ;; *) s=\$INSTALL ;; esac
+[ "\$s" = 0 ] || echo "E: Failed to fetch http://deb.example.org/  Mirror sync in progress?"
+exit "\$s"
 STANDIN
 cat >"$tmp/bin/dpkg" <<STANDIN
 #!/bin/sh
-case "\$*" in
-    --print-architecture) exec "$real_dpkg" --print-architecture ;;
-    --print-foreign-architectures) echo i386 ;;
-    *) echo "dpkg \$*" >>"$calls"; exit 1 ;;
-esac
+case "\$*" in --print-architecture) echo amd64 ;; --print-foreign-architectures) echo i386 ;;
+    *) echo "dpkg \$*" >>"$calls"; exit 1 ;; esac
+STANDIN
+cat >"$tmp/bin/dpkg-query" <<'STANDIN'
+#!/bin/sh
+shift 2 # -W -f=FORMAT
+printf '%s\tinstalled\n' "$@"
 STANDIN
 cat >"$tmp/bin/sudo" <<STANDIN
 #!/bin/sh
@@ -35,43 +34,55 @@ echo "sudo \$*" >>"$calls"
 exec "\$@"
 STANDIN
 chmod +x "$tmp/bin/"*
+for r in bookworm trixie; do printf 'ID=debian\nVERSION_CODENAME=%s\n' $r >"$tmp/$r"; done
+printf 'ID=fedora\nVERSION_ID=40\n' >"$tmp/fedora"
 
 failed=0
 check() { # description, then a command that must succeed
-    local what="$1"
-    shift
-    "$@" || { echo "FAILED: $what" >&2; failed=1; }
+    "${@:2}" || { echo "FAILED: $case: $1" >&2; failed=1; }
 }
 no() { ! "$@"; }
-# cmake, one of setup's packages, counts as missing, so setup goes on to apt on any machine.
-run_setup() { # extra environment assignments
+
+# Exit status of apt-get update, of the plain install and of the install with -t (and 1: neither
+# root nor sudo); then what setup must do: fail or not, its install calls in order ("plain", or
+# -t and its codename), and a line it must print. cmake and both runtime packages count as missing.
+cases=(
+    "update fails, plain install works|bookworm|100 0 100|0|plain|^setup: warning: apt-get update"
+    "only -t installs|trixie|100 100 0|0|plain -t=trixie|^setup: .*came from the trixie .*security"
+    "both installs fail|bookworm|100 100 100|1|plain -t=bookworm|^setup: .*(mirror|network)"
+    "update works, install fails|trixie|0 100 0|1|plain|^setup: apt-get install failed"
+    "an unknown system|fedora|0 0 0|1||^setup: +cmake .*libclang-rt-dev"
+    "not root|bookworm|0 0 0 1|1||^setup: as root, run: apt-get install --no-install-rec.* cmake"
+)
+for row in "${cases[@]}"; do
+    IFS='|' read -r case release statuses want_failure want_installs message <<<"$row"
+    read -r update install from_release not_root <<<"$statuses"
     : >"$calls"
-    env PATH="$tmp/bin:$PATH" TAVUNE_SETUP_PRETEND_MISSING=cmake \
-        TAVUNE_SETUP_RETRY_PAUSE=0 "$@" "$setup" </dev/null >"$tmp/out" 2>&1
+    env PATH="$tmp/bin:$PATH" UPDATE="$update" INSTALL="$install" FROM_RELEASE="$from_release" \
+        TAVUNE_SETUP_OS_RELEASE="$tmp/$release" TAVUNE_SETUP_PRETEND_NOT_ROOT="$not_root" \
+        TAVUNE_SETUP_PRETEND_MISSING="cmake libclang-rt-14-dev libclang-rt-dev" \
+        "$setup" </dev/null >"$tmp/out" 2>&1
     status=$?
-    echo "--- setup $* (exit $status):" >&2
-    cat "$tmp/out" >&2
-    echo "--- calls:" >&2
-    cat "$calls" >&2
-}
-
-# The mirror is broken: update is tried twice, nothing is installed, and the message blames the
-# mirror or the network instead of handing root the same failing command.
-run_setup
-check "setup exits non-zero" test "$status" != 0
-check "apt-get update tried exactly twice" test "$(grep -c '^apt-get .* update$' "$calls")" = 2
-check "apt-get install never runs" no grep -q '^apt-get .* install' "$calls"
-check "no dpkg but its queries" no grep -q '^dpkg' "$calls"
-check "apt's error line shown" grep -qF 'E: Failed to fetch' "$tmp/out"
-check "setup names the mirror or the network" grep -qiE '^setup:.*(mirror|network)' "$tmp/out"
-check "no 'as root, run' hint" no grep -q 'as root, run' "$tmp/out"
-
-# Neither root nor sudo: nothing runs, and the message says what root should run.
-run_setup TAVUNE_SETUP_PRETEND_NOT_ROOT=1
-check "not root: setup exits non-zero" test "$status" != 0
-check "not root: nothing runs" test ! -s "$calls"
-check "not root: says so" grep -q '^setup: not root and no sudo: cannot install' "$tmp/out"
-check "not root: hands over the command" \
-    grep -qE '^setup: as root, run: apt-get install --no-install-recommends .*cmake' "$tmp/out"
-
+    printf -- '--- %s (exit %s):\n' "$case" "$status" >&2
+    cat "$tmp/out" "$calls" >&2
+    installs="$(sed -En '/^apt-get .* install /{s/.* -t ([^ ]+) .*/-t=\1/;s/^apt-.*/plain/;p}' \
+        "$calls" | paste -sd' ')"
+    check "fails: $want_failure" test "$((status != 0))" = "$want_failure"
+    check "installs '$want_installs' (saw '$installs')" test "$installs" = "$want_installs"
+    check "prints /$message/" grep -qE "$message" "$tmp/out"
+    check "no dpkg but its queries" no grep -q '^dpkg' "$calls"
+    if [[ -z "$want_installs" ]]; then
+        check "runs nothing" test ! -s "$calls"
+        continue
+    fi
+    check "apt-get update runs once" test "$(grep -c '^apt-get .* update$' "$calls")" = 1
+    own=libclang-rt-14-dev other=libclang-rt-dev
+    [[ "$release" == trixie ]] && own=libclang-rt-dev other=libclang-rt-14-dev
+    check "installs name $own, never $other" test -z "$(grep '^apt-get .* install ' "$calls" |
+        grep -vE " $own( |\$)" ; grep -E " $other( |\$)" "$calls")"
+    check "blames the mirror only when all fails" test "$(grep -ciE '^setup: .*(mirror|network)' \
+        "$tmp/out")" = "$((status != 0 && update != 0))"
+    ((update || status)) && check "apt's error line shown" grep -qF 'E: Failed' "$tmp/out"
+    ((status)) && check "no hint for root" no grep -q 'as root, run' "$tmp/out"
+done
 exit "$failed"

@@ -15,7 +15,8 @@
 //                            manager, Wine may keep it off the X screen)?
 //   probe away               once the game's window is shut to input (its first game sets up),
 //                            takes the activation with a window of its own for a second
-// Exit status 0 when the window or box was found, 1 when not.
+// Exit status 0 when the window or box was found, 1 when not. TAVUNE_PROBE_DESKTOP names the
+// Wine desktop to look in: a launcher's virtual desktop, which a program started apart never joins.
 #include <windows.h>
 
 #include <cstdio>
@@ -102,6 +103,10 @@ static int ComparePanelLine(int line, const char* text) {
 }
 
 int main(int argc, char** argv) {
+    const char* desktop = std::getenv("TAVUNE_PROBE_DESKTOP");
+    if (desktop != nullptr && !SetThreadDesktop(OpenDesktopA(desktop, 0, FALSE, GENERIC_ALL))) {
+        return 1;
+    }
     if (argc >= 2 && std::strcmp(argv[1], "window") == 0) {
         HWND game = FindGameWindow();
         if (game == nullptr) {

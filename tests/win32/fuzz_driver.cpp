@@ -694,8 +694,12 @@ FuzzReport RunFuzzShard(const FuzzShard& theShard) {
 
     CreateDriverWindow();
     PumpMessages();
+    // Wine makes its fonts, brushes and bitmaps for a first window once and keeps them.
+    OpenGameWindow();
+    CloseGameWindow();
     StartGame(theShard.profile);
-    const int gdiBefore = CountGdiObjects();
+    const int gdiBefore = CountGdiObjects(false);
+    const int windowDCsBefore = CountGdiObjects() - gdiBefore;
     const auto start = std::chrono::steady_clock::now();
     OpenMainWindow();
 
@@ -714,7 +718,8 @@ FuzzReport RunFuzzShard(const FuzzShard& theShard) {
     CloseGameWindow();
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    result.gdiObjectsLeft = CountGdiObjects() - gdiBefore;
+    result.gdiObjectsLeft = CountGdiObjects(false) - gdiBefore;
+    result.windowDCsLeft = CountGdiObjects() - result.gdiObjectsLeft - gdiBefore - windowDCsBefore;
     result.watchdogRescues = rescues.load();
     if (result.watchdogRescues > 0) {
         Fail("the message loop stopped dispatching for " +

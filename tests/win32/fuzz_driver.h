@@ -58,7 +58,8 @@ struct FuzzReport {
     int quitMessages = 0;
     int watchdogRescues = 0;
     int pauses = 0;         // times the queue was left to run empty
-    int gdiObjectsLeft = 0; // objects more after the shard than before it
+    int gdiObjectsLeft = 0; // objects more after the shard than before it, window DCs aside
+    int windowDCsLeft = 0;  // window DCs and their regions more
     double seconds = 0.0;
     FuzzCoverage coverage;
     std::string failure; // empty when every invariant held

@@ -123,15 +123,17 @@ inline std::string CanvasDifference(const PixelCanvas& actual, const PixelCanvas
 }
 
 // The number of GDI objects this process holds. GetGuiResources answers 0 under Wine, so the
-// handle table is scanned instead: every handle value that names a live object counts.
-inline int CountGdiObjects() {
+// handle table is scanned instead: every handle value that names a live object counts, or with
+// windowDCs false, all but the DCs and regions that Wine's cache of window DCs keeps.
+inline int CountGdiObjects(bool windowDCs = true) {
     const DWORD reported = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     if (reported != 0) {
         return static_cast<int>(reported);
     }
     int count = 0;
     for (UINT_PTR handle = 1; handle <= 0xFFFF; ++handle) {
-        if (GetObjectType(reinterpret_cast<HGDIOBJ>(handle)) != 0) {
+        const DWORD type = GetObjectType(reinterpret_cast<HGDIOBJ>(handle));
+        if (type != 0 && (windowDCs || (type != OBJ_DC && type != OBJ_REGION))) {
             ++count;
         }
     }

@@ -414,7 +414,9 @@ def landing_site(tops, craft_top):
     width = len(tops)
     columns = vertex_columns(width)
     best = None
-    for start, run, row in flat_runs(tops, SITE_SEGMENTS * (width // SEGMENTS)):
+    # Columns the screen cuts off count as part of a run that reaches them.
+    shortest = SITE_SEGMENTS * (width // SEGMENTS) - tops.count(None)
+    for start, run, row in flat_runs(tops, shortest):
         end = start + run
         held = sum(1 for x in columns if start <= x < end or x == width and not any(tops[end:]))
         if (start_top(row) == craft_top and held > SITE_SEGMENTS and

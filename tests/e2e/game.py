@@ -242,8 +242,16 @@ class Game:
 
     def grab(self):
         """The whole screen, as XWD and as PPM."""
-        xwd = subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True,
-                             check=True).stdout
+        for attempt in range(3):
+            # A window that comes or goes while xwd reads the screen can fail it: once more.
+            grabbed = subprocess.run(["xwd", "-root", "-silent"], env=self.env,
+                                     capture_output=True)
+            if grabbed.returncode == 0 or attempt == 2:
+                break
+            print("xwd failed (%s); again" % grabbed.stderr.decode(errors="replace").strip())
+            time.sleep(0.1)
+        grabbed.check_returncode()
+        xwd = grabbed.stdout
         return xwd, subprocess.run(["convert", "xwd:-", "ppm:-"], input=xwd, capture_output=True,
                                    check=True).stdout
 

@@ -14,7 +14,8 @@ namespace {
 // flames are removed and drawn. The sizes are fixed here, not read from the pictures.
 struct FlamePlace {
     int thruster;
-    decltype(&GraphicsSet::craftDC) image; // any DC; clang-format 14, 19 space T C::* apart
+    // decltype: clang-format 14 and 19 lay out a written-out pointer to member differently.
+    decltype(&GraphicsSet::craftDC) image;
     decltype(&CraftDrawing::rightFlameShown) shown;
     int left;
     int top;

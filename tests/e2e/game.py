@@ -233,7 +233,7 @@ class Game:
         """A screenshot, kept as a numbered PNG file; with keep False, only once keep_shot says
         so."""
         xwd, ppm = self.grab()
-        shot = Shot(*parse_ppm(ppm), self.client[:2])
+        shot = Shot(*parse_ppm(ppm), self.client[:2] if self.client else (0, 0))
         if keep:
             self.save(xwd, label)
         else:

@@ -26,6 +26,7 @@ static std::string Format(const char* format, int a, int b, int c, int d) {
 
 // Formatting is most of the recorder's work: a fuzzer that reads no calls turns it off.
 static void Record(const char* format, int a = 0, int b = 0, int c = 0, int d = 0) {
+    ++recorder.callCount;
     if (recorder.keepCalls) {
         recorder.calls.push_back(Format(format, a, b, c, d));
     }
@@ -129,9 +130,12 @@ static void ShowEndGameDialog(GameWindow window) {
     Record("endGameDialog %d", flight.outcome);
     ++recorder.dialogs;
     ++recorder.dialogOpen;
+    const int before = recorder.callCount;
     if (recorder.whileDialogOpen) {
         recorder.whileDialogOpen();
     }
+    Fault(recorder.callCount != before, "%d calls while the box was open",
+          recorder.callCount - before);
     --recorder.dialogOpen;
 }
 

@@ -21,10 +21,12 @@ struct Recorder {
     int openSurfaces = 0; // surfaces taken and not yet released
     int inputEnabled = 1; // as the window would have it
     int busyCursor = 0;
-    int dialogs = 0;                       // end-of-flight boxes opened
-    int dialogOpen = 0;                    // one is open now
-    bool keepCalls = true;                 // false: faults and counts only, no calls
-    std::function<void()> whileDialogOpen; // runs inside the end-of-flight box
+    int dialogs = 0;       // end-of-flight boxes opened
+    int dialogOpen = 0;    // one is open now
+    int callCount = 0;     // drawing and window calls, recorded or not
+    bool keepCalls = true; // false: no calls recorded, only faults and counts
+    // Runs inside the end-of-flight box, where no tick may make a drawing or window call.
+    std::function<void()> whileDialogOpen;
 
     void Clear() { calls.clear(); }
     // How many recorded calls start with the given text.

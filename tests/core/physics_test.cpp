@@ -82,38 +82,30 @@ TEST_F(PhysicsTest, SideNozzlesPushOppositeWaysAndCancelTogether) {
     EXPECT_NE(residue, 0.0f);
 }
 
-TEST_F(PhysicsTest, TheStepThatEmptiesTheTankKeepsFullThrust) {
+// The step that empties the tank keeps its full thrust; then the flags stay set but nothing burns
+// or pushes. A tank exactly equal to the burn is used up; one a hair above it keeps the difference
+// with the burn rounded to a float: 0.1f * 10 is a shade above 1 in double and exactly 1 as a
+// float. (Whether the burn is compared with the tank before or after rounding never shows: the
+// two differ only for a tank equal to the rounded burn, and both then leave 0.)
+TEST_F(PhysicsTest, TheLastDropOfFuel) {
     flight.fuel = 1.0f; // less than the 3.75 the main engine wants
     Fire(1, 0, 0);
     PhysicsStep();
     EXPECT_EQ(flight.fuel, 0.0f);
-    const float fullThrustVy = static_cast<float>(10000.0 / 1001.0 - 3.0) * 0.375f;
-    EXPECT_FLOAT_EQ(flight.vy, fullThrustVy);
-    EXPECT_GT(flight.vy, 0.0f);
-
-    // From now on the flags stay set but nothing burns or pushes.
+    EXPECT_FLOAT_EQ(flight.vy, static_cast<float>(10000.0 / 1001.0 - 3.0) * 0.375f);
     const float vyBefore = flight.vy;
     PhysicsStep();
     EXPECT_EQ(flight.vy, vyBefore - 1.125f);
     EXPECT_EQ(flight.fuel, 0.0f);
-}
 
-TEST_F(PhysicsTest, FuelExactlyEqualToTheBurnIsUsedUp) {
+    ResetCraft();
     flight.fuel = 3.75f;
-    Fire(1, 0, 0);
     PhysicsStep();
     EXPECT_EQ(FloatBits(flight.fuel), 0u);
     EXPECT_GT(flight.vy, 0.0f);
-}
 
-TEST_F(PhysicsTest, BurnIsSubtractedRoundedToAFloat) {
-    // 0.1f * 10 is a shade above 1 in double and exactly 1 as a float: a tank just above that
-    // keeps its difference with the float. (Whether the burn is compared with the tank before or
-    // after rounding never shows: the two differ only for a tank equal to the rounded burn, and
-    // both then leave 0.)
     settings.timeStep = 0.1f;
     flight.fuel = 1.0000001f;
-    Fire(1, 0, 0);
     PhysicsStep();
     EXPECT_EQ(flight.fuel, 1.0000001f - 1.0f);
 }

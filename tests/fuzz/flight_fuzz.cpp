@@ -53,17 +53,15 @@ void CheckFlight() {
         FUZZ_CHECK(flight.thrusterOn[thruster] == 0 || flight.thrusterOn[thruster] == 1,
                    "thruster %d is %d", thruster, flight.thrusterOn[thruster]);
     }
-    FUZZ_CHECK(std::isfinite(flight.fuel) && flight.fuel >= 0.0f, "fuel %g",
-               static_cast<double>(flight.fuel));
-    FUZZ_CHECK(flight.fuel <= settings.initialFuel, "fuel %g above the tank's %g",
-               static_cast<double>(flight.fuel), static_cast<double>(settings.initialFuel));
-    FUZZ_CHECK(std::isfinite(flight.altitude) && std::isfinite(flight.posX) &&
-                   std::isfinite(flight.vx) && std::isfinite(flight.vy),
-               "altitude %g, x %g, vx %g, vy %g", static_cast<double>(flight.altitude),
-               static_cast<double>(flight.posX), static_cast<double>(flight.vx),
-               static_cast<double>(flight.vy));
-    FUZZ_CHECK(std::isfinite(settings.timeStep) && settings.timeStep >= 0.0f, "time step %g",
-               static_cast<double>(settings.timeStep));
+    const float values[] = {flight.altitude, flight.posX, flight.vx,
+                            flight.vy,       flight.fuel, settings.timeStep};
+    for (float value : values) {
+        FUZZ_CHECK(std::isfinite(value), "altitude, x, vx, vy, fuel or time step %g",
+                   static_cast<double>(value));
+    }
+    FUZZ_CHECK(flight.fuel >= 0.0f && flight.fuel <= settings.initialFuel && settings.timeStep >= 0,
+               "fuel %g of %g, time step %g", static_cast<double>(flight.fuel),
+               static_cast<double>(settings.initialFuel), static_cast<double>(settings.timeStep));
     FUZZ_CHECK(recorder.faults.empty(), "%s", recorder.faults[0].c_str());
     FUZZ_CHECK(recorder.openSurfaces == 0, "%d surfaces left open", recorder.openSurfaces);
     FUZZ_CHECK(flight.calibrationFrames >= 0 && flight.calibrationFrames <= CALIBRATION_TICKS,
@@ -143,23 +141,18 @@ uint32_t Period(FuzzedDataProvider& input, uint8_t action) {
     }
 }
 
-void ResetProcess() {
-    settings = DEFAULT_SETTINGS;
-    flight = FlightState{};
-    screen = ScreenLayout{};
-    if (terrainRegion != nullptr) {
-        DeleteTerrain(terrainRegion);
-        terrainRegion = nullptr;
-    }
-    craftWidth = 32;
-    craftHeight = 30;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    ResetProcess();
+    // The process as it starts, with the craft picture's size.
+    settings = DEFAULT_SETTINGS;
+    flight = FlightState{};
+    screen = ScreenLayout{};
+    DeleteTerrain(terrainRegion);
+    terrainRegion = nullptr;
+    craftWidth = 32;
+    craftHeight = 30;
     screen.screenWidth = input.ConsumeIntegralInRange<int16_t>(320, 3840);
     const int screenHeight = input.ConsumeIntegralInRange<int>(200, 2160);
     screen.groundHeight = static_cast<int16_t>(screenHeight - CAPTION_HEIGHT - MENU_HEIGHT);
@@ -189,9 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ++ticks;
     }
     // Whatever the input left undone, the flight runs to its end with the engines off.
-    for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
-        flight.thrusterOn[id] = 0;
-    }
+    std::memset(flight.thrusterOn, 0, sizeof flight.thrusterOn);
     if (flight.phase == PHASE_READY) {
         flight.phase = PHASE_FLYING;
     }

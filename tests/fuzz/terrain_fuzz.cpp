@@ -20,28 +20,17 @@ namespace {
 
 constexpr int CAPTION_AND_MENU_HEIGHT = 38;
 
-// The column top lies on or just below the straight segment over the column, and the vertices'
-// own columns start exactly at their row.
+// The column top is the first row of ground in the column, exactly; beside the play area, its
+// bottom.
 void CheckColumn(const Terrain* terrain, int x) {
     const int top = TerrainColumnTop(terrain, x);
     if (x < 0 || x >= terrain->width) {
         FUZZ_CHECK(top == terrain->groundHeight, "column %d outside has top %d", x, top);
         return;
     }
-    FUZZ_CHECK(top <= terrain->groundHeight, "column %d top %d below the ground", x, top);
-    int i = 1;
-    while (i < 30 && terrain->vertices[i + 1].x <= x) {
-        ++i;
-    }
-    const TerrainVertex& left = terrain->vertices[i];
-    const TerrainVertex& right = terrain->vertices[i + 1];
-    const int low = left.y < right.y ? left.y : right.y;
-    const int high = left.y > right.y ? left.y : right.y;
-    FUZZ_CHECK(top >= low && top <= high, "column %d top %d outside rows %d to %d", x, top, low,
-               high);
-    if (x == left.x) {
-        FUZZ_CHECK(top == left.y, "vertex column %d starts at %d, not %d", x, top, left.y);
-    }
+    FUZZ_CHECK(PolygonHoldsPixel(terrain->vertices, TERRAIN_VERTEX_COUNT, x, top) &&
+                   !PolygonHoldsPixel(terrain->vertices, TERRAIN_VERTEX_COUNT, x, top - 1),
+               "column %d has top %d", x, top);
 }
 
 // Points near the screen mostly, and now and then anywhere an int reaches.

@@ -38,22 +38,18 @@ static void Fault(bool happened, const char* format, int a = 0) {
     }
 }
 
-static GameWindow TheWindow() {
-    return reinterpret_cast<GameWindow>(0x1234);
-}
-static DrawSurface TheSurface() {
-    return reinterpret_cast<DrawSurface>(0x5678);
-}
+static const GameWindow THE_WINDOW = reinterpret_cast<GameWindow>(0x1234);
+static const DrawSurface THE_SURFACE = reinterpret_cast<DrawSurface>(0x5678);
 
 static DrawSurface GetSurface(GameWindow window) {
-    Fault(window != TheWindow(), "a surface of another window");
+    Fault(window != THE_WINDOW, "a surface of another window");
     Fault(++recorder.openSurfaces > 1, "two surfaces open at once");
     Record("getSurface");
-    return TheSurface();
+    return THE_SURFACE;
 }
 
 static void ReleaseSurface(GameWindow window, DrawSurface surface) {
-    Fault(window != TheWindow() || surface != TheSurface(), "an unknown surface released");
+    Fault(window != THE_WINDOW || surface != THE_SURFACE, "an unknown surface released");
     Fault(--recorder.openSurfaces < 0, "a surface released twice");
     Record("releaseSurface");
 }
@@ -119,7 +115,7 @@ static void ReleaseThrustButton(int id) {
 
 // The game may open the box only in the dialog phase, on an outcome, with every thruster off.
 static void ShowEndGameDialog(GameWindow window) {
-    Fault(window != TheWindow(), "a box over another window");
+    Fault(window != THE_WINDOW, "a box over another window");
     Fault(flight.phase != PHASE_DIALOG, "the box opened in phase %d", flight.phase);
     Fault(flight.outcome < OUTCOME_LANDED || flight.outcome > OUTCOME_LOST,
           "the box opened on outcome %d", flight.outcome);
@@ -160,7 +156,7 @@ void InstallRecorder(uint32_t startClock) {
 
 void Tick(uint32_t periodMs) {
     recorder.clock += periodMs;
-    GameTick(TheWindow());
+    GameTick(THE_WINDOW);
 }
 
 int TickWhilePhase(int phase, int limit) {

@@ -61,8 +61,8 @@ inline std::string TerrainPointFault(const Terrain* terrain, int x, int y, int t
 
 // The shape of a terrain built as the game builds it (relief 120, a 4-segment site) by a
 // generator seeded with seed: the ground line evenly spread across the width, at least 20 rows
-// above the bottom, no step over 25 rows, and the site where the first number drawn puts it,
-// with originY on its row. Draws from the generator.
+// above the bottom and never above MIN_GROUND_ROW, no step over 25 rows, and the site where the
+// first number drawn puts it, with originY on its row. Draws from the generator.
 inline std::string TerrainShapeFault(const Terrain* terrain, uint32_t seed) {
     const TerrainVertex* v = terrain->vertices;
     const int width = terrain->width;
@@ -71,7 +71,7 @@ inline std::string TerrainShapeFault(const Terrain* terrain, uint32_t seed) {
         return TerrainFault("corners at rows %d and %d, right edge %d", v[0].y, v[32].y, v[32].x);
     }
     for (int i = 1; i <= 31; ++i) {
-        if (v[i].x != (i - 1) * width / 30 || v[i].y > bottom - 20) {
+        if (v[i].x != (i - 1) * width / 30 || v[i].y > bottom - 20 || v[i].y < MIN_GROUND_ROW) {
             return TerrainFault("vertex %d at %d %d", i, v[i].x, v[i].y);
         }
         if (i > 1 && std::abs(v[i].y - v[i - 1].y) > 25) {

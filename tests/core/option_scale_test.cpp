@@ -20,26 +20,18 @@ const Bar BARS[] = {
     {"thrust", ThrustFromPosition, PositionFromThrust, 2500.0f, 1250.0f},
 };
 
-// Fuel 1000 is 900 x 0.0099999998 = 8.9999998 steps up: without the 0.01 added before truncating,
-// such values (some in each bar) would reopen one step lower.
+// Fuel and thrust store exact whole steps. Fuel 1000 is 900 x 0.0099999998 = 8.9999998 steps up:
+// without the 0.01 added before truncating, such values (some in each bar) would reopen one step
+// lower.
 TEST(OptionScaleTest, EveryStoredValueReopensAtItsOwnPosition) {
     for (const Bar& bar : BARS) {
         for (int16_t position = OPTION_POSITION_MIN; position <= OPTION_POSITION_MAX; ++position) {
+            SCOPED_TRACE(testing::Message() << bar.name << " at position " << position);
             const float stored = bar.valueFromPosition(position);
-            EXPECT_EQ(bar.positionFromValue(stored), position)
-                << bar.name << " at position " << position << " stored " << stored;
-        }
-    }
-}
-
-TEST(OptionScaleTest, FuelAndThrustStoreExactWholeSteps) {
-    for (const Bar& bar : BARS) {
-        if (bar.step == 0.0f) {
-            continue;
-        }
-        for (int16_t position = OPTION_POSITION_MIN; position <= OPTION_POSITION_MAX; ++position) {
-            EXPECT_EQ(bar.valueFromPosition(position), bar.firstValue + bar.step * position)
-                << bar.name << " at position " << position;
+            EXPECT_EQ(bar.positionFromValue(stored), position) << "stored " << stored;
+            if (bar.step != 0.0f) {
+                EXPECT_EQ(stored, bar.firstValue + bar.step * position);
+            }
         }
     }
 }

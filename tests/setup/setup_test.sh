@@ -7,40 +7,22 @@ set -u
 setup="$(cd "$(dirname "$0")/../.." && pwd)/scripts/setup"
 tmp="$(mktemp -d "${TMPDIR:-/tmp}/tavune-setup-test.XXXXXX")"
 trap 'rm -rf "$tmp"' EXIT
-calls="$tmp/calls"
+export CALLS="$tmp/calls"
 mkdir "$tmp/bin"
-
-cat >"$tmp/bin/apt-get" <<STANDIN
-#!/bin/sh
-echo "apt-get \$*" >>"$calls"
-case " \$* " in *" update "*) s=\$UPDATE ;; *" -t "*) s=\$FROM_RELEASE ;; *) s=\$INSTALL ;; esac
-[ "\$s" = 0 ] || echo "E: Failed to fetch http://deb.example.org/  Mirror sync in progress?"
-exit "\$s"
-STANDIN
-cat >"$tmp/bin/dpkg" <<STANDIN
-#!/bin/sh
-case "\$*" in --print-architecture) echo amd64 ;; --print-foreign-architectures) echo i386 ;;
-    *) echo "dpkg \$*" >>"$calls"; exit 1 ;; esac
-STANDIN
-cat >"$tmp/bin/dpkg-query" <<'STANDIN'
-#!/bin/sh
-shift 2 # -W -f=FORMAT
-printf '%s\tinstalled\n' "$@"
-STANDIN
-cat >"$tmp/bin/sudo" <<STANDIN
-#!/bin/sh
-echo "sudo \$*" >>"$calls"
-[ "\$1" = -n ] && shift
-exec "\$@"
-STANDIN
-chmod +x "$tmp/bin/"*
+standin() { printf '#!/bin/sh\n%s\n' "$2" >"$tmp/bin/$1" && chmod +x "$tmp/bin/$1"; }
+standin apt-get 'echo "apt-get $*" >>"$CALLS"
+case " $* " in *" update "*) s=$UPDATE ;; *" -t "*) s=$FROM_RELEASE ;; *) s=$INSTALL ;; esac
+[ "$s" = 0 ] || echo "E: Failed to fetch http://deb.example.org/  Mirror sync in progress?"
+exit "$s"'
+standin dpkg 'case "$*" in --print-architecture) echo amd64 ;; --print-foreign-architectures) echo i386 ;;
+    *) echo "dpkg $*" >>"$CALLS"; exit 1 ;; esac'
+standin dpkg-query 'shift 2; printf "%s\tinstalled\n" "$@"' # after -W -f=FORMAT
+standin sudo 'echo "sudo $*" >>"$CALLS"; [ "$1" = -n ] && shift; exec "$@"'
 for r in bookworm trixie; do printf 'ID=debian\nVERSION_CODENAME=%s\n' $r >"$tmp/$r"; done
 printf 'ID=fedora\nVERSION_ID=40\n' >"$tmp/fedora"
 
 failed=0
-check() { # description, then a command that must succeed
-    "${@:2}" || { echo "FAILED: $case: $1" >&2; failed=1; }
-}
+check() { "${@:2}" || { echo "FAILED: $case: $1" >&2; failed=1; }; } # what, then a command
 no() { ! "$@"; }
 
 # Exit status of apt-get update, of the plain install and of the install with -t (and 1: neither
@@ -57,29 +39,29 @@ cases=(
 for row in "${cases[@]}"; do
     IFS='|' read -r case release statuses want_failure want_installs message <<<"$row"
     read -r update install from_release not_root <<<"$statuses"
-    : >"$calls"
+    : >"$CALLS"
     env PATH="$tmp/bin:$PATH" UPDATE="$update" INSTALL="$install" FROM_RELEASE="$from_release" \
         TAVUNE_SETUP_OS_RELEASE="$tmp/$release" TAVUNE_SETUP_PRETEND_NOT_ROOT="$not_root" \
         TAVUNE_SETUP_PRETEND_MISSING="cmake libclang-rt-14-dev libclang-rt-dev" \
         "$setup" </dev/null >"$tmp/out" 2>&1
     status=$?
     printf -- '--- %s (exit %s):\n' "$case" "$status" >&2
-    cat "$tmp/out" "$calls" >&2
+    cat "$tmp/out" "$CALLS" >&2
     installs="$(sed -En '/^apt-get .* install /{s/.* -t ([^ ]+) .*/-t=\1/;s/^apt-.*/plain/;p}' \
-        "$calls" | paste -sd' ')"
+        "$CALLS" | paste -sd' ')"
     check "fails: $want_failure" test "$((status != 0))" = "$want_failure"
     check "installs '$want_installs' (saw '$installs')" test "$installs" = "$want_installs"
     check "prints /$message/" grep -qE "$message" "$tmp/out"
-    check "no dpkg but its queries" no grep -q '^dpkg' "$calls"
+    check "no dpkg but its queries" no grep -q '^dpkg' "$CALLS"
     if [[ -z "$want_installs" ]]; then
-        check "runs nothing" test ! -s "$calls"
+        check "runs nothing" test ! -s "$CALLS"
         continue
     fi
-    check "apt-get update runs once" test "$(grep -c '^apt-get .* update$' "$calls")" = 1
+    check "apt-get update runs once" test "$(grep -c '^apt-get .* update$' "$CALLS")" = 1
     own=libclang-rt-14-dev other=libclang-rt-dev
     [[ "$release" == trixie ]] && own=libclang-rt-dev other=libclang-rt-14-dev
-    check "installs name $own, never $other" test -z "$(grep '^apt-get .* install ' "$calls" |
-        grep -vE " $own( |\$)" ; grep -E " $other( |\$)" "$calls")"
+    check "installs name $own, never $other" test -z "$(grep '^apt-get .* install ' "$CALLS" |
+        grep -vE " $own( |\$)" ; grep -E " $other( |\$)" "$CALLS")"
     check "blames the mirror only when all fails" test "$(grep -ciE '^setup: .*(mirror|network)' \
         "$tmp/out")" = "$((status != 0 && update != 0))"
     ((update || status)) && check "apt's error line shown" grep -qF 'E: Failed' "$tmp/out"

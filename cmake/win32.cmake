@@ -1,11 +1,10 @@
 # The Windows build: the game itself, and GoogleTest built from Debian's sources with the cross
-# compiler. Test programs run under Wine through the wrapper, in a prefix of this build folder.
+# compiler. Test programs run under Wine through the wrapper, on the desktops in this build folder.
 enable_language(RC)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
-set(TAVUNE_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-set(CMAKE_CROSSCOMPILING_EMULATOR
-    ${CMAKE_SOURCE_DIR}/scripts/wine-run --prefix ${TAVUNE_WINEPREFIX})
+set(TAVUNE_DESKTOPS ${CMAKE_BINARY_DIR}/desktops)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run ${TAVUNE_DESKTOPS})
 
 # The pictures are made from their text pixel maps at build time. The script names the files it
 # writes; a new or removed map makes CMake ask it again.

@@ -53,27 +53,23 @@ class Game:
         self.build = os.path.abspath(build_dir)
         self.name = name
         self.prefix = prefix or os.path.join(self.build, "wineprefix")
-        self.wine_run = os.path.join(ROOT, "scripts", "wine-run")
         self.exe = os.path.join(self.build, "tavune.exe")
         self.probe_exe = os.path.join(self.build, "tests", "probe.exe")
-        self.keeper = os.path.join(self.build, "tests", "desktop_keeper.exe")
-        # The probe runs where the game does: the tests' desktop, or plain in the launcher's prefix.
-        self.run = ["wine"] if launcher else [self.wine_run, "--prefix", self.prefix,
-                                              "--keeper", self.keeper]
         self.shots_dir = os.path.join(self.build, "e2e-shots", name)
         os.makedirs(self.shots_dir, exist_ok=True)
         for old in os.listdir(self.shots_dir):
             os.remove(os.path.join(self.shots_dir, old))
         self.process = None
         self.env = dict(env or os.environ)
-        out = "" if launcher else subprocess.run(self.run + ["--start"], env=self.env, text=True,
-                                                 capture_output=True, check=True).stdout
-        for line in out.splitlines():
-            if line.startswith("DISPLAY="):
-                self.env["DISPLAY"] = line.split("=", 1)[1]
-            if line.startswith("WINEPREFIX="):
-                # Under ctest, the prefix of the desktop this test was given.
-                self.prefix = line.split("=", 1)[1]
+        self.run = ["wine"]
+        if not launcher:
+            # The tests' desktop that ctest gave this test (scripts/desktop set it up).
+            desktops = os.path.join(self.build, "desktops")
+            self.run = [os.path.join(ROOT, "scripts", "wine-run"), desktops]
+            slot = self.env.get("CTEST_RESOURCE_GROUP_0_DESKTOPS", "id:0")
+            with open(os.path.join(desktops, slot[3:].split(",")[0], "env")) as lines:
+                self.env.update(line.rstrip("\n").split("=", 1) for line in lines)
+            self.prefix = self.env["WINEPREFIX"]
         self.client = None
         self.shot_number = 0
         self.savers = []

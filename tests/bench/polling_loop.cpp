@@ -34,11 +34,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     windowClass.lpszClassName = "TavunePollingLoop";
-    HWND window = RegisterClassA(&windowClass) == 0
-                      ? nullptr
-                      : CreateWindowExA(0, windowClass.lpszClassName, "Tavune polling loop",
-                                        WS_OVERLAPPEDWINDOW | WS_MAXIMIZE, CW_USEDEFAULT, 0,
-                                        CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
+    RegisterClassA(&windowClass); // without it, no window either
+    HWND window = CreateWindowExA(0, windowClass.lpszClassName, "Tavune polling loop",
+                                  WS_OVERLAPPEDWINDOW | WS_MAXIMIZE, CW_USEDEFAULT, 0,
+                                  CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
     if (window == nullptr) {
         return 1;
     }

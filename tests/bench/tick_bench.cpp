@@ -150,32 +150,50 @@ static bool MeasureFlyingTicks(int spacingMs) {
     return true;
 }
 
-// The game's window goes first, so that the timer is measured alone; a hidden window of a
-// predefined class holds the timer, as the game's window holds its own.
+static std::vector<double> timerArrivals;
+
+static LRESULT CALLBACK TimerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_TIMER) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    timerArrivals.push_back(NowSeconds());
+    if (timerArrivals.size() > TIMER_INTERVALS) {
+        KillTimer(window, wParam);
+        PostQuitMessage(0);
+    }
+    return 0;
+}
+
+// The game's window goes first, so that the timer is measured alone (its WM_DESTROY posts a quit
+// message, which must not end the timer's loop); a hidden window of our own holds the timer.
 static bool MeasureTimer() {
     std::fflush(stdout);
     DestroyWindow(mainWindow);
-    HWND window = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
-                                  nullptr, appInstance, nullptr);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE) != 0) {
+    }
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = TimerWndProc;
+    windowClass.hInstance = appInstance;
+    windowClass.lpszClassName = "TavuneTimerBench";
+    RegisterClassA(&windowClass); // without it, no window either
+    HWND window =
+        CreateWindowExA(0, windowClass.lpszClassName, "Tavune timer bench", WS_OVERLAPPEDWINDOW, 0,
+                        0, 200, 100, nullptr, nullptr, appInstance, nullptr);
     if (window == nullptr) {
         return Fail("cannot make the timer's window");
     }
+    timerArrivals.reserve(TIMER_INTERVALS + 1);
     SetTimer(window, 1, GAME_TIMER_PERIOD_MS, nullptr);
-    std::vector<double> intervals;
-    double last = -1.0;
-    MSG message;
-    // The game's window posted a quit message (0) as it went: it does not end this loop.
-    while (intervals.size() < TIMER_INTERVALS && GetMessageA(&message, nullptr, 0, 0) != -1) {
-        if (message.message == WM_TIMER) {
-            const double now = NowSeconds();
-            if (last >= 0.0) {
-                intervals.push_back((now - last) * 1000.0);
-            }
-            last = now;
-        }
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
         DispatchMessageA(&message);
     }
     DestroyWindow(window);
+    std::vector<double> intervals;
+    for (size_t i = 1; i < timerArrivals.size(); ++i) {
+        intervals.push_back((timerArrivals[i] - timerArrivals[i - 1]) * 1000.0);
+    }
     PrintFigures(intervals, "timer", "ms", 2);
     return true;
 }

@@ -9,14 +9,11 @@
 //   bench_watch close   asks the game's window to close.
 //   bench_watch minimize / restore   minimises the game's window, or restores it, as the
 //                       desktop would.
-// Exit code: 0 when done, 1 after 30 s without it (or no window to close), 2 on a bad command.
+// Exit code: 0 when done, 1 after 30 s without it (or no window to act on), 2 on a bad command.
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
-
-static const DWORD GIVE_UP_MS = 30000;
-static const DWORD POLL_MS = 2;
+#include <string>
 
 static HWND FindGame() {
     return FindWindowA("Tavune", "Tavune");
@@ -24,88 +21,63 @@ static HWND FindGame() {
 
 static bool BoxOpen() {
     HWND game = FindGame();
-    if (game == nullptr) {
-        return false;
-    }
-    HWND candidate = nullptr;
-    while ((candidate = FindWindowExA(nullptr, candidate, "#32770", nullptr)) != nullptr) {
-        if (GetWindow(candidate, GW_OWNER) == game && IsWindowVisible(candidate) != 0) {
+    HWND box = nullptr;
+    while (game != nullptr && (box = FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr) {
+        if (GetWindow(box, GW_OWNER) == game && IsWindowVisible(box) != 0) {
             return true;
         }
     }
     return false;
 }
 
-// Seconds since 1970 by the system clock, which Wine and the script share.
-static double UnixNow() {
-    FILETIME now;
-    GetSystemTimePreciseAsFileTime(&now);
-    const ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    const ULONGLONG unixEpoch = 116444736000000000ULL; // 1970-01-01 in 100 ns steps from 1601
-    return static_cast<double>(ticks - unixEpoch) / 1e7;
-}
-
-static bool TimedOut(DWORD start) {
-    return GetTickCount() - start > GIVE_UP_MS;
-}
-
-static int WaitReady() {
-    std::printf("watching\n");
-    std::fflush(stdout);
-    // The window starts enabled; the new game disables it until calibration is over.
-    bool seenDisabled = false;
-    const DWORD start = GetTickCount();
-    while (!TimedOut(start)) {
-        HWND game = FindGame();
-        if (game != nullptr) {
-            const bool enabled = IsWindowEnabled(game) != 0;
-            if (!enabled) {
-                seenDisabled = true;
-            } else if (seenDisabled) {
-                std::printf("ready %.3f\n", UnixNow());
-                return 0;
-            }
-        }
-        Sleep(POLL_MS);
+// The window starts enabled; the new game disables it until calibration is over.
+static bool Ready() {
+    static bool seenDisabled = false;
+    HWND game = FindGame();
+    if (game != nullptr && IsWindowEnabled(game) == 0) {
+        seenDisabled = true;
     }
-    return 1;
+    return seenDisabled && game != nullptr && IsWindowEnabled(game) != 0;
 }
 
-static int WaitBox(bool wantOpen) {
-    const DWORD start = GetTickCount();
-    while (!TimedOut(start)) {
-        if (BoxOpen() == wantOpen) {
+static int Wait(bool (*test)(), bool want, DWORD pollMs) {
+    for (const DWORD start = GetTickCount(); GetTickCount() - start <= 30000; Sleep(pollMs)) {
+        if (test() == want) {
             return 0;
         }
-        Sleep(POLL_MS * 10);
     }
     return 1;
 }
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        return 2;
-    }
-    if (std::strcmp(argv[1], "ready") == 0) {
-        return WaitReady();
-    }
-    if (std::strcmp(argv[1], "box") == 0) {
-        return WaitBox(true);
-    }
-    if (std::strcmp(argv[1], "nobox") == 0) {
-        return WaitBox(false);
-    }
-    if (std::strcmp(argv[1], "minimize") == 0 || std::strcmp(argv[1], "restore") == 0) {
-        HWND game = FindGame();
-        if (game == nullptr) {
+    const std::string command = argc == 2 ? argv[1] : "";
+    if (command == "ready") {
+        std::printf("watching\n");
+        std::fflush(stdout);
+        if (Wait(Ready, true, 2) != 0) {
             return 1;
         }
-        ShowWindow(game, argv[1][0] == 'm' ? SW_MINIMIZE : SW_RESTORE);
+        // Seconds since 1970 by the system clock, which Wine and the script share.
+        FILETIME now;
+        GetSystemTimePreciseAsFileTime(&now);
+        const ULONGLONG ticks = (ULONGLONG{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+        const ULONGLONG unixEpoch = 116444736000000000ULL; // 1970-01-01 in 100 ns steps from 1601
+        std::printf("ready %.3f\n", static_cast<double>(ticks - unixEpoch) / 1e7);
         return 0;
     }
-    if (std::strcmp(argv[1], "close") == 0) {
-        HWND game = FindGame();
-        return game != nullptr && PostMessageA(game, WM_CLOSE, 0, 0) != 0 ? 0 : 1;
+    if (command == "box" || command == "nobox") {
+        return Wait(BoxOpen, command == "box", 20);
     }
-    return 2;
+    HWND game = FindGame();
+    if (command != "minimize" && command != "restore" && command != "close") {
+        return 2;
+    }
+    if (game == nullptr) {
+        return 1;
+    }
+    if (command == "close") {
+        return PostMessageA(game, WM_CLOSE, 0, 0) != 0 ? 0 : 1;
+    }
+    ShowWindow(game, command == "minimize" ? SW_MINIMIZE : SW_RESTORE);
+    return 0;
 }

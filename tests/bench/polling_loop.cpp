@@ -8,35 +8,47 @@
 
 #include <cstdlib>
 
-static const char CLASS_NAME[] = "TavunePollingLoop";
 static const UINT_PTR TICK_TIMER_ID = 1;
 static const UINT_PTR END_TIMER_ID = 2;
-static const UINT TICK_PERIOD_MS = 50;
 
 // Counted so that the timer's handler does the least possible work that is still observable.
 static volatile long timerTicks = 0;
 
 static LRESULT CALLBACK PollingWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_TIMER:
-            if (wParam == END_TIMER_ID) {
-                DestroyWindow(window);
-            } else {
-                timerTicks = timerTicks + 1;
-            }
-            return 0;
-        case WM_DESTROY:
-            KillTimer(window, TICK_TIMER_ID);
-            KillTimer(window, END_TIMER_ID);
-            PostQuitMessage(0);
-            return 0;
-        default:
-            return DefWindowProcA(window, message, wParam, lParam);
+    if (message == WM_TIMER && wParam == END_TIMER_ID) {
+        DestroyWindow(window);
+    } else if (message == WM_TIMER) {
+        timerTicks = timerTicks + 1;
+    } else if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+    } else {
+        return DefWindowProcA(window, message, wParam, lParam);
     }
+    return 0;
 }
 
-// Never waits: PeekMessage returns at once whether or not a message is there.
-static int RunPollingLoop() {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = PollingWndProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    windowClass.lpszClassName = "TavunePollingLoop";
+    RegisterClassA(&windowClass); // without it, no window either
+    HWND window = CreateWindowExA(0, windowClass.lpszClassName, "Tavune polling loop",
+                                  WS_OVERLAPPEDWINDOW | WS_MAXIMIZE, CW_USEDEFAULT, 0,
+                                  CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
+    if (window == nullptr) {
+        return 1;
+    }
+    ShowWindow(window, SW_SHOWMAXIMIZED);
+    UpdateWindow(window);
+    SetTimer(window, TICK_TIMER_ID, 50, nullptr);
+    const long seconds = std::strtol(commandLine, nullptr, 10);
+    if (seconds > 0) {
+        SetTimer(window, END_TIMER_ID, static_cast<UINT>(seconds * 1000), nullptr);
+    }
+    // Never waits: PeekMessage returns at once whether or not a message is there.
     MSG message;
     for (;;) {
         if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE) != 0) {
@@ -47,30 +59,4 @@ static int RunPollingLoop() {
             DispatchMessageA(&message);
         }
     }
-}
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = PollingWndProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    windowClass.lpszClassName = CLASS_NAME;
-    if (RegisterClassA(&windowClass) == 0) {
-        return 1;
-    }
-    HWND window =
-        CreateWindowExA(0, CLASS_NAME, "Tavune polling loop", WS_OVERLAPPEDWINDOW | WS_MAXIMIZE,
-                        CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
-    if (window == nullptr) {
-        return 1;
-    }
-    ShowWindow(window, SW_SHOWMAXIMIZED);
-    UpdateWindow(window);
-    SetTimer(window, TICK_TIMER_ID, TICK_PERIOD_MS, nullptr);
-    const long seconds = std::strtol(commandLine, nullptr, 10);
-    if (seconds > 0) {
-        SetTimer(window, END_TIMER_ID, static_cast<UINT>(seconds * 1000), nullptr);
-    }
-    return RunPollingLoop();
 }

@@ -375,6 +375,10 @@ TEST_F(SoakTest, ThreeHundredFlightsLeaveGdiAndMemoryFlat) {
                         static_cast<unsigned long>(s.reportedPrivate / 1024),
                         static_cast<unsigned long>(s.workingSet / 1024));
             std::fflush(stdout);
+            RecordProperty("after_" + std::to_string(s.flights),
+                           std::to_string(s.gdiObjects) + " " +
+                               std::to_string(s.privateBytes / 1024) + " " +
+                               std::to_string(s.workingSet / 1024));
         }
     }
     const double seconds = (GetTickCount() - started) / 1000.0;
@@ -384,6 +388,14 @@ TEST_F(SoakTest, ThreeHundredFlightsLeaveGdiAndMemoryFlat) {
                 outcomes[OUTCOME_HORIZONTAL_CRASH], outcomes[OUTCOME_MISSED_SITE],
                 outcomes[OUTCOME_LOST]);
     std::printf("soak: %d ticks of the game's timer arrived while a box was open\n", ticksInBoxes);
+    // scripts/bench reads the figures from here (--gtest_output=json).
+    RecordProperty("milliseconds", static_cast<int>(seconds * 1000 + 0.5));
+    RecordProperty("outcomes",
+                   "landed " + std::to_string(outcomes[OUTCOME_LANDED]) + ", vertical " +
+                       std::to_string(outcomes[OUTCOME_VERTICAL_CRASH]) + ", horizontal " +
+                       std::to_string(outcomes[OUTCOME_HORIZONTAL_CRASH]) + ", missed " +
+                       std::to_string(outcomes[OUTCOME_MISSED_SITE]) + ", lost " +
+                       std::to_string(outcomes[OUTCOME_LOST]));
     ASSERT_EQ(samples.size(), static_cast<size_t>(FLIGHTS / SAMPLE_EVERY));
     // Most boxes saw a nested tick (a slow machine may skip one now and then).
     EXPECT_GE(ticksInBoxes, FLIGHTS / 2);

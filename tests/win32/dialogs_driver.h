@@ -1,7 +1,9 @@
-// Drives the game's modal boxes from inside their own modal loop, as a player would: a test
+// The one way the tests act inside a modal loop: a hook on the test thread sees every message
+// sent there after its window handled it, a box's WM_INITDIALOG and the WM_ENTERIDLE that its
+// loop sends the owner each time its queue runs empty among them. RunDialog builds on it: a test
 // lists steps; the first runs as soon as the box has handled WM_INITDIALOG, every later one each
-// time the box's loop has gone idle (all posted input handled, the box shown and painted). The
-// last step must close the box; a box still open after it is closed with -2 and fails the test.
+// time the box's loop has gone idle. The last step must close the box; a box still open after it
+// is closed with -2 and fails the test.
 #ifndef TAVUNE_TESTS_WIN32_DIALOGS_DRIVER_H
 #define TAVUNE_TESTS_WIN32_DIALOGS_DRIVER_H
 
@@ -11,13 +13,18 @@
 #include <string>
 #include <vector>
 
+// Called with every message sent on the test thread, after its window handled it; null stops.
+using SentMessageWatch = void (*)(const CWPRETSTRUCT& call);
+void WatchSentMessages(SentMessageWatch watch);
+
 using DialogStep = std::function<void(HWND dialog)>;
 using ShowDialogFunction = int (*)(HWND owner);
 
 // A visible top-level window of this module, the owner of every box under test.
 HWND TestOwnerWindow();
 
-// Opens the box with show(owner), runs the steps, and returns what show returned.
+// Opens the box with show(owner), runs the steps, and returns what show returned. Whatever opens
+// the box (a show function, a command to the main window, a tick) may stand for show.
 int RunDialog(ShowDialogFunction show, const std::vector<DialogStep>& steps,
               HWND owner = TestOwnerWindow());
 

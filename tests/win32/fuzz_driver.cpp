@@ -10,6 +10,7 @@
 
 #include "app/instance.h"
 #include "app/main_window.h"
+#include "dialogs_driver.h"
 #include "game/host.h"
 #include "game/random.h"
 #include "game/state.h"
@@ -66,7 +67,6 @@ FuzzGenerator* generator = nullptr;
 FuzzReport* report = nullptr;
 HWND driverWindow = nullptr;
 HACCEL accelerators = nullptr;
-HHOOK sentMessageHook = nullptr;
 FuzzTargets gameTargets;
 std::vector<BoxSession> sessions;
 UINT_PTR expectedStep = 0;
@@ -229,30 +229,26 @@ void EndSession(HWND box) {
 }
 
 // Every message sent inside the thread passes here after its window handled it.
-LRESULT CALLBACK AfterSentMessage(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION && report != nullptr) {
-        const CWPRETSTRUCT* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-        switch (call->message) {
-            case WM_INITDIALOG:
-                OpenSession(call->hwnd);
-                break;
-            case WM_DESTROY:
-                EndSession(call->hwnd);
-                break;
-            case WM_ENTERIDLE:
-                Resume();
-                break;
-            case WM_ENTERMENULOOP:
-                // A menu would wait for a player to pick from it: cancel it at once.
-                PostMessageA(call->hwnd, WM_CANCELMODE, 0, 0);
-                ++report->menusCancelled;
-                break;
-            default:
-                break;
-        }
-        CheckInvariants("after a message sent on the way");
+void AfterSentMessage(const CWPRETSTRUCT& call) {
+    switch (call.message) {
+        case WM_INITDIALOG:
+            OpenSession(call.hwnd);
+            break;
+        case WM_DESTROY:
+            EndSession(call.hwnd);
+            break;
+        case WM_ENTERIDLE:
+            Resume();
+            break;
+        case WM_ENTERMENULOOP:
+            // A menu would wait for a player to pick from it: cancel it at once.
+            PostMessageA(call.hwnd, WM_CANCELMODE, 0, 0);
+            ++report->menusCancelled;
+            break;
+        default:
+            break;
     }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
+    CheckInvariants("after a message sent on the way");
 }
 
 void CountTarget(HWND target) {
@@ -620,14 +616,6 @@ uint64_t FuzzBaseSeed() {
     return std::strtoull(text, nullptr, 0);
 }
 
-int FuzzShardCount() {
-    const char* text = std::getenv("TAVUNE_FUZZ_MESSAGES");
-    const long messages =
-        text != nullptr && *text != '\0' ? std::strtol(text, nullptr, 0) : FUZZ_DEFAULT_MESSAGES;
-    const long shards = (messages + FUZZ_SHARD_MESSAGES - 1) / FUZZ_SHARD_MESSAGES;
-    return shards < 1 ? 1 : static_cast<int>(shards);
-}
-
 uint64_t FuzzShardSeed(uint64_t baseSeed, int index) {
     FuzzRandom mixer(baseSeed ^ (static_cast<uint64_t>(index) * 0xD1B54A32D192ED03ull));
     return mixer.Next64();
@@ -704,8 +692,7 @@ FuzzReport RunFuzzShard(const FuzzShard& theShard) {
     OpenMainWindow();
 
     SetUnhandledExceptionFilter(ReportFault);
-    sentMessageHook =
-        SetWindowsHookExA(WH_CALLWNDPROCRET, AfterSentMessage, nullptr, GetCurrentThreadId());
+    WatchSentMessages(AfterSentMessage);
     watching = true;
     HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
 
@@ -714,7 +701,7 @@ FuzzReport RunFuzzShard(const FuzzShard& theShard) {
     watching = false;
     WaitForSingleObject(watchdog, INFINITE);
     CloseHandle(watchdog);
-    UnhookWindowsHookEx(sentMessageHook);
+    WatchSentMessages(nullptr);
     CloseGameWindow();
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

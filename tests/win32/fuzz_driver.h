@@ -23,12 +23,17 @@ const char* ProfileName(int profile);
 // Messages per shard: a shard stays well under a minute under Wine.
 constexpr int FUZZ_SHARD_MESSAGES = 10000;
 constexpr uint64_t FUZZ_DEFAULT_SEED = 0x7A7E5EEDull;
-constexpr int FUZZ_DEFAULT_MESSAGES = 120000;
 
 // TAVUNE_FUZZ_SEED (decimal or 0x hex) or the default.
 uint64_t FuzzBaseSeed();
-// TAVUNE_FUZZ_MESSAGES or the default, in whole shards.
-int FuzzShardCount();
+// The build sets the number of shards, so that the list of tests is known before the program runs.
+#ifndef TAVUNE_FUZZ_SHARDS
+#error "TAVUNE_FUZZ_SHARDS (the number of fuzz shards) comes from tests/CMakeLists.txt"
+#endif
+static_assert(TAVUNE_FUZZ_SHARDS >= 1, "at least one fuzz shard");
+constexpr int FuzzShardCount() {
+    return TAVUNE_FUZZ_SHARDS;
+}
 // The seed of one shard, from the base seed and its index.
 uint64_t FuzzShardSeed(uint64_t baseSeed, int index);
 

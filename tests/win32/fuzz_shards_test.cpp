@@ -1,8 +1,6 @@
-// The game under random messages, in shards of FUZZ_SHARD_MESSAGES each. The default run sends
-// FUZZ_DEFAULT_MESSAGES in all; TAVUNE_FUZZ_MESSAGES=1000000 sends a million. The shards are
-// listed when the program starts, and ctest lists them once after each build: set the variable
-// for that first run, or run the program directly. TAVUNE_FUZZ_SEED replays a run, and every
-// failure names the seed and the shard to replay; TAVUNE_FUZZ_TRACE=1 prints every message.
+// The game under random messages, in TAVUNE_FUZZ_SHARDS shards (a build setting) of
+// FUZZ_SHARD_MESSAGES each. TAVUNE_FUZZ_SEED replays a run, and every failure names the seed and
+// the shard to replay; TAVUNE_FUZZ_TRACE=1 prints every message.
 #include <gtest/gtest.h>
 
 #include <windows.h>

@@ -9,6 +9,7 @@
 #include "app/instance.h"
 #include "app/main_window.h"
 #include "app/win32_host.h"
+#include "dialogs_driver.h"
 #include "game/contact.h"
 #include "game/random.h"
 #include "game/state.h"
@@ -25,31 +26,13 @@
 
 namespace {
 
-// Closes whichever modal box is open with the command it is given, from a thread timer that
-// fires inside the box's own message loop.
-WPARAM closingCommand = IDOK;
-int boxesClosed = 0;
-int phaseSeenInBox = -1;
-
-void CALLBACK CloseOpenBox(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND box = FindWindowA("#32770", nullptr);
-    if (box != nullptr && GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId()) {
-        phaseSeenInBox = flight.phase;
-        KillTimer(nullptr, timer);
-        PostMessageA(box, WM_COMMAND, closingCommand, 0);
-        ++boxesClosed;
-    }
-}
-
-// The desktop resizes the main window under an open box, and then the box is closed.
-int phaseAfterResizeInBox = -1;
-
-void CALLBACK ResizeUnderBoxThenClose(HWND, UINT, UINT_PTR timer, DWORD) {
-    if (FindWindowA("#32770", nullptr) != nullptr) {
-        SetWindowPos(mainWindow, nullptr, 0, 0, 700, 500, SWP_NOZORDER);
-        phaseAfterResizeInBox = flight.phase;
-    }
-    CloseOpenBox(nullptr, 0, timer, 0);
+// Opens a box by a command to the main window and runs the steps in it, as RunDialog does.
+void RunBoxCommand(WPARAM command, const std::vector<DialogStep>& steps) {
+    static WPARAM pending;
+    pending = command;
+    RunDialog(
+        [](HWND) { return static_cast<int>(SendMessageA(mainWindow, WM_COMMAND, pending, 0)); },
+        steps, mainWindow);
 }
 
 // Dispatches messages as the game's loop does, its timer's among them, until done() or the time
@@ -161,7 +144,8 @@ TEST_F(MainWindowTest, TheGameStandsStillWhileThePlayerCannotPlay) {
          [](HANDLE* other) {
              *other = CreateThread(nullptr, 0, RunOtherProgram, nullptr, 0, nullptr);
              // The other window takes the activation in its own thread's time.
-             PumpUntil([] { return GetActiveWindow() == nullptr; }, 30000);
+             EXPECT_TRUE(PumpUntil([] { return GetActiveWindow() == nullptr; }, 30000))
+                 << "the other window never took the activation";
          },
          [](HANDLE other) {
              PostThreadMessageA(GetThreadId(other), WM_QUIT, 0, 0);
@@ -275,9 +259,13 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
     EXPECT_EQ(flight.phase, PHASE_FLYING);
 
     // A new size under an open box waits for the box to close.
-    SetTimer(nullptr, 0, 30, ResizeUnderBoxThenClose);
-    Send(WM_COMMAND, CMD_ABOUT);
-    EXPECT_EQ(phaseAfterResizeInBox, PHASE_DIALOG);
+    int phaseInBox = -1;
+    RunBoxCommand(CMD_ABOUT, {[&phaseInBox](HWND box) {
+                      SetWindowPos(mainWindow, nullptr, 0, 0, 700, 500, SWP_NOZORDER);
+                      phaseInBox = flight.phase;
+                      PostCommand(box, IDOK);
+                  }});
+    EXPECT_EQ(phaseInBox, PHASE_DIALOG);
     EXPECT_EQ(flight.phase, PHASE_NEW_GAME);
 }
 
@@ -451,26 +439,25 @@ TEST_F(MainWindowTest, CommandsSetThePhaseAndUnknownIdsDoNothing) {
 TEST_F(MainWindowTest, AboutPausesAndRestoresThePhase) {
     StartGame();
     flight.phase = PHASE_FLYING;
-    boxesClosed = 0;
-    closingCommand = IDOK;
-    SetTimer(nullptr, 0, 30, CloseOpenBox);
-    Send(WM_COMMAND, CMD_ABOUT);
-    EXPECT_EQ(boxesClosed, 1);
-    EXPECT_EQ(phaseSeenInBox, PHASE_DIALOG);
+    int phaseInBox = -1;
+    RunBoxCommand(CMD_ABOUT, {[&phaseInBox](HWND box) {
+                      phaseInBox = flight.phase;
+                      PostCommand(box, IDOK);
+                  }});
+    EXPECT_EQ(phaseInBox, PHASE_DIALOG);
     EXPECT_EQ(flight.phase, PHASE_FLYING);
 }
 
 TEST_F(MainWindowTest, OptionsEndsInARestartWhicheverButtonClosesIt) {
     StartGame();
-    const WPARAM closers[] = {IDOK, IDCANCEL};
-    for (WPARAM closer : closers) {
+    for (int closer : {IDOK, IDCANCEL}) {
         flight.phase = PHASE_FLYING;
-        boxesClosed = 0;
-        closingCommand = closer;
-        SetTimer(nullptr, 0, 30, CloseOpenBox);
-        Send(WM_COMMAND, CMD_OPTIONS);
-        EXPECT_EQ(boxesClosed, 1);
-        EXPECT_EQ(phaseSeenInBox, PHASE_DIALOG);
+        int phaseInBox = -1;
+        RunBoxCommand(CMD_OPTIONS, {[&phaseInBox, closer](HWND box) {
+                          phaseInBox = flight.phase;
+                          PostCommand(box, closer);
+                      }});
+        EXPECT_EQ(phaseInBox, PHASE_DIALOG) << closer;
         EXPECT_EQ(flight.phase, PHASE_RESTART);
     }
 }

@@ -214,21 +214,4 @@ TEST_F(EndGameDialogTest, FontsAreHelvScaledToTheClientHeight) {
     EXPECT_EQ(GetObjectType(fonts[1]), 0u);
 }
 
-TEST_F(EndGameDialogTest, EveryWayOfClosingGivesOne) {
-    const CloseWay ways[] = {CLOSE_BY_ESCAPE, CLOSE_BY_ENTER, CLOSE_BY_WM_CLOSE,
-                             CLOSE_BY_CLOSE_BOX};
-    for (CloseWay way : ways) {
-        SCOPED_TRACE(CloseWayName(way));
-        flight.outcome = OUTCOME_MISSED_SITE;
-        EXPECT_EQ(RunDialog(ShowEndGameDialog,
-                            {[](HWND) {}, [way](HWND dialog) { PostClose(dialog, way); }}),
-                  1);
-    }
-    EXPECT_EQ(
-        RunDialog(ShowEndGameDialog,
-                  {[](HWND) {},
-                   [](HWND dialog) { PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0); }}),
-        1);
-}
-
 } // namespace

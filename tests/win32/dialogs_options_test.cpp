@@ -310,10 +310,10 @@ struct ClosingCase {
     const char* name;
     void (*close)(HWND dialog);
     bool stores;      // in the Options box
-    bool optionsOnly; // the About box has no Cancel button
+    bool optionsOnly; // only the Options box has a Cancel button
 };
 
-TEST_F(OptionsDialogTest, EveryWayOfClosingAboutOrOptionsGivesOneAndOnlyOkStores) {
+TEST_F(OptionsDialogTest, EveryWayOfClosingABoxGivesOneAndOnlyOkInOptionsStores) {
     const ClosingCase cases[] = {
         {"OK button", [](HWND d) { PostMessageA(GetDlgItem(d, IDOK), BM_CLICK, 0, 0); }, true,
          false},
@@ -324,15 +324,18 @@ TEST_F(OptionsDialogTest, EveryWayOfClosingAboutOrOptionsGivesOneAndOnlyOkStores
         {"WM_CLOSE", [](HWND d) { PostClose(d, CLOSE_BY_WM_CLOSE); }, false, false},
         {"close box", [](HWND d) { PostClose(d, CLOSE_BY_CLOSE_BOX); }, false, false},
     };
-    for (ShowDialogFunction show : {ShowOptionsDialog, ShowAboutDialog}) {
+    for (ShowDialogFunction show : {ShowOptionsDialog, ShowAboutDialog, ShowEndGameDialog}) {
         for (const ClosingCase& c : cases) {
-            if (c.optionsOnly && show == ShowAboutDialog) {
+            if (c.optionsOnly && show != ShowOptionsDialog) {
                 continue;
             }
-            SCOPED_TRACE(::testing::Message()
-                         << (show == ShowAboutDialog ? "About, " : "Options, ") << c.name);
+            SCOPED_TRACE(::testing::Message() << (show == ShowAboutDialog     ? "About, "
+                                                  : show == ShowEndGameDialog ? "EndGame, "
+                                                                              : "Options, ")
+                                              << c.name);
             ResetWholeGame();
-            // The bars to their lowest first; the About box has no bars and ignores it.
+            flight.outcome = OUTCOME_MISSED_SITE;
+            // The bars to their lowest first; the other boxes have no bars and ignore it.
             const int result = RunDialog(show, {[](HWND) {},
                                                 [](HWND dialog) {
                                                     for (int bar : BAR_IDS) {

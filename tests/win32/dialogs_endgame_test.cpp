@@ -27,20 +27,6 @@ const char VERTICAL_REMARK[] =
 const char CRATER_REMARK[] = "Nice crater! All that training really payed off.";
 const char CLAVIUS_REMARK[] = "You just dug a hole half way to Clavius.";
 
-// The pixels of a rectangle of a window's client area as the screen holds them.
-std::vector<DWORD> ClientPixels(HWND window, int x, int y, int width, int height) {
-    PixelCanvas canvas(width, height);
-    HDC windowDC = GetDC(window);
-    BitBlt(canvas.dc, 0, 0, width, height, windowDC, x, y, SRCCOPY);
-    ReleaseDC(window, windowDC);
-    return canvas.Snapshot();
-}
-
-// A picture from the resources, copied whole onto a canvas of its own size.
-std::vector<DWORD> ReferencePicture(int id) {
-    return ResourcePixels(id, PICTURE_WIDTH, PICTURE_HEIGHT);
-}
-
 DWORD ScreenColour(COLORREF colour) {
     return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
 }
@@ -69,7 +55,8 @@ class EndGameDialogTest : public ::testing::Test {
 
 TEST_F(EndGameDialogTest, TheTwoPicturesDiffer) {
     // Otherwise the picture checks below could not tell a landing from a crash.
-    EXPECT_NE(ReferencePicture(IDB_LANDED_SCENE), ReferencePicture(IDB_CRASH_SCENE));
+    EXPECT_NE(ResourcePixels(IDB_LANDED_SCENE, PICTURE_WIDTH, PICTURE_HEIGHT),
+              ResourcePixels(IDB_CRASH_SCENE, PICTURE_WIDTH, PICTURE_HEIGHT));
 }
 
 struct OutcomeCase {
@@ -110,7 +97,8 @@ TEST_F(EndGameDialogTest, AnnouncesEachOutcomeWithItsTextsAndPicture) {
         flight.phase = PHASE_DIALOG;
         flight.altitude = -3.5f;
         const FlightState flightBefore = flight;
-        const std::vector<DWORD> expectedPicture = ReferencePicture(c.picture);
+        const std::vector<DWORD> expectedPicture =
+            ResourcePixels(c.picture, PICTURE_WIDTH, PICTURE_HEIGHT);
         SeedRandom(seed);
         const int result = RunDialog(
             ShowEndGameDialog,
@@ -122,10 +110,10 @@ TEST_F(EndGameDialogTest, AnnouncesEachOutcomeWithItsTextsAndPicture) {
              [&](HWND dialog) {
                  UpdateWindow(dialog);
                  EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
-                 EXPECT_TRUE(ClientPixels(dialog, PICTURE_X, PICTURE_Y, PICTURE_WIDTH,
+                 EXPECT_TRUE(WindowPixels(dialog, PICTURE_X, PICTURE_Y, PICTURE_WIDTH,
                                           PICTURE_HEIGHT) == expectedPicture);
                  // Nothing of the picture spills outside 20..115 x 20..116.
-                 const std::vector<DWORD> frame = ClientPixels(
+                 const std::vector<DWORD> frame = WindowPixels(
                      dialog, PICTURE_X - 1, PICTURE_Y - 1, PICTURE_WIDTH + 2, PICTURE_HEIGHT + 2);
                  const int w = PICTURE_WIDTH + 2;
                  for (int i = 0; i < w; ++i) {

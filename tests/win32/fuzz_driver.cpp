@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -75,7 +74,6 @@ int idleSteps = 0;
 bool finishing = false;
 bool done = false;
 bool paused = false; // no step is queued: the next comes when the queue has run empty
-int pauses = 0;
 FuzzMessage recent[RECENT_MESSAGES];
 long recentCount = 0;
 bool tracing = false; // TAVUNE_FUZZ_TRACE=1: every message on stderr
@@ -145,7 +143,6 @@ void Fail(const std::string& what) {
 }
 
 void CheckInvariants(const char* when) {
-    ++report->invariantChecks;
     const char* broken = BrokenInvariant();
     if (broken != nullptr && report->failure.empty()) {
         Fail(std::string(broken) + " (" + when + ")");
@@ -220,7 +217,6 @@ void OpenSession(HWND box) {
 void EndSession(HWND box) {
     for (size_t i = 0; i < sessions.size(); ++i) {
         if (sessions[i].box == box) {
-            ++(sessions[i].closing ? report->boxesClosedByDriver : report->boxesClosedByFuzz);
             report->boxesShown += sessions[i].shown ? 1 : 0;
             sessions.erase(sessions.begin() + static_cast<long>(i));
             return;
@@ -243,32 +239,11 @@ void AfterSentMessage(const CWPRETSTRUCT& call) {
         case WM_ENTERMENULOOP:
             // A menu would wait for a player to pick from it: cancel it at once.
             PostMessageA(call.hwnd, WM_CANCELMODE, 0, 0);
-            ++report->menusCancelled;
             break;
         default:
             break;
     }
     CheckInvariants("after a message sent on the way");
-}
-
-void CountTarget(HWND target) {
-    if (target == mainWindow) {
-        ++report->toMain;
-        return;
-    }
-    for (HWND button : thrustButtons) {
-        if (target == button) {
-            ++report->toButtons;
-            return;
-        }
-    }
-    for (const BoxSession& session : sessions) {
-        if (target == session.box) {
-            ++report->toBoxes;
-            return;
-        }
-    }
-    ++report->toControls;
 }
 
 void Issue(const FuzzMessage& message, bool closing) {
@@ -279,13 +254,11 @@ void Issue(const FuzzMessage& message, bool closing) {
                      static_cast<int>(sessions.size()), flight.phase,
                      DescribeMessage(message).c_str());
     }
-    ++(closing ? report->driverMessages : report->fuzzMessages);
-    CountTarget(message.target);
+    report->fuzzMessages += closing ? 0 : 1;
     if (message.invalidateFirst) {
         InvalidateRect(message.target, nullptr, TRUE);
     }
     if (message.post) {
-        ++report->posted;
         PostMessageA(message.target, message.message, message.wParam, message.lParam);
     } else {
         SendMessageA(message.target, message.message, message.wParam, message.lParam);
@@ -339,7 +312,7 @@ void HelpLoopsEnd() {
 void CloseStep(BoxSession& session) {
     if (!session.closing) {
         session.closing = true;
-        session.closeWay = static_cast<int>(generator->random.Below(CLOSE_WAY_COUNT));
+        session.closeWay = static_cast<int>(generator->random.Below(6));
         session.stepsSinceAttempt = STEPS_BETWEEN_CLOSE_ATTEMPTS;
     }
     if (session.stepsSinceAttempt < STEPS_BETWEEN_CLOSE_ATTEMPTS) {
@@ -353,7 +326,8 @@ void CloseStep(BoxSession& session) {
         HelpLoopsEnd();
         return;
     }
-    const int way = session.closeWay + session.closeAttempts;
+    // OK, Cancel, then the ways of dialogs_driver.h, each in turn from a random one.
+    const int way = (session.closeWay + session.closeAttempts) % 6;
     ++session.closeAttempts;
     session.stepsSinceAttempt = 0;
     // A scroll bar of the box may be tracking the mouse in a loop of its own, which goes on
@@ -361,9 +335,12 @@ void CloseStep(BoxSession& session) {
     if (session.closeAttempts > 1) {
         Issue(FuzzMessage{box, WM_LBUTTONUP, 0, 0, true, false}, true);
     }
-    for (const FuzzMessage& message : CloseBoxMessages(box, way)) {
-        Issue(message, true);
+    if (way < 2) {
+        PostCommand(box, way == 0 ? IDOK : IDCANCEL);
+    } else {
+        PostClose(box, static_cast<CloseWay>(way - 2));
     }
+    idleSteps = 0;
 }
 
 // Every so often the player lets go of everything. First the queue runs empty, so that nothing
@@ -428,7 +405,6 @@ FuzzTargets BoxTargets(const BoxSession& session) {
 // finds the queue empty, or at the latest on the driver's timer.
 void Pause() {
     paused = true;
-    ++pauses;
 }
 
 void Resume() {
@@ -467,7 +443,6 @@ void ContinueFuzz(bool topLevel) {
         // Exit, or a way to it: a new main window, once every loop of the old one has ended.
         PostNextStep();
         if (topLevel) {
-            ++report->windowsRecreated;
             OpenMainWindow();
         } else {
             HelpLoopsEnd();
@@ -513,9 +488,6 @@ void Step(UINT_PTR serial, bool topLevel) {
     }
     ++progress;
     ++stepDepth;
-    if (stepDepth > report->deepestNesting) {
-        report->deepestNesting = stepDepth;
-    }
     CheckInvariants("between messages");
     ContinueFuzz(topLevel);
     --stepDepth;
@@ -567,8 +539,7 @@ void RunLoop() {
             continue;
         }
         if (message.message == WM_QUIT) {
-            ++report->quitMessages; // posted by a main window that was closed
-            continue;
+            continue; // posted by a main window that was closed
         }
         if (message.hwnd == driverWindow && message.message == WM_FUZZ_STEP) {
             Step(message.wParam, true);
@@ -672,7 +643,6 @@ FuzzReport RunFuzzShard(const FuzzShard& theShard) {
     finishing = false;
     done = false;
     paused = false;
-    pauses = 0;
     recentCount = 0;
     handsOff = HandsOff::Busy;
     handsOffAt = 0;
@@ -688,7 +658,6 @@ FuzzReport RunFuzzShard(const FuzzShard& theShard) {
     StartGame(theShard.profile);
     const int gdiBefore = CountGdiObjects(false);
     const int windowDCsBefore = CountGdiObjects() - gdiBefore;
-    const auto start = std::chrono::steady_clock::now();
     OpenMainWindow();
 
     SetUnhandledExceptionFilter(ReportFault);
@@ -703,17 +672,13 @@ FuzzReport RunFuzzShard(const FuzzShard& theShard) {
     CloseHandle(watchdog);
     WatchSentMessages(nullptr);
     CloseGameWindow();
-    result.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.gdiObjectsLeft = CountGdiObjects(false) - gdiBefore;
     result.windowDCsLeft = CountGdiObjects() - result.gdiObjectsLeft - gdiBefore - windowDCsBefore;
-    result.watchdogRescues = rescues.load();
-    if (result.watchdogRescues > 0) {
+    if (rescues.load() > 0) {
         Fail("the message loop stopped dispatching for " +
              std::to_string(WATCHDOG_RESCUE_MS / 1000) + " s");
     }
     result.coverage = theGenerator.coverage;
-    result.pauses = pauses;
     SetUnhandledExceptionFilter(nullptr);
     shard = nullptr;
     generator = nullptr;

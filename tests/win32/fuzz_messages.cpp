@@ -526,33 +526,3 @@ FuzzMessage BoxMessage(FuzzGenerator& generator, const FuzzTargets& targets) {
     }
     return RandomMessage(random, random.Percent(50) ? targets.box : AnyControl(random, targets));
 }
-
-std::vector<FuzzMessage> CloseBoxMessages(HWND box, int way) {
-    const auto key = [box](WPARAM virtualKey) {
-        HWND focus = GetFocus();
-        if (focus != box && !IsChild(box, focus)) {
-            focus = box;
-        }
-        const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(static_cast<UINT>(virtualKey), 0))
-                            << 16;
-        return std::vector<FuzzMessage>{
-            Message(focus, WM_KEYDOWN, virtualKey, 1 | scan, true),
-            Message(focus, WM_KEYUP, virtualKey, 1 | scan | static_cast<LPARAM>(3u << 30), true)};
-    };
-    switch (way % CLOSE_WAY_COUNT) {
-        case 0:
-            return {Message(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                            reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)), true)};
-        case 1:
-            return {Message(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-                            reinterpret_cast<LPARAM>(GetDlgItem(box, IDCANCEL)), true)};
-        case 2:
-            return key(VK_ESCAPE);
-        case 3:
-            return key(VK_RETURN);
-        case 4:
-            return {Message(box, WM_CLOSE, 0, 0, true)};
-        default:
-            return {Message(box, WM_SYSCOMMAND, SC_CLOSE, 0, true)};
-    }
-}

@@ -21,19 +21,6 @@ namespace {
 
 constexpr DWORD BACKGROUND = 0x203040;
 
-// The bitmap's pixels as 0x00RRGGBB, top row first.
-std::vector<DWORD> PicturePixels(HBITMAP bitmap, int width, int height) {
-    BITMAPINFO info = TopDownInfo(width, height);
-    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
-    HDC screenDC = GetDC(nullptr);
-    GetDIBits(screenDC, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screenDC);
-    for (DWORD& pixel : pixels) {
-        pixel &= 0x00FFFFFFu;
-    }
-    return pixels;
-}
-
 class BitmapDrawingTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -59,7 +46,7 @@ TEST_F(BitmapDrawingTest, LeavesTheBitmapToTheCaller) {
 
     canvas.Clear(BACKGROUND);
     DrawBitmapAt(canvas.dc, 40, 50, picture);
-    const std::vector<DWORD> source = PicturePixels(picture, 32, 30);
+    const std::vector<DWORD> source = BitmapPixels(picture, 32, 30);
     EXPECT_EQ(canvas.At(40, 50), source[0]);
     EXPECT_EQ(canvas.At(40 + 19, 50 + 13), source[13 * 32 + 19]);
     EXPECT_EQ(canvas.At(39, 50), BACKGROUND);

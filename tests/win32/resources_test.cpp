@@ -32,19 +32,6 @@ std::vector<BYTE> MadePictureFile(int id) {
                              std::istreambuf_iterator<char>());
 }
 
-// The bitmap's pixels as 0x00RRGGBB, top row first.
-std::vector<DWORD> PicturePixels(HBITMAP bitmap, int width, int height) {
-    BITMAPINFO info = TopDownInfo(width, height);
-    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
-    HDC screenDC = GetDC(nullptr);
-    GetDIBits(screenDC, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screenDC);
-    for (DWORD& pixel : pixels) {
-        pixel &= 0x00FFFFFFu;
-    }
-    return pixels;
-}
-
 // How many pixels of the canvas are not the picture drawn at (x, y) on the background.
 int WrongPixels(const PixelCanvas& canvas, const std::vector<DWORD>& picture, int width, int height,
                 int x, int y, DWORD background) {
@@ -95,7 +82,7 @@ TEST(ResourcePictures, EachIsTheMadeFileAndDrawsAsItsPixels) {
         EXPECT_EQ(info.bmWidth, header->biWidth);
         EXPECT_EQ(info.bmHeight, header->biHeight);
         EXPECT_EQ(info.bmBitsPixel == 1, header->biBitCount == 1) << info.bmBitsPixel;
-        const std::vector<DWORD> source = PicturePixels(picture, info.bmWidth, info.bmHeight);
+        const std::vector<DWORD> source = BitmapPixels(picture, info.bmWidth, info.bmHeight);
         // Partly off the canvas's top left for some, wholly inside for the others.
         const int x = id % 3 == 0 ? -7 : 10 + id;
         const int y = id % 3 == 0 ? -5 : 20;

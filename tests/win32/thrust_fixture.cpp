@@ -73,11 +73,8 @@ const char* ShownName(Shown shown) {
 }
 
 Shown ShownImage(HWND button, int id) {
-    PixelCanvas canvas(THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE);
-    HDC dc = GetDC(button);
-    BitBlt(canvas.dc, 0, 0, THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE, dc, 0, 0, SRCCOPY);
-    ReleaseDC(button, dc);
-    const std::vector<DWORD> onScreen = canvas.Snapshot();
+    const std::vector<DWORD> onScreen =
+        WindowPixels(button, 0, 0, THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE);
     if (onScreen == ReleasedPixels(id)) {
         return Shown::Released;
     }

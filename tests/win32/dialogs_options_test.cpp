@@ -252,58 +252,47 @@ TEST_F(OptionsDialogTest, KeysOnAFocusedBarMoveItOneStepAtATime) {
     EXPECT_EQ(settings.gravity, 3.0f);
 }
 
-TEST_F(OptionsDialogTest, DefaultThenCancelStoresNothing) {
-    PlaceSettings(0, 29, 3);
-    settings.reverseSideThrust = 1;
-    settings.drawFlame = 0;
-    const GameSettings before = settings;
-    const int result = RunDialog(
-        ShowOptionsDialog, {[](HWND dialog) {
-                                PostScroll(dialog, IDC_GRAVITY_BAR, SB_RIGHT);
-                                PostCommand(dialog, IDC_DEFAULT);
-                            },
-                            [](HWND dialog) {
-                                EXPECT_EQ(Thumb(dialog, IDC_GRAVITY_BAR), 6);
-                                EXPECT_EQ(Thumb(dialog, IDC_FUEL_BAR), 9);
-                                EXPECT_EQ(Thumb(dialog, IDC_THRUST_BAR), 6);
-                                EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_REVERSE_SIDE_THRUST), 1u);
-                                EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_DRAW_FLAME), 0u);
-                                PostCommand(dialog, IDCANCEL);
-                            }});
-    EXPECT_EQ(result, 1);
-    EXPECT_TRUE(SameSettings(settings, before));
-}
-
-TEST_F(OptionsDialogTest, DefaultThenOkStoresTheDefaultsAndTheChecksAsTheyStand) {
-    PlaceSettings(0, 29, 3);
-    settings.reverseSideThrust = 0;
-    settings.drawFlame = 1;
-    settings.timeStep = 0.125f; // calibrated: OK must leave it alone
-    const GameSettings before = settings;
-    const int result =
-        RunDialog(ShowOptionsDialog,
-                  {[](HWND) {},
-                   [](HWND dialog) {
-                       // Clicking a check box toggles it and reports the click, which must not
-                       // close the box.
-                       PostMessageA(GetDlgItem(dialog, IDC_REVERSE_SIDE_THRUST), BM_CLICK, 0, 0);
-                       PostMessageA(GetDlgItem(dialog, IDC_DRAW_FLAME), BM_CLICK, 0, 0);
-                       PostCommand(dialog, IDC_DEFAULT);
-                   },
-                   [](HWND dialog) {
-                       EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_REVERSE_SIDE_THRUST), 1u);
-                       EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_DRAW_FLAME), 0u);
-                       EXPECT_EQ(Thumb(dialog, IDC_FUEL_BAR), 9);
-                       PostCommand(dialog, IDOK);
-                   }});
-    EXPECT_EQ(result, 1);
-    GameSettings expected = before;
-    expected.gravity = 3.0f;
-    expected.initialFuel = 1000.0f;
-    expected.mainThrust = 10000.0f;
-    expected.reverseSideThrust = 1;
-    expected.drawFlame = 0;
-    EXPECT_TRUE(SameSettings(settings, expected));
+// Default puts the bars back where the built-in settings have them and leaves the check boxes
+// as they stand; only OK stores, and never touches the calibrated time step.
+TEST_F(OptionsDialogTest, DefaultResetsTheBarsAndOnlyOkStores) {
+    for (int closer : {IDCANCEL, IDOK}) {
+        SCOPED_TRACE(closer);
+        ResetWholeGame();
+        PlaceSettings(0, 29, 3);
+        settings.reverseSideThrust = 0;
+        settings.drawFlame = 1;
+        settings.timeStep = 0.125f;
+        const GameSettings before = settings;
+        const int result = RunDialog(
+            ShowOptionsDialog,
+            {[](HWND) {},
+             [](HWND dialog) {
+                 PostScroll(dialog, IDC_GRAVITY_BAR, SB_RIGHT);
+                 // Clicking a check box toggles it and reports the click, which must not close
+                 // the box.
+                 PostMessageA(GetDlgItem(dialog, IDC_REVERSE_SIDE_THRUST), BM_CLICK, 0, 0);
+                 PostMessageA(GetDlgItem(dialog, IDC_DRAW_FLAME), BM_CLICK, 0, 0);
+                 PostCommand(dialog, IDC_DEFAULT);
+             },
+             [closer](HWND dialog) {
+                 EXPECT_EQ(Thumb(dialog, IDC_GRAVITY_BAR), 6);
+                 EXPECT_EQ(Thumb(dialog, IDC_FUEL_BAR), 9);
+                 EXPECT_EQ(Thumb(dialog, IDC_THRUST_BAR), 6);
+                 EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_REVERSE_SIDE_THRUST), 1u);
+                 EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_DRAW_FLAME), 0u);
+                 PostCommand(dialog, closer);
+             }});
+        EXPECT_EQ(result, 1);
+        GameSettings expected = before;
+        if (closer == IDOK) {
+            expected.gravity = 3.0f;
+            expected.initialFuel = 1000.0f;
+            expected.mainThrust = 10000.0f;
+            expected.reverseSideThrust = 1;
+            expected.drawFlame = 0;
+        }
+        EXPECT_TRUE(SameSettings(settings, expected));
+    }
 }
 
 struct ClosingCase {

@@ -104,19 +104,6 @@ int RunDialog(ShowDialogFunction show, const std::vector<DialogStep>& steps, HWN
     return result;
 }
 
-const char* CloseWayName(CloseWay way) {
-    switch (way) {
-        case CLOSE_BY_ESCAPE:
-            return "Escape";
-        case CLOSE_BY_ENTER:
-            return "Enter";
-        case CLOSE_BY_WM_CLOSE:
-            return "WM_CLOSE";
-        default:
-            return "close box";
-    }
-}
-
 void PostKey(HWND dialog, WPARAM virtualKey) {
     HWND focus = GetFocus();
     if (focus != dialog && !IsChild(dialog, focus)) {

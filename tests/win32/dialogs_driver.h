@@ -35,7 +35,6 @@ enum CloseWay {
     CLOSE_BY_WM_CLOSE,  // what a window manager sends
     CLOSE_BY_CLOSE_BOX, // the caption's close box: SC_CLOSE
 };
-const char* CloseWayName(CloseWay way);
 void PostClose(HWND dialog, CloseWay way);
 
 // Presses a key on whatever has the keyboard focus in the box (or on the box itself).

@@ -90,17 +90,11 @@ std::atomic<int> rescues{0};
 void Pause();
 void Resume();
 
-const char* BoxKindOf(HWND box, int* kind) {
-    if (GetDlgItem(box, IDC_GRAVITY_BAR) != nullptr) {
-        *kind = BOX_OPTIONS;
-    } else if (GetDlgItem(box, IDC_ENDGAME_TITLE) != nullptr) {
-        *kind = BOX_ENDGAME;
-    } else if (GetDlgItem(box, IDC_ABOUT_NOTICE) != nullptr) {
-        *kind = BOX_ABOUT;
-    } else {
-        *kind = BOX_OTHER;
-    }
-    return BoxKindName(*kind);
+int BoxKindOf(HWND box) {
+    return GetDlgItem(box, IDC_GRAVITY_BAR) != nullptr     ? BOX_OPTIONS
+           : GetDlgItem(box, IDC_ENDGAME_TITLE) != nullptr ? BOX_ENDGAME
+           : GetDlgItem(box, IDC_ABOUT_NOTICE) != nullptr  ? BOX_ABOUT
+                                                           : BOX_OTHER;
 }
 
 std::string RecentMessages() {
@@ -201,7 +195,7 @@ BoxSession* InnermostBox() {
 void OpenSession(HWND box) {
     BoxSession session = {};
     session.box = box;
-    BoxKindOf(box, &session.kind);
+    session.kind = BoxKindOf(box);
     ++report->boxesOpened[session.kind];
     FuzzRandom& random = generator->random;
     const int longest = shard->profile == PROFILE_BOXES ? 600 : 200;
@@ -567,16 +561,8 @@ void StartGame(int profile) {
 } // namespace
 
 const char* ProfileName(int profile) {
-    switch (profile) {
-        case PROFILE_FLIGHTS:
-            return "Flights";
-        case PROFILE_CALIBRATION:
-            return "Calibration";
-        case PROFILE_BOXES:
-            return "Boxes";
-        default:
-            return "Chaos";
-    }
+    const char* const names[PROFILE_COUNT] = {"Flights", "Calibration", "Boxes", "Chaos"};
+    return names[profile % PROFILE_COUNT];
 }
 
 uint64_t FuzzBaseSeed() {

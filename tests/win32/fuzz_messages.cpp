@@ -442,16 +442,8 @@ LPARAM PackPoint(int x, int y) {
 }
 
 const char* BoxKindName(int kind) {
-    switch (kind) {
-        case BOX_ABOUT:
-            return "About";
-        case BOX_OPTIONS:
-            return "Options";
-        case BOX_ENDGAME:
-            return "End-of-flight";
-        default:
-            return "other";
-    }
+    const char* const names[BOX_KIND_COUNT] = {"About", "Options", "End-of-flight", "other"};
+    return names[kind];
 }
 
 FuzzMessage GameMessage(FuzzGenerator& generator, const FuzzMix& mix, const FuzzTargets& targets) {

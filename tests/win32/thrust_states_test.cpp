@@ -15,20 +15,9 @@ namespace {
 enum class Event { LeftDown, MoveInside, MoveOutside, LeftUp, KeyPress, KeyRelease };
 
 const char* EventName(Event event) {
-    switch (event) {
-        case Event::LeftDown:
-            return "left press";
-        case Event::MoveInside:
-            return "move inside";
-        case Event::MoveOutside:
-            return "move outside";
-        case Event::LeftUp:
-            return "left release";
-        case Event::KeyPress:
-            return "key press";
-        default:
-            return "key release";
-    }
+    const char* const names[] = {"LeftDown", "MoveInside", "MoveOutside",
+                                 "LeftUp",   "KeyPress",   "KeyRelease"};
+    return names[static_cast<int>(event)];
 }
 
 struct Transition {
@@ -129,11 +118,7 @@ TEST_P(ThrustTransitionTest, EachButtonMovesToItsNextStateAndShowsIt) {
 
 // Case names such as "MouseOutThenKeyRelease".
 std::string TransitionName(const ::testing::TestParamInfo<Transition>& info) {
-    const char* const states[] = {"Idle", "KeyHeld", "MouseIn", "MouseOut"};
-    const char* const events[] = {"LeftDown", "MoveInside", "MoveOutside",
-                                  "LeftUp",   "KeyPress",   "KeyRelease"};
-    return std::string(states[static_cast<int>(info.param.from)]) + "Then" +
-           events[static_cast<int>(info.param.event)];
+    return std::string(StateName(info.param.from)) + "Then" + EventName(info.param.event);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllStatesAndMessages, ThrustTransitionTest,

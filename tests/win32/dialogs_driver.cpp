@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr UINT WM_DIALOG_STEP = WM_APP + 7;
+constexpr UINT WM_LOOP_STEP = WM_APP + 7;
 
 SentMessageWatch watch = nullptr;
 HHOOK hook = nullptr;
@@ -24,6 +24,18 @@ LRESULT CALLBACK AfterSentMessage(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+void RunNextStep(UINT_PTR) {
+    if (activeSteps == nullptr || !IsWindow(activeDialog)) {
+        return; // left over from a box that has closed
+    }
+    if (nextStep < activeSteps->size()) {
+        (*activeSteps)[nextStep++](activeDialog);
+    } else {
+        ADD_FAILURE() << "the box is still open after its last step";
+        EndDialog(activeDialog, -2);
+    }
+}
+
 // A step is posted, not run from the hook: the box's own loop dispatches it like any input.
 void WatchTheBox(const CWPRETSTRUCT& call) {
     const bool opened = call.message == WM_INITDIALOG && activeDialog == nullptr;
@@ -32,27 +44,37 @@ void WatchTheBox(const CWPRETSTRUCT& call) {
     }
     if (opened || (call.message == WM_ENTERIDLE && call.wParam == MSGF_DIALOGBOX &&
                    reinterpret_cast<HWND>(call.lParam) == activeDialog)) {
-        PostMessageA(stepWindow, WM_DIALOG_STEP, 0, 0);
+        PostLoopStep(RunNextStep, 0);
     }
 }
 
 LRESULT CALLBACK StepProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != WM_DIALOG_STEP) {
+    if (message != WM_LOOP_STEP) {
         return DefWindowProcA(window, message, wParam, lParam);
     }
-    if (activeSteps == nullptr || !IsWindow(activeDialog)) {
-        return 0; // left over from a box that has closed
-    }
-    if (nextStep < activeSteps->size()) {
-        (*activeSteps)[nextStep++](activeDialog);
-    } else {
-        ADD_FAILURE() << "the box is still open after its last step";
-        EndDialog(activeDialog, -2);
-    }
+    reinterpret_cast<LoopStep>(wParam)(static_cast<UINT_PTR>(lParam));
     return 0;
 }
 
 } // namespace
+
+void PostLoopStep(LoopStep step, UINT_PTR argument) {
+    if (stepWindow == nullptr) {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = StepProc;
+        windowClass.hInstance = appInstance;
+        windowClass.lpszClassName = "TavuneLoopSteps";
+        RegisterClassA(&windowClass);
+        stepWindow = CreateWindowExA(0, "TavuneLoopSteps", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                     appInstance, nullptr);
+    }
+    PostMessageA(stepWindow, WM_LOOP_STEP, reinterpret_cast<WPARAM>(step),
+                 static_cast<LPARAM>(argument));
+}
+
+bool IsLoopStep(const MSG& message) {
+    return message.hwnd == stepWindow && message.message == WM_LOOP_STEP;
+}
 
 void WatchSentMessages(SentMessageWatch newWatch) {
     watch = newWatch;
@@ -82,15 +104,6 @@ HWND TestOwnerWindow() {
 }
 
 int RunDialog(ShowDialogFunction show, const std::vector<DialogStep>& steps, HWND owner) {
-    if (stepWindow == nullptr) {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = StepProc;
-        windowClass.hInstance = appInstance;
-        windowClass.lpszClassName = "TavuneDialogSteps";
-        RegisterClassA(&windowClass);
-        stepWindow = CreateWindowExA(0, "TavuneDialogSteps", "", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                     nullptr, appInstance, nullptr);
-    }
     PumpMessages();
     activeSteps = &steps;
     nextStep = 0;

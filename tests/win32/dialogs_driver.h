@@ -1,9 +1,11 @@
-// The one way the tests act inside a modal loop: a hook on the test thread sees every message
-// sent there after its window handled it, a box's WM_INITDIALOG and the WM_ENTERIDLE that its
-// loop sends the owner each time its queue runs empty among them. RunDialog builds on it: a test
-// lists steps; the first runs as soon as the box has handled WM_INITDIALOG, every later one each
-// time the box's loop has gone idle. The last step must close the box; a box still open after it
-// is closed with -2 and fails the test.
+// The one way the tests act inside a modal loop: a step posted to a message-only window of the
+// test thread runs when whichever loop is running (a box's, a menu's, a scroll bar's, the test's
+// own) dispatches it; and a hook on the thread sees every message sent there after its window
+// handled it, among them a box's WM_INITDIALOG and the WM_ENTERIDLE that the box's loop sends its
+// owner each time its queue runs empty. RunDialog builds on both: a test lists steps; the first
+// runs as soon as the box has handled WM_INITDIALOG, every later one each time the box's loop
+// has gone idle. The last step must close the box; a box still open after it is closed with -2
+// and fails the test. The fuzzer chains steps of its own through every loop it meets.
 #ifndef TAVUNE_TESTS_WIN32_DIALOGS_DRIVER_H
 #define TAVUNE_TESTS_WIN32_DIALOGS_DRIVER_H
 
@@ -12,6 +14,11 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+using LoopStep = void (*)(UINT_PTR argument);
+// May be called from any thread once the test thread has posted a step of its own.
+void PostLoopStep(LoopStep step, UINT_PTR argument);
+bool IsLoopStep(const MSG& message);
 
 // Called with every message sent on the test thread, after its window handled it; null stops.
 using SentMessageWatch = void (*)(const CWPRETSTRUCT& call);

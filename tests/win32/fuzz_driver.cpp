@@ -18,7 +18,7 @@
 #include "ui/thrust.h"
 #include "win32_test_util.h"
 
-// The whole fuzz runs as a chain of step messages posted to a hidden window of the driver. Each
+// The whole fuzz runs as a chain of steps posted by PostLoopStep (dialogs_driver.h). Each
 // step first posts the next one and then sends or posts one message. Whatever loop runs at the
 // time (the driver's own, a box's modal loop, a scroll bar's or a menu's tracking loop) dispatches
 // the next step, so a message that opens a box is followed by steps that fuzz that box from
@@ -26,8 +26,6 @@
 
 namespace {
 
-constexpr UINT WM_FUZZ_STEP = WM_APP + 1;
-constexpr UINT WM_FUZZ_RESCUE = WM_APP + 2;
 constexpr int MAX_OPEN_BOXES = 2;  // deeper boxes are closed at once
 constexpr int MAX_STEP_DEPTH = 16; // steps inside one another's loops
 constexpr int RECENT_MESSAGES = 8; // shown with a failure
@@ -64,11 +62,11 @@ struct BoxSession {
 const FuzzShard* shard = nullptr;
 FuzzGenerator* generator = nullptr;
 FuzzReport* report = nullptr;
-HWND driverWindow = nullptr;
 HACCEL accelerators = nullptr;
 FuzzTargets gameTargets;
 std::vector<BoxSession> sessions;
 UINT_PTR expectedStep = 0;
+bool topLevelStep = false; // the step now dispatched comes from the driver's own loop
 int stepDepth = 0;
 int idleSteps = 0;
 bool finishing = false;
@@ -89,6 +87,8 @@ std::atomic<int> rescues{0};
 
 void Pause();
 void Resume();
+void Rescue(UINT_PTR);
+void Step(UINT_PTR serial);
 
 int BoxKindOf(HWND box) {
     return GetDlgItem(box, IDC_GRAVITY_BAR) != nullptr     ? BOX_OPTIONS
@@ -174,7 +174,7 @@ DWORD WINAPI Watchdog(void*) {
             ++rescues;
             PostMessageA(mainWindow, WM_KEYDOWN, VK_ESCAPE, 0);
             PostMessageA(mainWindow, WM_LBUTTONUP, 0, 0);
-            PostMessageA(driverWindow, WM_FUZZ_RESCUE, 0, 0);
+            PostLoopStep(Rescue, 0);
         } else if (still >= WATCHDOG_GIVE_UP_MS) {
             std::fprintf(stderr,
                          "fuzz: no progress for %lu s in the %s shard, seed 0x%016llX, after "
@@ -262,7 +262,7 @@ void Issue(const FuzzMessage& message, bool closing) {
 }
 
 void PostNextStep() {
-    PostMessageA(driverWindow, WM_FUZZ_STEP, ++expectedStep, 0);
+    PostLoopStep(Step, ++expectedStep);
 }
 
 void MeasureGameTargets() {
@@ -476,7 +476,10 @@ void ContinueFuzz(bool topLevel) {
 }
 
 // topLevel: dispatched by the driver's own loop, with no other loop running.
-void Step(UINT_PTR serial, bool topLevel) {
+void Step(UINT_PTR serial) {
+    // Top level: dispatched by the driver's own loop, with no other loop running.
+    const bool topLevel = topLevelStep;
+    topLevelStep = false;
     if (serial != expectedStep || done) {
         return; // a step the watchdog replaced, or one left behind at the end
     }
@@ -487,44 +490,22 @@ void Step(UINT_PTR serial, bool topLevel) {
     --stepDepth;
 }
 
-LRESULT CALLBACK DriverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_FUZZ_STEP:
-            Step(wParam, false);
-            return 0;
-        case WM_TIMER:
-            Resume();
-            return 0;
-        case WM_FUZZ_RESCUE:
-            // The chain was lost in a loop that discards messages: start a new one.
-            if (!done) {
-                paused = false;
-                PostNextStep();
-            }
-            return 0;
-        default:
-            return DefWindowProcA(window, message, wParam, lParam);
-    }
+void CALLBACK ResumeAfterPause(HWND, UINT, UINT_PTR, DWORD) {
+    Resume();
 }
 
-void CreateDriverWindow() {
-    if (driverWindow != nullptr) {
-        return;
+// The chain was lost in a loop that discards messages: a new one starts.
+void Rescue(UINT_PTR) {
+    if (!done) {
+        paused = false;
+        PostNextStep();
     }
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DriverProc;
-    windowClass.hInstance = appInstance;
-    windowClass.lpszClassName = "TavuneFuzzDriver";
-    RegisterClassA(&windowClass);
-    driverWindow = CreateWindowExA(0, "TavuneFuzzDriver", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                   appInstance, nullptr);
-    accelerators = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
 }
 
 // The game's own message loop, as WinMain runs it, until the chain of steps ends.
 void RunLoop() {
     PostNextStep();
-    SetTimer(driverWindow, 1, DRIVER_TIMER_MS, nullptr);
+    const UINT_PTR timer = SetTimer(nullptr, 0, DRIVER_TIMER_MS, ResumeAfterPause);
     while (!done) {
         MSG message;
         if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -535,8 +516,9 @@ void RunLoop() {
         if (message.message == WM_QUIT) {
             continue; // posted by a main window that was closed
         }
-        if (message.hwnd == driverWindow && message.message == WM_FUZZ_STEP) {
-            Step(message.wParam, true);
+        if (IsLoopStep(message)) {
+            topLevelStep = true;
+            DispatchMessageA(&message);
             continue;
         }
         if (IsWindow(mainWindow) &&
@@ -546,7 +528,7 @@ void RunLoop() {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-    KillTimer(driverWindow, 1);
+    KillTimer(nullptr, timer);
 }
 
 void StartGame(int profile) {
@@ -636,7 +618,7 @@ FuzzReport RunFuzzShard(const FuzzShard& theShard) {
     const char* trace = std::getenv("TAVUNE_FUZZ_TRACE");
     tracing = trace != nullptr && *trace != '\0' && *trace != '0';
 
-    CreateDriverWindow();
+    accelerators = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
     PumpMessages();
     // Wine makes its fonts, brushes and bitmaps for a first window once and keeps them.
     OpenGameWindow();

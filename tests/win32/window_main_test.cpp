@@ -437,29 +437,27 @@ TEST_F(MainWindowTest, CommandsSetThePhaseAndUnknownIdsDoNothing) {
     }
 }
 
-TEST_F(MainWindowTest, AboutPausesAndRestoresThePhase) {
+// A box pauses the game; About goes back to where it was, Options to a restart whichever button
+// closes it.
+TEST_F(MainWindowTest, ABoxPausesTheGameAndEndsAsItShould) {
     StartGame();
-    flight.phase = PHASE_FLYING;
-    int phaseInBox = -1;
-    RunBoxCommand(CMD_ABOUT, {[&phaseInBox](HWND box) {
-                      phaseInBox = flight.phase;
-                      PostCommand(box, IDOK);
-                  }});
-    EXPECT_EQ(phaseInBox, PHASE_DIALOG);
-    EXPECT_EQ(flight.phase, PHASE_FLYING);
-}
-
-TEST_F(MainWindowTest, OptionsEndsInARestartWhicheverButtonClosesIt) {
-    StartGame();
-    for (int closer : {IDOK, IDCANCEL}) {
+    const struct {
+        WPARAM command;
+        int closer;
+        int after;
+    } cases[] = {{CMD_ABOUT, IDOK, PHASE_FLYING},
+                 {CMD_OPTIONS, IDOK, PHASE_RESTART},
+                 {CMD_OPTIONS, IDCANCEL, PHASE_RESTART}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "command " << c.command << ", closer " << c.closer);
         flight.phase = PHASE_FLYING;
         int phaseInBox = -1;
-        RunBoxCommand(CMD_OPTIONS, {[&phaseInBox, closer](HWND box) {
+        RunBoxCommand(c.command, {[&phaseInBox, &c](HWND box) {
                           phaseInBox = flight.phase;
-                          PostCommand(box, closer);
+                          PostCommand(box, c.closer);
                       }});
-        EXPECT_EQ(phaseInBox, PHASE_DIALOG) << closer;
-        EXPECT_EQ(flight.phase, PHASE_RESTART);
+        EXPECT_EQ(phaseInBox, PHASE_DIALOG);
+        EXPECT_EQ(flight.phase, c.after);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -172,20 +173,23 @@ TEST_F(EndGameDialogTest, FontsAreHelvScaledToTheClientHeight) {
                     SendMessageA(GetDlgItem(dialog, ids[i]), WM_GETFONT, 0, 0));
                 LOGFONTA font = {};
                 ASSERT_EQ(GetObjectA(fonts[i], sizeof font, &font), static_cast<int>(sizeof font));
-                EXPECT_EQ(font.lfHeight, heights[i]);
-                EXPECT_EQ(font.lfWidth, 0);
-                EXPECT_EQ(font.lfEscapement, 0);
-                EXPECT_EQ(font.lfOrientation, 0);
-                EXPECT_EQ(font.lfWeight, FW_NORMAL);
-                EXPECT_EQ(font.lfItalic, 0);
-                EXPECT_EQ(font.lfUnderline, 0);
-                EXPECT_EQ(font.lfStrikeOut, 0);
-                EXPECT_EQ(font.lfCharSet, ANSI_CHARSET);
-                EXPECT_EQ(font.lfOutPrecision, OUT_DEFAULT_PRECIS);
-                EXPECT_EQ(font.lfClipPrecision, CLIP_DEFAULT_PRECIS);
-                EXPECT_EQ(font.lfQuality, PROOF_QUALITY);
-                EXPECT_EQ(font.lfPitchAndFamily, VARIABLE_PITCH | FF_DONTCARE);
-                EXPECT_STREQ(font.lfFaceName, "Helv");
+                const LOGFONTA want = {heights[i],
+                                       0,
+                                       0,
+                                       0,
+                                       FW_NORMAL,
+                                       FALSE,
+                                       FALSE,
+                                       FALSE,
+                                       ANSI_CHARSET,
+                                       OUT_DEFAULT_PRECIS,
+                                       CLIP_DEFAULT_PRECIS,
+                                       PROOF_QUALITY,
+                                       VARIABLE_PITCH | FF_DONTCARE,
+                                       "Helv"};
+                EXPECT_EQ(std::memcmp(&font, &want, offsetof(LOGFONTA, lfFaceName)), 0)
+                    << "height " << font.lfHeight << " for " << want.lfHeight;
+                EXPECT_STREQ(font.lfFaceName, want.lfFaceName);
             }
             // The OK button keeps the box's own font.
             const HFONT buttonFont =

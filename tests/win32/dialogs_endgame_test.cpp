@@ -173,20 +173,11 @@ TEST_F(EndGameDialogTest, FontsAreHelvScaledToTheClientHeight) {
                     SendMessageA(GetDlgItem(dialog, ids[i]), WM_GETFONT, 0, 0));
                 LOGFONTA font = {};
                 ASSERT_EQ(GetObjectA(fonts[i], sizeof font, &font), static_cast<int>(sizeof font));
-                const LOGFONTA want = {heights[i],
-                                       0,
-                                       0,
-                                       0,
-                                       FW_NORMAL,
-                                       FALSE,
-                                       FALSE,
-                                       FALSE,
-                                       ANSI_CHARSET,
-                                       OUT_DEFAULT_PRECIS,
-                                       CLIP_DEFAULT_PRECIS,
-                                       PROOF_QUALITY,
-                                       VARIABLE_PITCH | FF_DONTCARE,
-                                       "Helv"};
+                // clang-format off
+                const LOGFONTA want = {heights[i], 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                    ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
+                    VARIABLE_PITCH | FF_DONTCARE, "Helv"};
+                // clang-format on
                 EXPECT_EQ(std::memcmp(&font, &want, offsetof(LOGFONTA, lfFaceName)), 0)
                     << "height " << font.lfHeight << " for " << want.lfHeight;
                 EXPECT_STREQ(font.lfFaceName, want.lfFaceName);

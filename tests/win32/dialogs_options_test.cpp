@@ -173,30 +173,21 @@ TEST_F(OptionsDialogTest, EachScrollCodeMovesTheBarItWasSentBy) {
             ++index;
         }
     }
-    steps.push_back([](HWND dialog) { PostCommand(dialog, IDCANCEL); });
+    // Scroll messages from anything but the three bars are ignored: the Default button's id is
+    // one past the last bar, OK's and a check box's lie before the first; a null handle has no id.
+    steps.push_back([](HWND dialog) {
+        for (int id : {IDC_DEFAULT, IDOK, IDC_DRAW_FLAME, 0}) {
+            PostMessageA(dialog, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 20),
+                         reinterpret_cast<LPARAM>(id == 0 ? nullptr : GetDlgItem(dialog, id)));
+        }
+    });
+    steps.push_back([](HWND dialog) {
+        EXPECT_EQ(Thumb(dialog, IDC_GRAVITY_BAR), 6);
+        EXPECT_EQ(Thumb(dialog, IDC_FUEL_BAR), 9);
+        EXPECT_EQ(Thumb(dialog, IDC_THRUST_BAR), 6);
+        PostCommand(dialog, IDOK);
+    });
     EXPECT_EQ(RunDialog(ShowOptionsDialog, steps), 1);
-    EXPECT_TRUE(SameSettings(settings, DEFAULT_SETTINGS));
-}
-
-TEST_F(OptionsDialogTest, ScrollMessagesFromAnythingButTheThreeBarsAreIgnored) {
-    // The Default button's id is one past the last bar, OK's and a check box's lie before the
-    // first; a null handle has no id at all.
-    const int strangers[] = {IDC_DEFAULT, IDOK, IDC_DRAW_FLAME, 0};
-    const int result = RunDialog(
-        ShowOptionsDialog,
-        {[&strangers](HWND dialog) {
-             for (int id : strangers) {
-                 PostMessageA(dialog, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 20),
-                              reinterpret_cast<LPARAM>(id == 0 ? nullptr : GetDlgItem(dialog, id)));
-             }
-         },
-         [](HWND dialog) {
-             EXPECT_EQ(Thumb(dialog, IDC_GRAVITY_BAR), 6);
-             EXPECT_EQ(Thumb(dialog, IDC_FUEL_BAR), 9);
-             EXPECT_EQ(Thumb(dialog, IDC_THRUST_BAR), 6);
-             PostCommand(dialog, IDOK);
-         }});
-    EXPECT_EQ(result, 1);
     EXPECT_TRUE(SameSettings(settings, DEFAULT_SETTINGS));
 }
 

@@ -124,16 +124,21 @@ std::string GameState() {
     return text;
 }
 
+// The shard, its seed and how far it got, for every report of a failure.
+std::string Where() {
+    char text[128];
+    std::snprintf(text, sizeof text, "%s shard, seed 0x%016llX, after %ld messages",
+                  ProfileName(shard->profile), static_cast<unsigned long long>(shard->seed),
+                  recentCount);
+    return text;
+}
+
 void Fail(const std::string& what) {
     if (!report->failure.empty()) {
         return;
     }
-    char head[160];
-    std::snprintf(head, sizeof head,
-                  "%s shard, seed 0x%016llX, after %ld messages: ", ProfileName(shard->profile),
-                  static_cast<unsigned long long>(shard->seed), recentCount);
-    report->failure =
-        head + what + "\n  state: " + GameState() + "\n  last messages:" + RecentMessages();
+    report->failure = Where() + ": " + what + "\n  state: " + GameState() +
+                      "\n  last messages:" + RecentMessages();
 }
 
 void CheckInvariants(const char* when) {
@@ -144,14 +149,10 @@ void CheckInvariants(const char* when) {
 }
 
 LONG WINAPI ReportFault(EXCEPTION_POINTERS* exception) {
-    std::fprintf(stderr,
-                 "fuzz: fault 0x%08lX at %p in the %s shard, seed 0x%016llX, after %ld "
-                 "messages\n  state: %s\n  last messages:%s\n",
+    std::fprintf(stderr, "fuzz: fault 0x%08lX at %p in the %s\n  state: %s\n  last messages:%s\n",
                  static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode),
-                 exception->ExceptionRecord->ExceptionAddress,
-                 shard ? ProfileName(shard->profile) : "?",
-                 shard ? static_cast<unsigned long long>(shard->seed) : 0ull, recentCount,
-                 GameState().c_str(), RecentMessages().c_str());
+                 exception->ExceptionRecord->ExceptionAddress, Where().c_str(), GameState().c_str(),
+                 RecentMessages().c_str());
     std::fflush(stderr);
     return EXCEPTION_EXECUTE_HANDLER;
 }
@@ -176,11 +177,8 @@ DWORD WINAPI Watchdog(void*) {
             PostMessageA(mainWindow, WM_LBUTTONUP, 0, 0);
             PostLoopStep(Rescue, 0);
         } else if (still >= WATCHDOG_GIVE_UP_MS) {
-            std::fprintf(stderr,
-                         "fuzz: no progress for %lu s in the %s shard, seed 0x%016llX, after "
-                         "%ld messages\n",
-                         static_cast<unsigned long>(still / 1000), ProfileName(shard->profile),
-                         static_cast<unsigned long long>(shard->seed), recentCount);
+            std::fprintf(stderr, "fuzz: no progress for %lu s in the %s\n",
+                         static_cast<unsigned long>(still / 1000), Where().c_str());
             std::fflush(stderr);
             ExitProcess(3);
         }

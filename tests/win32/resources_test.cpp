@@ -248,16 +248,11 @@ TEST(ResourceVersion, FixedPartAndOneUsEnglishStringTable) {
     const VS_FIXEDFILEINFO* fixed = static_cast<const VS_FIXEDFILEINFO*>(value("\\", &length));
     ASSERT_NE(fixed, nullptr);
     ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
-    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
-    EXPECT_EQ(fixed->dwFileFlagsMask, 0x3Fu);
-    EXPECT_EQ(fixed->dwFileFlags, 0u);
-    EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
-    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
-    EXPECT_EQ(fixed->dwFileSubtype, 0u);
+    // Signature, 1.0.0.1 for file and product, flags, Win32, an application; no date.
+    const DWORD want[] = {0xFEEF04BDu, fixed->dwStrucVersion, 0x00010000u, 1, 0x00010000u, 1, 0x3F,
+                          0,           VOS__WINDOWS32,        VFT_APP,     0, 0,           0};
+    EXPECT_EQ(std::vector<DWORD>(want, want + 13),
+              std::vector<DWORD>(&fixed->dwSignature, &fixed->dwSignature + 13));
     for (const char* key : {"FileVersion", "ProductVersion"}) {
         const char* text = static_cast<const char*>(
             value(("\\StringFileInfo\\040904b0\\" + std::string(key)).c_str(), &length));

@@ -1,5 +1,5 @@
 // What the three boxes share: each opens, as the game opens it, with its designed controls, and
-// only from its owner's module. How About and Options close: dialogs_options_test.cpp.
+// only from its owner's module. How each closes: dialogs_options_test.cpp.
 #include <gtest/gtest.h>
 
 #include <windows.h>

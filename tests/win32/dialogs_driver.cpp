@@ -7,49 +7,91 @@
 
 namespace {
 
+constexpr UINT WM_LOOP_STEP = WM_APP + 7;
+
+SentMessageWatch watch = nullptr;
+HHOOK hook = nullptr;
+
 const std::vector<DialogStep>* activeSteps = nullptr;
 size_t nextStep = 0;
 HWND activeDialog = nullptr;
+HWND stepWindow = nullptr; // message-only: it takes the steps and is never on the screen
 
-void RunNextStep() {
-    if (nextStep < activeSteps->size()) {
-        (*activeSteps)[nextStep++](activeDialog);
-        // Something must be in the queue for the loop to go idle once more after this step.
-        PostMessageA(activeDialog, WM_NULL, 0, 0);
-        return;
-    }
-    ADD_FAILURE() << "the box is still open after its last step";
-    EndDialog(activeDialog, -2);
-}
-
-// Catches the box right after its own WM_INITDIALOG handling.
-LRESULT CALLBACK AfterWindowProc(int code, WPARAM wParam, LPARAM lParam) {
-    const CWPRETSTRUCT* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-    if (code == HC_ACTION && call->message == WM_INITDIALOG && activeSteps != nullptr &&
-        activeDialog == nullptr) {
-        activeDialog = call->hwnd;
-        RunNextStep();
+LRESULT CALLBACK AfterSentMessage(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && watch != nullptr) {
+        watch(*reinterpret_cast<const CWPRETSTRUCT*>(lParam));
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// The dialog manager tells the owner each time the box's queue runs empty.
-LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_ENTERIDLE && wParam == MSGF_DIALOGBOX && activeDialog != nullptr &&
-        reinterpret_cast<HWND>(lParam) == activeDialog) {
-        RunNextStep();
-        return 0;
+void RunNextStep(UINT_PTR) {
+    if (activeSteps == nullptr || !IsWindow(activeDialog)) {
+        return; // left over from a box that has closed
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    if (nextStep < activeSteps->size()) {
+        (*activeSteps)[nextStep++](activeDialog);
+    } else {
+        ADD_FAILURE() << "the box is still open after its last step";
+        EndDialog(activeDialog, -2);
+    }
+}
+
+// A step is posted, not run from the hook: the box's own loop dispatches it like any input.
+void WatchTheBox(const CWPRETSTRUCT& call) {
+    const bool opened = call.message == WM_INITDIALOG && activeDialog == nullptr;
+    if (opened) {
+        activeDialog = call.hwnd;
+    }
+    if (opened || (call.message == WM_ENTERIDLE && call.wParam == MSGF_DIALOGBOX &&
+                   reinterpret_cast<HWND>(call.lParam) == activeDialog)) {
+        PostLoopStep(RunNextStep, 0);
+    }
+}
+
+LRESULT CALLBACK StepProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_LOOP_STEP) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    reinterpret_cast<LoopStep>(wParam)(static_cast<UINT_PTR>(lParam));
+    return 0;
 }
 
 } // namespace
+
+void PostLoopStep(LoopStep step, UINT_PTR argument) {
+    if (stepWindow == nullptr) {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = StepProc;
+        windowClass.hInstance = appInstance;
+        windowClass.lpszClassName = "TavuneLoopSteps";
+        RegisterClassA(&windowClass);
+        stepWindow = CreateWindowExA(0, "TavuneLoopSteps", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                     appInstance, nullptr);
+    }
+    PostMessageA(stepWindow, WM_LOOP_STEP, reinterpret_cast<WPARAM>(step),
+                 static_cast<LPARAM>(argument));
+}
+
+bool IsLoopStep(const MSG& message) {
+    return message.hwnd == stepWindow && message.message == WM_LOOP_STEP;
+}
+
+void WatchSentMessages(SentMessageWatch newWatch) {
+    watch = newWatch;
+    if (watch != nullptr && hook == nullptr) {
+        hook =
+            SetWindowsHookExA(WH_CALLWNDPROCRET, AfterSentMessage, nullptr, GetCurrentThreadId());
+    } else if (watch == nullptr && hook != nullptr) {
+        UnhookWindowsHookEx(hook);
+        hook = nullptr;
+    }
+}
 
 HWND TestOwnerWindow() {
     static HWND owner = nullptr;
     if (owner == nullptr) {
         WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = OwnerProc;
+        windowClass.lpfnWndProc = DefWindowProcA;
         windowClass.hInstance = appInstance;
         windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
         windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
@@ -66,27 +108,13 @@ int RunDialog(ShowDialogFunction show, const std::vector<DialogStep>& steps, HWN
     activeSteps = &steps;
     nextStep = 0;
     activeDialog = nullptr;
-    const HHOOK hook =
-        SetWindowsHookExA(WH_CALLWNDPROCRET, AfterWindowProc, nullptr, GetCurrentThreadId());
+    WatchSentMessages(WatchTheBox);
     const int result = show(owner);
-    UnhookWindowsHookEx(hook);
+    WatchSentMessages(nullptr);
     activeSteps = nullptr;
     activeDialog = nullptr;
     PumpMessages();
     return result;
-}
-
-const char* CloseWayName(CloseWay way) {
-    switch (way) {
-        case CLOSE_BY_ESCAPE:
-            return "Escape";
-        case CLOSE_BY_ENTER:
-            return "Enter";
-        case CLOSE_BY_WM_CLOSE:
-            return "WM_CLOSE";
-        default:
-            return "close box";
-    }
 }
 
 void PostKey(HWND dialog, WPARAM virtualKey) {

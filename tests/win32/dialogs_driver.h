@@ -1,7 +1,11 @@
-// Drives the game's modal boxes from inside their own modal loop, as a player would: a test
-// lists steps; the first runs as soon as the box has handled WM_INITDIALOG, every later one each
-// time the box's loop has gone idle (all posted input handled, the box shown and painted). The
-// last step must close the box; a box still open after it is closed with -2 and fails the test.
+// The one way the tests act inside a modal loop: a step posted to a message-only window of the
+// test thread runs when whichever loop is running (a box's, a menu's, a scroll bar's, the test's
+// own) dispatches it; and a hook on the thread sees every message sent there after its window
+// handled it, among them a box's WM_INITDIALOG and the WM_ENTERIDLE that the box's loop sends its
+// owner each time its queue runs empty. RunDialog builds on both: a test lists steps; the first
+// runs as soon as the box has handled WM_INITDIALOG, every later one each time the box's loop
+// has gone idle. The last step must close the box; a box still open after it is closed with -2
+// and fails the test. The fuzzer chains steps of its own through every loop it meets.
 #ifndef TAVUNE_TESTS_WIN32_DIALOGS_DRIVER_H
 #define TAVUNE_TESTS_WIN32_DIALOGS_DRIVER_H
 
@@ -11,13 +15,23 @@
 #include <string>
 #include <vector>
 
+using LoopStep = void (*)(UINT_PTR argument);
+// May be called from any thread once the test thread has posted a step of its own.
+void PostLoopStep(LoopStep step, UINT_PTR argument);
+bool IsLoopStep(const MSG& message);
+
+// Called with every message sent on the test thread, after its window handled it; null stops.
+using SentMessageWatch = void (*)(const CWPRETSTRUCT& call);
+void WatchSentMessages(SentMessageWatch watch);
+
 using DialogStep = std::function<void(HWND dialog)>;
 using ShowDialogFunction = int (*)(HWND owner);
 
 // A visible top-level window of this module, the owner of every box under test.
 HWND TestOwnerWindow();
 
-// Opens the box with show(owner), runs the steps, and returns what show returned.
+// Opens the box with show(owner), runs the steps, and returns what show returned. Whatever opens
+// the box (a show function, a command to the main window, a tick) may stand for show.
 int RunDialog(ShowDialogFunction show, const std::vector<DialogStep>& steps,
               HWND owner = TestOwnerWindow());
 
@@ -28,7 +42,6 @@ enum CloseWay {
     CLOSE_BY_WM_CLOSE,  // what a window manager sends
     CLOSE_BY_CLOSE_BOX, // the caption's close box: SC_CLOSE
 };
-const char* CloseWayName(CloseWay way);
 void PostClose(HWND dialog, CloseWay way);
 
 // Presses a key on whatever has the keyboard focus in the box (or on the box itself).

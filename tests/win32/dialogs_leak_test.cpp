@@ -46,27 +46,22 @@ void ExpectNoObjectsLeft(const char* name, ShowDialogFunction show) {
     std::printf("%s: %d GDI objects before %d openings, %d after\n", name, before, OPENINGS, after);
 }
 
-class DialogLeakTest : public ::testing::Test {
-  protected:
-    void SetUp() override { ResetWholeGame(); }
-};
-
-TEST_F(DialogLeakTest, OptionsLeavesNoGdiObjectsBehind) {
-    ExpectNoObjectsLeft("Options", ShowOptionsDialog);
-}
-
-TEST_F(DialogLeakTest, EndGameAfterALandingLeavesNoGdiObjectsBehind) {
-    flight.outcome = OUTCOME_LANDED;
-    ExpectNoObjectsLeft("EndGame, landed", ShowEndGameDialog);
-}
-
-TEST_F(DialogLeakTest, EndGameAfterACrashLeavesNoGdiObjectsBehind) {
-    flight.outcome = OUTCOME_VERTICAL_CRASH;
-    ExpectNoObjectsLeft("EndGame, crashed", ShowEndGameDialog);
-}
-
-TEST_F(DialogLeakTest, AboutLeavesNoGdiObjectsBehind) {
-    ExpectNoObjectsLeft("About", ShowAboutDialog);
+TEST(DialogLeakTest, NoBoxLeavesGdiObjectsBehind) {
+    struct Box {
+        const char* name;
+        ShowDialogFunction show;
+        uint8_t outcome;
+    };
+    const Box boxes[] = {{"Options", ShowOptionsDialog, 0},
+                         {"EndGame, landed", ShowEndGameDialog, OUTCOME_LANDED},
+                         {"EndGame, crashed", ShowEndGameDialog, OUTCOME_VERTICAL_CRASH},
+                         {"About", ShowAboutDialog, 0}};
+    for (const Box& box : boxes) {
+        SCOPED_TRACE(box.name);
+        ResetWholeGame();
+        flight.outcome = box.outcome;
+        ExpectNoObjectsLeft(box.name, box.show);
+    }
 }
 
 } // namespace

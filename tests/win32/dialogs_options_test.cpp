@@ -173,30 +173,21 @@ TEST_F(OptionsDialogTest, EachScrollCodeMovesTheBarItWasSentBy) {
             ++index;
         }
     }
-    steps.push_back([](HWND dialog) { PostCommand(dialog, IDCANCEL); });
+    // Scroll messages from anything but the three bars are ignored: the Default button's id is
+    // one past the last bar, OK's and a check box's lie before the first; a null handle has no id.
+    steps.push_back([](HWND dialog) {
+        for (int id : {IDC_DEFAULT, IDOK, IDC_DRAW_FLAME, 0}) {
+            PostMessageA(dialog, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 20),
+                         reinterpret_cast<LPARAM>(id == 0 ? nullptr : GetDlgItem(dialog, id)));
+        }
+    });
+    steps.push_back([](HWND dialog) {
+        EXPECT_EQ(Thumb(dialog, IDC_GRAVITY_BAR), 6);
+        EXPECT_EQ(Thumb(dialog, IDC_FUEL_BAR), 9);
+        EXPECT_EQ(Thumb(dialog, IDC_THRUST_BAR), 6);
+        PostCommand(dialog, IDOK);
+    });
     EXPECT_EQ(RunDialog(ShowOptionsDialog, steps), 1);
-    EXPECT_TRUE(SameSettings(settings, DEFAULT_SETTINGS));
-}
-
-TEST_F(OptionsDialogTest, ScrollMessagesFromAnythingButTheThreeBarsAreIgnored) {
-    // The Default button's id is one past the last bar, OK's and a check box's lie before the
-    // first; a null handle has no id at all.
-    const int strangers[] = {IDC_DEFAULT, IDOK, IDC_DRAW_FLAME, 0};
-    const int result = RunDialog(
-        ShowOptionsDialog,
-        {[&strangers](HWND dialog) {
-             for (int id : strangers) {
-                 PostMessageA(dialog, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 20),
-                              reinterpret_cast<LPARAM>(id == 0 ? nullptr : GetDlgItem(dialog, id)));
-             }
-         },
-         [](HWND dialog) {
-             EXPECT_EQ(Thumb(dialog, IDC_GRAVITY_BAR), 6);
-             EXPECT_EQ(Thumb(dialog, IDC_FUEL_BAR), 9);
-             EXPECT_EQ(Thumb(dialog, IDC_THRUST_BAR), 6);
-             PostCommand(dialog, IDOK);
-         }});
-    EXPECT_EQ(result, 1);
     EXPECT_TRUE(SameSettings(settings, DEFAULT_SETTINGS));
 }
 
@@ -252,68 +243,57 @@ TEST_F(OptionsDialogTest, KeysOnAFocusedBarMoveItOneStepAtATime) {
     EXPECT_EQ(settings.gravity, 3.0f);
 }
 
-TEST_F(OptionsDialogTest, DefaultThenCancelStoresNothing) {
-    PlaceSettings(0, 29, 3);
-    settings.reverseSideThrust = 1;
-    settings.drawFlame = 0;
-    const GameSettings before = settings;
-    const int result = RunDialog(
-        ShowOptionsDialog, {[](HWND dialog) {
-                                PostScroll(dialog, IDC_GRAVITY_BAR, SB_RIGHT);
-                                PostCommand(dialog, IDC_DEFAULT);
-                            },
-                            [](HWND dialog) {
-                                EXPECT_EQ(Thumb(dialog, IDC_GRAVITY_BAR), 6);
-                                EXPECT_EQ(Thumb(dialog, IDC_FUEL_BAR), 9);
-                                EXPECT_EQ(Thumb(dialog, IDC_THRUST_BAR), 6);
-                                EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_REVERSE_SIDE_THRUST), 1u);
-                                EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_DRAW_FLAME), 0u);
-                                PostCommand(dialog, IDCANCEL);
-                            }});
-    EXPECT_EQ(result, 1);
-    EXPECT_TRUE(SameSettings(settings, before));
-}
-
-TEST_F(OptionsDialogTest, DefaultThenOkStoresTheDefaultsAndTheChecksAsTheyStand) {
-    PlaceSettings(0, 29, 3);
-    settings.reverseSideThrust = 0;
-    settings.drawFlame = 1;
-    settings.timeStep = 0.125f; // calibrated: OK must leave it alone
-    const GameSettings before = settings;
-    const int result =
-        RunDialog(ShowOptionsDialog,
-                  {[](HWND) {},
-                   [](HWND dialog) {
-                       // Clicking a check box toggles it and reports the click, which must not
-                       // close the box.
-                       PostMessageA(GetDlgItem(dialog, IDC_REVERSE_SIDE_THRUST), BM_CLICK, 0, 0);
-                       PostMessageA(GetDlgItem(dialog, IDC_DRAW_FLAME), BM_CLICK, 0, 0);
-                       PostCommand(dialog, IDC_DEFAULT);
-                   },
-                   [](HWND dialog) {
-                       EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_REVERSE_SIDE_THRUST), 1u);
-                       EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_DRAW_FLAME), 0u);
-                       EXPECT_EQ(Thumb(dialog, IDC_FUEL_BAR), 9);
-                       PostCommand(dialog, IDOK);
-                   }});
-    EXPECT_EQ(result, 1);
-    GameSettings expected = before;
-    expected.gravity = 3.0f;
-    expected.initialFuel = 1000.0f;
-    expected.mainThrust = 10000.0f;
-    expected.reverseSideThrust = 1;
-    expected.drawFlame = 0;
-    EXPECT_TRUE(SameSettings(settings, expected));
+// Default puts the bars back where the built-in settings have them and leaves the check boxes
+// as they stand; only OK stores, and never touches the calibrated time step.
+TEST_F(OptionsDialogTest, DefaultResetsTheBarsAndOnlyOkStores) {
+    for (int closer : {IDCANCEL, IDOK}) {
+        SCOPED_TRACE(closer);
+        ResetWholeGame();
+        PlaceSettings(0, 29, 3);
+        settings.reverseSideThrust = 0;
+        settings.drawFlame = 1;
+        settings.timeStep = 0.125f;
+        const GameSettings before = settings;
+        const int result = RunDialog(
+            ShowOptionsDialog,
+            {[](HWND) {},
+             [](HWND dialog) {
+                 PostScroll(dialog, IDC_GRAVITY_BAR, SB_RIGHT);
+                 // Clicking a check box toggles it and reports the click, which must not close
+                 // the box.
+                 PostMessageA(GetDlgItem(dialog, IDC_REVERSE_SIDE_THRUST), BM_CLICK, 0, 0);
+                 PostMessageA(GetDlgItem(dialog, IDC_DRAW_FLAME), BM_CLICK, 0, 0);
+                 PostCommand(dialog, IDC_DEFAULT);
+             },
+             [closer](HWND dialog) {
+                 EXPECT_EQ(Thumb(dialog, IDC_GRAVITY_BAR), 6);
+                 EXPECT_EQ(Thumb(dialog, IDC_FUEL_BAR), 9);
+                 EXPECT_EQ(Thumb(dialog, IDC_THRUST_BAR), 6);
+                 EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_REVERSE_SIDE_THRUST), 1u);
+                 EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_DRAW_FLAME), 0u);
+                 PostCommand(dialog, closer);
+             }});
+        EXPECT_EQ(result, 1);
+        GameSettings expected = before;
+        if (closer == IDOK) {
+            expected.gravity = 3.0f;
+            expected.initialFuel = 1000.0f;
+            expected.mainThrust = 10000.0f;
+            expected.reverseSideThrust = 1;
+            expected.drawFlame = 0;
+        }
+        EXPECT_TRUE(SameSettings(settings, expected));
+    }
 }
 
 struct ClosingCase {
     const char* name;
     void (*close)(HWND dialog);
     bool stores;      // in the Options box
-    bool optionsOnly; // the About box has no Cancel button
+    bool optionsOnly; // only the Options box has a Cancel button
 };
 
-TEST_F(OptionsDialogTest, EveryWayOfClosingAboutOrOptionsGivesOneAndOnlyOkStores) {
+TEST_F(OptionsDialogTest, EveryWayOfClosingABoxGivesOneAndOnlyOkInOptionsStores) {
     const ClosingCase cases[] = {
         {"OK button", [](HWND d) { PostMessageA(GetDlgItem(d, IDOK), BM_CLICK, 0, 0); }, true,
          false},
@@ -324,15 +304,18 @@ TEST_F(OptionsDialogTest, EveryWayOfClosingAboutOrOptionsGivesOneAndOnlyOkStores
         {"WM_CLOSE", [](HWND d) { PostClose(d, CLOSE_BY_WM_CLOSE); }, false, false},
         {"close box", [](HWND d) { PostClose(d, CLOSE_BY_CLOSE_BOX); }, false, false},
     };
-    for (ShowDialogFunction show : {ShowOptionsDialog, ShowAboutDialog}) {
+    for (ShowDialogFunction show : {ShowOptionsDialog, ShowAboutDialog, ShowEndGameDialog}) {
         for (const ClosingCase& c : cases) {
-            if (c.optionsOnly && show == ShowAboutDialog) {
+            if (c.optionsOnly && show != ShowOptionsDialog) {
                 continue;
             }
-            SCOPED_TRACE(::testing::Message()
-                         << (show == ShowAboutDialog ? "About, " : "Options, ") << c.name);
+            SCOPED_TRACE(::testing::Message() << (show == ShowAboutDialog     ? "About, "
+                                                  : show == ShowEndGameDialog ? "EndGame, "
+                                                                              : "Options, ")
+                                              << c.name);
             ResetWholeGame();
-            // The bars to their lowest first; the About box has no bars and ignores it.
+            flight.outcome = OUTCOME_MISSED_SITE;
+            // The bars to their lowest first; the other boxes have no bars and ignore it.
             const int result = RunDialog(show, {[](HWND) {},
                                                 [](HWND dialog) {
                                                     for (int bar : BAR_IDS) {

@@ -3,13 +3,13 @@
 #include <windows.h>
 
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/instance.h"
 #include "app/main_window.h"
+#include "dialogs_driver.h"
 #include "game/host.h"
 #include "game/random.h"
 #include "game/state.h"
@@ -18,7 +18,7 @@
 #include "ui/thrust.h"
 #include "win32_test_util.h"
 
-// The whole fuzz runs as a chain of step messages posted to a hidden window of the driver. Each
+// The whole fuzz runs as a chain of steps posted by PostLoopStep (dialogs_driver.h). Each
 // step first posts the next one and then sends or posts one message. Whatever loop runs at the
 // time (the driver's own, a box's modal loop, a scroll bar's or a menu's tracking loop) dispatches
 // the next step, so a message that opens a box is followed by steps that fuzz that box from
@@ -26,8 +26,6 @@
 
 namespace {
 
-constexpr UINT WM_FUZZ_STEP = WM_APP + 1;
-constexpr UINT WM_FUZZ_RESCUE = WM_APP + 2;
 constexpr int MAX_OPEN_BOXES = 2;  // deeper boxes are closed at once
 constexpr int MAX_STEP_DEPTH = 16; // steps inside one another's loops
 constexpr int RECENT_MESSAGES = 8; // shown with a failure
@@ -64,18 +62,16 @@ struct BoxSession {
 const FuzzShard* shard = nullptr;
 FuzzGenerator* generator = nullptr;
 FuzzReport* report = nullptr;
-HWND driverWindow = nullptr;
 HACCEL accelerators = nullptr;
-HHOOK sentMessageHook = nullptr;
 FuzzTargets gameTargets;
 std::vector<BoxSession> sessions;
 UINT_PTR expectedStep = 0;
+bool topLevelStep = false; // the step now dispatched comes from the driver's own loop
 int stepDepth = 0;
 int idleSteps = 0;
 bool finishing = false;
 bool done = false;
 bool paused = false; // no step is queued: the next comes when the queue has run empty
-int pauses = 0;
 FuzzMessage recent[RECENT_MESSAGES];
 long recentCount = 0;
 bool tracing = false; // TAVUNE_FUZZ_TRACE=1: every message on stderr
@@ -91,18 +87,14 @@ std::atomic<int> rescues{0};
 
 void Pause();
 void Resume();
+void Rescue(UINT_PTR);
+void Step(UINT_PTR serial);
 
-const char* BoxKindOf(HWND box, int* kind) {
-    if (GetDlgItem(box, IDC_GRAVITY_BAR) != nullptr) {
-        *kind = BOX_OPTIONS;
-    } else if (GetDlgItem(box, IDC_ENDGAME_TITLE) != nullptr) {
-        *kind = BOX_ENDGAME;
-    } else if (GetDlgItem(box, IDC_ABOUT_NOTICE) != nullptr) {
-        *kind = BOX_ABOUT;
-    } else {
-        *kind = BOX_OTHER;
-    }
-    return BoxKindName(*kind);
+int BoxKindOf(HWND box) {
+    return GetDlgItem(box, IDC_GRAVITY_BAR) != nullptr     ? BOX_OPTIONS
+           : GetDlgItem(box, IDC_ENDGAME_TITLE) != nullptr ? BOX_ENDGAME
+           : GetDlgItem(box, IDC_ABOUT_NOTICE) != nullptr  ? BOX_ABOUT
+                                                           : BOX_OTHER;
 }
 
 std::string RecentMessages() {
@@ -132,20 +124,24 @@ std::string GameState() {
     return text;
 }
 
+// The shard, its seed and how far it got, for every report of a failure.
+std::string Where() {
+    char text[128];
+    std::snprintf(text, sizeof text, "%s shard, seed 0x%016llX, after %ld messages",
+                  ProfileName(shard->profile), static_cast<unsigned long long>(shard->seed),
+                  recentCount);
+    return text;
+}
+
 void Fail(const std::string& what) {
     if (!report->failure.empty()) {
         return;
     }
-    char head[160];
-    std::snprintf(head, sizeof head,
-                  "%s shard, seed 0x%016llX, after %ld messages: ", ProfileName(shard->profile),
-                  static_cast<unsigned long long>(shard->seed), recentCount);
-    report->failure =
-        head + what + "\n  state: " + GameState() + "\n  last messages:" + RecentMessages();
+    report->failure = Where() + ": " + what + "\n  state: " + GameState() +
+                      "\n  last messages:" + RecentMessages();
 }
 
 void CheckInvariants(const char* when) {
-    ++report->invariantChecks;
     const char* broken = BrokenInvariant();
     if (broken != nullptr && report->failure.empty()) {
         Fail(std::string(broken) + " (" + when + ")");
@@ -153,14 +149,10 @@ void CheckInvariants(const char* when) {
 }
 
 LONG WINAPI ReportFault(EXCEPTION_POINTERS* exception) {
-    std::fprintf(stderr,
-                 "fuzz: fault 0x%08lX at %p in the %s shard, seed 0x%016llX, after %ld "
-                 "messages\n  state: %s\n  last messages:%s\n",
+    std::fprintf(stderr, "fuzz: fault 0x%08lX at %p in the %s\n  state: %s\n  last messages:%s\n",
                  static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode),
-                 exception->ExceptionRecord->ExceptionAddress,
-                 shard ? ProfileName(shard->profile) : "?",
-                 shard ? static_cast<unsigned long long>(shard->seed) : 0ull, recentCount,
-                 GameState().c_str(), RecentMessages().c_str());
+                 exception->ExceptionRecord->ExceptionAddress, Where().c_str(), GameState().c_str(),
+                 RecentMessages().c_str());
     std::fflush(stderr);
     return EXCEPTION_EXECUTE_HANDLER;
 }
@@ -183,13 +175,10 @@ DWORD WINAPI Watchdog(void*) {
             ++rescues;
             PostMessageA(mainWindow, WM_KEYDOWN, VK_ESCAPE, 0);
             PostMessageA(mainWindow, WM_LBUTTONUP, 0, 0);
-            PostMessageA(driverWindow, WM_FUZZ_RESCUE, 0, 0);
+            PostLoopStep(Rescue, 0);
         } else if (still >= WATCHDOG_GIVE_UP_MS) {
-            std::fprintf(stderr,
-                         "fuzz: no progress for %lu s in the %s shard, seed 0x%016llX, after "
-                         "%ld messages\n",
-                         static_cast<unsigned long>(still / 1000), ProfileName(shard->profile),
-                         static_cast<unsigned long long>(shard->seed), recentCount);
+            std::fprintf(stderr, "fuzz: no progress for %lu s in the %s\n",
+                         static_cast<unsigned long>(still / 1000), Where().c_str());
             std::fflush(stderr);
             ExitProcess(3);
         }
@@ -204,7 +193,7 @@ BoxSession* InnermostBox() {
 void OpenSession(HWND box) {
     BoxSession session = {};
     session.box = box;
-    BoxKindOf(box, &session.kind);
+    session.kind = BoxKindOf(box);
     ++report->boxesOpened[session.kind];
     FuzzRandom& random = generator->random;
     const int longest = shard->profile == PROFILE_BOXES ? 600 : 200;
@@ -220,7 +209,6 @@ void OpenSession(HWND box) {
 void EndSession(HWND box) {
     for (size_t i = 0; i < sessions.size(); ++i) {
         if (sessions[i].box == box) {
-            ++(sessions[i].closing ? report->boxesClosedByDriver : report->boxesClosedByFuzz);
             report->boxesShown += sessions[i].shown ? 1 : 0;
             sessions.erase(sessions.begin() + static_cast<long>(i));
             return;
@@ -229,50 +217,25 @@ void EndSession(HWND box) {
 }
 
 // Every message sent inside the thread passes here after its window handled it.
-LRESULT CALLBACK AfterSentMessage(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION && report != nullptr) {
-        const CWPRETSTRUCT* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-        switch (call->message) {
-            case WM_INITDIALOG:
-                OpenSession(call->hwnd);
-                break;
-            case WM_DESTROY:
-                EndSession(call->hwnd);
-                break;
-            case WM_ENTERIDLE:
-                Resume();
-                break;
-            case WM_ENTERMENULOOP:
-                // A menu would wait for a player to pick from it: cancel it at once.
-                PostMessageA(call->hwnd, WM_CANCELMODE, 0, 0);
-                ++report->menusCancelled;
-                break;
-            default:
-                break;
-        }
-        CheckInvariants("after a message sent on the way");
+void AfterSentMessage(const CWPRETSTRUCT& call) {
+    switch (call.message) {
+        case WM_INITDIALOG:
+            OpenSession(call.hwnd);
+            break;
+        case WM_DESTROY:
+            EndSession(call.hwnd);
+            break;
+        case WM_ENTERIDLE:
+            Resume();
+            break;
+        case WM_ENTERMENULOOP:
+            // A menu would wait for a player to pick from it: cancel it at once.
+            PostMessageA(call.hwnd, WM_CANCELMODE, 0, 0);
+            break;
+        default:
+            break;
     }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-void CountTarget(HWND target) {
-    if (target == mainWindow) {
-        ++report->toMain;
-        return;
-    }
-    for (HWND button : thrustButtons) {
-        if (target == button) {
-            ++report->toButtons;
-            return;
-        }
-    }
-    for (const BoxSession& session : sessions) {
-        if (target == session.box) {
-            ++report->toBoxes;
-            return;
-        }
-    }
-    ++report->toControls;
+    CheckInvariants("after a message sent on the way");
 }
 
 void Issue(const FuzzMessage& message, bool closing) {
@@ -283,13 +246,11 @@ void Issue(const FuzzMessage& message, bool closing) {
                      static_cast<int>(sessions.size()), flight.phase,
                      DescribeMessage(message).c_str());
     }
-    ++(closing ? report->driverMessages : report->fuzzMessages);
-    CountTarget(message.target);
+    report->fuzzMessages += closing ? 0 : 1;
     if (message.invalidateFirst) {
         InvalidateRect(message.target, nullptr, TRUE);
     }
     if (message.post) {
-        ++report->posted;
         PostMessageA(message.target, message.message, message.wParam, message.lParam);
     } else {
         SendMessageA(message.target, message.message, message.wParam, message.lParam);
@@ -299,7 +260,7 @@ void Issue(const FuzzMessage& message, bool closing) {
 }
 
 void PostNextStep() {
-    PostMessageA(driverWindow, WM_FUZZ_STEP, ++expectedStep, 0);
+    PostLoopStep(Step, ++expectedStep);
 }
 
 void MeasureGameTargets() {
@@ -343,7 +304,7 @@ void HelpLoopsEnd() {
 void CloseStep(BoxSession& session) {
     if (!session.closing) {
         session.closing = true;
-        session.closeWay = static_cast<int>(generator->random.Below(CLOSE_WAY_COUNT));
+        session.closeWay = static_cast<int>(generator->random.Below(6));
         session.stepsSinceAttempt = STEPS_BETWEEN_CLOSE_ATTEMPTS;
     }
     if (session.stepsSinceAttempt < STEPS_BETWEEN_CLOSE_ATTEMPTS) {
@@ -357,7 +318,8 @@ void CloseStep(BoxSession& session) {
         HelpLoopsEnd();
         return;
     }
-    const int way = session.closeWay + session.closeAttempts;
+    // OK, Cancel, then the ways of dialogs_driver.h, each in turn from a random one.
+    const int way = (session.closeWay + session.closeAttempts) % 6;
     ++session.closeAttempts;
     session.stepsSinceAttempt = 0;
     // A scroll bar of the box may be tracking the mouse in a loop of its own, which goes on
@@ -365,9 +327,12 @@ void CloseStep(BoxSession& session) {
     if (session.closeAttempts > 1) {
         Issue(FuzzMessage{box, WM_LBUTTONUP, 0, 0, true, false}, true);
     }
-    for (const FuzzMessage& message : CloseBoxMessages(box, way)) {
-        Issue(message, true);
+    if (way < 2) {
+        PostCommand(box, way == 0 ? IDOK : IDCANCEL);
+    } else {
+        PostClose(box, static_cast<CloseWay>(way - 2));
     }
+    idleSteps = 0;
 }
 
 // Every so often the player lets go of everything. First the queue runs empty, so that nothing
@@ -432,7 +397,6 @@ FuzzTargets BoxTargets(const BoxSession& session) {
 // finds the queue empty, or at the latest on the driver's timer.
 void Pause() {
     paused = true;
-    ++pauses;
 }
 
 void Resume() {
@@ -471,7 +435,6 @@ void ContinueFuzz(bool topLevel) {
         // Exit, or a way to it: a new main window, once every loop of the old one has ended.
         PostNextStep();
         if (topLevel) {
-            ++report->windowsRecreated;
             OpenMainWindow();
         } else {
             HelpLoopsEnd();
@@ -511,58 +474,36 @@ void ContinueFuzz(bool topLevel) {
 }
 
 // topLevel: dispatched by the driver's own loop, with no other loop running.
-void Step(UINT_PTR serial, bool topLevel) {
+void Step(UINT_PTR serial) {
+    // Top level: dispatched by the driver's own loop, with no other loop running.
+    const bool topLevel = topLevelStep;
+    topLevelStep = false;
     if (serial != expectedStep || done) {
         return; // a step the watchdog replaced, or one left behind at the end
     }
     ++progress;
     ++stepDepth;
-    if (stepDepth > report->deepestNesting) {
-        report->deepestNesting = stepDepth;
-    }
     CheckInvariants("between messages");
     ContinueFuzz(topLevel);
     --stepDepth;
 }
 
-LRESULT CALLBACK DriverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_FUZZ_STEP:
-            Step(wParam, false);
-            return 0;
-        case WM_TIMER:
-            Resume();
-            return 0;
-        case WM_FUZZ_RESCUE:
-            // The chain was lost in a loop that discards messages: start a new one.
-            if (!done) {
-                paused = false;
-                PostNextStep();
-            }
-            return 0;
-        default:
-            return DefWindowProcA(window, message, wParam, lParam);
-    }
+void CALLBACK ResumeAfterPause(HWND, UINT, UINT_PTR, DWORD) {
+    Resume();
 }
 
-void CreateDriverWindow() {
-    if (driverWindow != nullptr) {
-        return;
+// The chain was lost in a loop that discards messages: a new one starts.
+void Rescue(UINT_PTR) {
+    if (!done) {
+        paused = false;
+        PostNextStep();
     }
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DriverProc;
-    windowClass.hInstance = appInstance;
-    windowClass.lpszClassName = "TavuneFuzzDriver";
-    RegisterClassA(&windowClass);
-    driverWindow = CreateWindowExA(0, "TavuneFuzzDriver", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                   appInstance, nullptr);
-    accelerators = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
 }
 
 // The game's own message loop, as WinMain runs it, until the chain of steps ends.
 void RunLoop() {
     PostNextStep();
-    SetTimer(driverWindow, 1, DRIVER_TIMER_MS, nullptr);
+    const UINT_PTR timer = SetTimer(nullptr, 0, DRIVER_TIMER_MS, ResumeAfterPause);
     while (!done) {
         MSG message;
         if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -571,11 +512,11 @@ void RunLoop() {
             continue;
         }
         if (message.message == WM_QUIT) {
-            ++report->quitMessages; // posted by a main window that was closed
-            continue;
+            continue; // posted by a main window that was closed
         }
-        if (message.hwnd == driverWindow && message.message == WM_FUZZ_STEP) {
-            Step(message.wParam, true);
+        if (IsLoopStep(message)) {
+            topLevelStep = true;
+            DispatchMessageA(&message);
             continue;
         }
         if (IsWindow(mainWindow) &&
@@ -585,7 +526,7 @@ void RunLoop() {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-    KillTimer(driverWindow, 1);
+    KillTimer(nullptr, timer);
 }
 
 void StartGame(int profile) {
@@ -600,16 +541,8 @@ void StartGame(int profile) {
 } // namespace
 
 const char* ProfileName(int profile) {
-    switch (profile) {
-        case PROFILE_FLIGHTS:
-            return "Flights";
-        case PROFILE_CALIBRATION:
-            return "Calibration";
-        case PROFILE_BOXES:
-            return "Boxes";
-        default:
-            return "Chaos";
-    }
+    const char* const names[PROFILE_COUNT] = {"Flights", "Calibration", "Boxes", "Chaos"};
+    return names[profile % PROFILE_COUNT];
 }
 
 uint64_t FuzzBaseSeed() {
@@ -618,14 +551,6 @@ uint64_t FuzzBaseSeed() {
         return FUZZ_DEFAULT_SEED;
     }
     return std::strtoull(text, nullptr, 0);
-}
-
-int FuzzShardCount() {
-    const char* text = std::getenv("TAVUNE_FUZZ_MESSAGES");
-    const long messages =
-        text != nullptr && *text != '\0' ? std::strtol(text, nullptr, 0) : FUZZ_DEFAULT_MESSAGES;
-    const long shards = (messages + FUZZ_SHARD_MESSAGES - 1) / FUZZ_SHARD_MESSAGES;
-    return shards < 1 ? 1 : static_cast<int>(shards);
 }
 
 uint64_t FuzzShardSeed(uint64_t baseSeed, int index) {
@@ -684,7 +609,6 @@ FuzzReport RunFuzzShard(const FuzzShard& theShard) {
     finishing = false;
     done = false;
     paused = false;
-    pauses = 0;
     recentCount = 0;
     handsOff = HandsOff::Busy;
     handsOffAt = 0;
@@ -692,7 +616,7 @@ FuzzReport RunFuzzShard(const FuzzShard& theShard) {
     const char* trace = std::getenv("TAVUNE_FUZZ_TRACE");
     tracing = trace != nullptr && *trace != '\0' && *trace != '0';
 
-    CreateDriverWindow();
+    accelerators = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
     PumpMessages();
     // Wine makes its fonts, brushes and bitmaps for a first window once and keeps them.
     OpenGameWindow();
@@ -700,12 +624,10 @@ FuzzReport RunFuzzShard(const FuzzShard& theShard) {
     StartGame(theShard.profile);
     const int gdiBefore = CountGdiObjects(false);
     const int windowDCsBefore = CountGdiObjects() - gdiBefore;
-    const auto start = std::chrono::steady_clock::now();
     OpenMainWindow();
 
     SetUnhandledExceptionFilter(ReportFault);
-    sentMessageHook =
-        SetWindowsHookExA(WH_CALLWNDPROCRET, AfterSentMessage, nullptr, GetCurrentThreadId());
+    WatchSentMessages(AfterSentMessage);
     watching = true;
     HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
 
@@ -714,19 +636,15 @@ FuzzReport RunFuzzShard(const FuzzShard& theShard) {
     watching = false;
     WaitForSingleObject(watchdog, INFINITE);
     CloseHandle(watchdog);
-    UnhookWindowsHookEx(sentMessageHook);
+    WatchSentMessages(nullptr);
     CloseGameWindow();
-    result.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.gdiObjectsLeft = CountGdiObjects(false) - gdiBefore;
     result.windowDCsLeft = CountGdiObjects() - result.gdiObjectsLeft - gdiBefore - windowDCsBefore;
-    result.watchdogRescues = rescues.load();
-    if (result.watchdogRescues > 0) {
+    if (rescues.load() > 0) {
         Fail("the message loop stopped dispatching for " +
              std::to_string(WATCHDOG_RESCUE_MS / 1000) + " s");
     }
     result.coverage = theGenerator.coverage;
-    result.pauses = pauses;
     SetUnhandledExceptionFilter(nullptr);
     shard = nullptr;
     generator = nullptr;

@@ -23,12 +23,17 @@ const char* ProfileName(int profile);
 // Messages per shard: a shard stays well under a minute under Wine.
 constexpr int FUZZ_SHARD_MESSAGES = 10000;
 constexpr uint64_t FUZZ_DEFAULT_SEED = 0x7A7E5EEDull;
-constexpr int FUZZ_DEFAULT_MESSAGES = 120000;
 
 // TAVUNE_FUZZ_SEED (decimal or 0x hex) or the default.
 uint64_t FuzzBaseSeed();
-// TAVUNE_FUZZ_MESSAGES or the default, in whole shards.
-int FuzzShardCount();
+// The build sets the number of shards, so that the list of tests is known before the program runs.
+#ifndef TAVUNE_FUZZ_SHARDS
+#error "TAVUNE_FUZZ_SHARDS (the number of fuzz shards) comes from tests/CMakeLists.txt"
+#endif
+static_assert(TAVUNE_FUZZ_SHARDS >= 1, "at least one fuzz shard");
+constexpr int FuzzShardCount() {
+    return TAVUNE_FUZZ_SHARDS;
+}
 // The seed of one shard, from the base seed and its index.
 uint64_t FuzzShardSeed(uint64_t baseSeed, int index);
 
@@ -39,28 +44,12 @@ struct FuzzShard {
 };
 
 struct FuzzReport {
-    long fuzzMessages = 0;   // drawn by the generators
-    long driverMessages = 0; // sent by the driver: to close boxes, and to let go of everything
-    long posted = 0;
-    long toMain = 0;
-    long toButtons = 0;
-    long toBoxes = 0;
-    long toControls = 0;
-    long invariantChecks = 0;
+    long fuzzMessages = 0;  // drawn by the generators (the driver's own to close boxes aside)
     int handsOffChecks = 0; // times every key and the mouse came up, a tick passed, nothing fired
     int boxesOpened[BOX_KIND_COUNT] = {};
-    int boxesClosedByFuzz = 0;
-    int boxesClosedByDriver = 0;
     int boxesShown = 0;     // on the screen while the fuzz worked on them
-    int deepestNesting = 0; // steps running inside one another's modal loops
-    int windowsRecreated = 0;
-    int menusCancelled = 0;
-    int quitMessages = 0;
-    int watchdogRescues = 0;
-    int pauses = 0;         // times the queue was left to run empty
     int gdiObjectsLeft = 0; // objects more after the shard than before it, window DCs aside
     int windowDCsLeft = 0;  // window DCs and their regions more
-    double seconds = 0.0;
     FuzzCoverage coverage;
     std::string failure; // empty when every invariant held
 };

@@ -167,6 +167,11 @@ FuzzMessage Message(HWND target, UINT message, WPARAM wParam, LPARAM lParam, boo
     return FuzzMessage{target, message, wParam, lParam, post, false};
 }
 
+// A WM_PAINT, now and then with something to paint (the stream draws post first, then that).
+FuzzMessage PaintMessage(FuzzRandom& random, HWND target) {
+    return FuzzMessage{target, WM_PAINT, 0, 0, random.Percent(30), random.Percent(50)};
+}
+
 FuzzMessage KeyMessage(FuzzGenerator& generator, HWND main) {
     FuzzRandom& random = generator.random;
     const UINT message = random.Percent(50) ? WM_KEYDOWN : WM_KEYUP;
@@ -215,9 +220,7 @@ FuzzMessage ButtonMessage(FuzzRandom& random, const FuzzTargets& targets) {
     } else if (kind < 95) {
         message = WM_THRUST_RELEASE;
     } else {
-        FuzzMessage paint = Message(button, WM_PAINT, 0, 0, random.Percent(30));
-        paint.invalidateFirst = random.Percent(50);
-        return paint;
+        return PaintMessage(random, button);
     }
     if (message == WM_THRUST_PRESS || message == WM_THRUST_RELEASE) {
         // Their parameters are 0 and unread: any values will do.
@@ -355,9 +358,7 @@ FuzzMessage BehindTheBox(FuzzGenerator& generator, const FuzzTargets& targets) {
         return Message(targets.main, WM_TIMER, 1, 0, random.Percent(50));
     }
     if (kind < 75) {
-        FuzzMessage paint = Message(targets.main, WM_PAINT, 0, 0, random.Percent(30));
-        paint.invalidateFirst = random.Percent(50);
-        return paint;
+        return PaintMessage(random, targets.main);
     }
     if (kind < 85) {
         return KeyMessage(generator, targets.main);
@@ -442,16 +443,8 @@ LPARAM PackPoint(int x, int y) {
 }
 
 const char* BoxKindName(int kind) {
-    switch (kind) {
-        case BOX_ABOUT:
-            return "About";
-        case BOX_OPTIONS:
-            return "Options";
-        case BOX_ENDGAME:
-            return "End-of-flight";
-        default:
-            return "other";
-    }
+    const char* const names[BOX_KIND_COUNT] = {"About", "Options", "End-of-flight", "other"};
+    return names[kind];
 }
 
 FuzzMessage GameMessage(FuzzGenerator& generator, const FuzzMix& mix, const FuzzTargets& targets) {
@@ -477,9 +470,7 @@ FuzzMessage GameMessage(FuzzGenerator& generator, const FuzzMix& mix, const Fuzz
         return CommandMessage(generator, targets.main);
     }
     if ((draw -= mix.paint) < 0) {
-        FuzzMessage paint = Message(targets.main, WM_PAINT, 0, 0, random.Percent(30));
-        paint.invalidateFirst = random.Percent(50);
-        return paint;
+        return PaintMessage(random, targets.main);
     }
     if ((draw -= mix.scroll) < 0) {
         const LPARAM bar = random.Percent(70) ? 0 : RandomParameter(random);
@@ -517,42 +508,10 @@ FuzzMessage BoxMessage(FuzzGenerator& generator, const FuzzTargets& targets) {
     }
     if (draw < 32) {
         const HWND target = random.Percent(60) ? targets.box : AnyControl(random, targets);
-        FuzzMessage paint = Message(target, WM_PAINT, 0, 0, random.Percent(30));
-        paint.invalidateFirst = random.Percent(50);
-        return paint;
+        return PaintMessage(random, target);
     }
     if (draw < 38) {
         return BehindTheBox(generator, targets);
     }
     return RandomMessage(random, random.Percent(50) ? targets.box : AnyControl(random, targets));
-}
-
-std::vector<FuzzMessage> CloseBoxMessages(HWND box, int way) {
-    const auto key = [box](WPARAM virtualKey) {
-        HWND focus = GetFocus();
-        if (focus != box && !IsChild(box, focus)) {
-            focus = box;
-        }
-        const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(static_cast<UINT>(virtualKey), 0))
-                            << 16;
-        return std::vector<FuzzMessage>{
-            Message(focus, WM_KEYDOWN, virtualKey, 1 | scan, true),
-            Message(focus, WM_KEYUP, virtualKey, 1 | scan | static_cast<LPARAM>(3u << 30), true)};
-    };
-    switch (way % CLOSE_WAY_COUNT) {
-        case 0:
-            return {Message(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                            reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)), true)};
-        case 1:
-            return {Message(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-                            reinterpret_cast<LPARAM>(GetDlgItem(box, IDCANCEL)), true)};
-        case 2:
-            return key(VK_ESCAPE);
-        case 3:
-            return key(VK_RETURN);
-        case 4:
-            return {Message(box, WM_CLOSE, 0, 0, true)};
-        default:
-            return {Message(box, WM_SYSCOMMAND, SC_CLOSE, 0, true)};
-    }
 }

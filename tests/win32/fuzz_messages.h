@@ -121,8 +121,4 @@ FuzzMessage GameMessage(FuzzGenerator& generator, const FuzzMix& mix, const Fuzz
 // One message for the open box, its controls, or (rarely) the windows behind it.
 FuzzMessage BoxMessage(FuzzGenerator& generator, const FuzzTargets& targets);
 
-// The closing ways a player has, in turn: OK, Cancel, Escape, Enter, WM_CLOSE, the close box.
-constexpr int CLOSE_WAY_COUNT = 6;
-std::vector<FuzzMessage> CloseBoxMessages(HWND box, int way);
-
 #endif

@@ -1,8 +1,6 @@
-// The game under random messages, in shards of FUZZ_SHARD_MESSAGES each. The default run sends
-// FUZZ_DEFAULT_MESSAGES in all; TAVUNE_FUZZ_MESSAGES=1000000 sends a million. The shards are
-// listed when the program starts, and ctest lists them once after each build: set the variable
-// for that first run, or run the program directly. TAVUNE_FUZZ_SEED replays a run, and every
-// failure names the seed and the shard to replay; TAVUNE_FUZZ_TRACE=1 prints every message.
+// The game under random messages, in TAVUNE_FUZZ_SHARDS shards (a build setting) of
+// FUZZ_SHARD_MESSAGES each. TAVUNE_FUZZ_SEED replays a run, and every failure names the seed and
+// the shard to replay; TAVUNE_FUZZ_TRACE=1 prints every message.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -38,19 +36,13 @@ TEST_P(FuzzShardTest, GameKeepsItsInvariants) {
     const FuzzReport report = RunFuzzShard(shard);
 
     const FuzzCoverage& seen = report.coverage;
-    std::printf(
-        "[ fuzz     ] %s %d: %ld messages + %ld of the driver's (%ld posted) in %.1f s; "
-        "main %ld, buttons %ld, boxes %ld, controls %ld; boxes opened: About %d, "
-        "Options %d, End-of-flight %d, other %d (shown %d; closed by the fuzz %d, by "
-        "the driver %d); nesting %d; windows recreated %d; menus cancelled %d; pauses %d; checks "
-        "%ld, hands off %d; GDI objects left %d, window DCs and regions %d\n",
-        ProfileName(shard.profile), index, report.fuzzMessages, report.driverMessages,
-        report.posted, report.seconds, report.toMain, report.toButtons, report.toBoxes,
-        report.toControls, report.boxesOpened[BOX_ABOUT], report.boxesOpened[BOX_OPTIONS],
-        report.boxesOpened[BOX_ENDGAME], report.boxesOpened[BOX_OTHER], report.boxesShown,
-        report.boxesClosedByFuzz, report.boxesClosedByDriver, report.deepestNesting,
-        report.windowsRecreated, report.menusCancelled, report.pauses, report.invariantChecks,
-        report.handsOffChecks, report.gdiObjectsLeft, report.windowDCsLeft);
+    std::printf("[ fuzz     ] %s %d: %ld messages; boxes opened: About %d, Options %d, "
+                "End-of-flight %d (shown %d); hands off %d; GDI objects left %d, window DCs and "
+                "regions %d\n",
+                ProfileName(shard.profile), index, report.fuzzMessages,
+                report.boxesOpened[BOX_ABOUT], report.boxesOpened[BOX_OPTIONS],
+                report.boxesOpened[BOX_ENDGAME], report.boxesShown, report.handsOffChecks,
+                report.gdiObjectsLeft, report.windowDCsLeft);
 
     const std::string replay = "replay with TAVUNE_FUZZ_SEED=" + std::to_string(baseSeed) +
                                " --gtest_filter=*" +

@@ -7,8 +7,6 @@
 
 #include <windows.h>
 
-#include <psapi.h>
-
 #include <algorithm>
 #include <cstring>
 #include <cstdio>
@@ -81,25 +79,23 @@ void Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam = 0) {
     SendMessageA(window, message, wParam, lParam);
 }
 
-// The main window's own procedure, and a stand-in that lets the dialog driver see the box's
-// loop go idle (the driver watches its own owner window for WM_ENTERIDLE) and counts the game
-// timer's ticks, which run only while a box is open.
-WNDPROC gameWindowProc = nullptr;
-int ticksInBoxes = 0;
-
-LRESULT CALLBACK ForwardIdleProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_ENTERIDLE) {
-        return SendMessageA(TestOwnerWindow(), message, wParam, lParam);
-    }
-    if (message == WM_TIMER) {
-        ++ticksInBoxes;
-    }
-    return CallWindowProcA(gameWindowProc, window, message, wParam, lParam);
-}
-
-// While the box is open the game's timer runs, faster than in play so that every box sees a
-// tick of it; those ticks must find nothing to do.
+// While the box is open the game's timer runs, faster than in play; every box hands one of its
+// ticks to the game, which must find nothing to do.
 const UINT TIMER_IN_BOX_MS = 10;
+
+// Waits for the main window's next timer message and dispatches it; whether one came.
+bool DispatchTheNextTick() {
+    const DWORD start = GetTickCount();
+    MSG tick;
+    while (!PeekMessageA(&tick, mainWindow, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+        if (GetTickCount() - start > 10000) {
+            return false;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_TIMER);
+    }
+    DispatchMessageA(&tick);
+    return true;
+}
 
 // The flight being flown, read by the tick loop inside RunDialog.
 FlightKind currentKind = FREE_FALL;
@@ -210,23 +206,6 @@ void StartFlight(FlightKind kind, int flightNumber) {
     }
 }
 
-BOOL CALLBACK FindBox(HWND window, LPARAM found) {
-    char name[16] = {};
-    GetClassNameA(window, name, sizeof name);
-    if (std::string(name) == "#32770") {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A box of this thread that is still there, or null.
-HWND OpenBox() {
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindBox, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 // Committed private memory, summed over the address space. GetProcessMemoryInfo's PrivateUsage
 // means the same on Windows, but Wine 8 leaves it 0.
 SIZE_T CommittedPrivateBytes() {
@@ -250,30 +229,20 @@ struct Sample {
     int flights;
     int gdiObjects;
     SIZE_T privateBytes; // committed private memory
-    SIZE_T reportedPrivate;
-    SIZE_T workingSet;
 };
 
 Sample TakeSample(int flights) {
     PumpMessages();
-    PROCESS_MEMORY_COUNTERS_EX counters = {};
-    counters.cb = sizeof counters;
-    K32GetProcessMemoryInfo(GetCurrentProcess(),
-                            reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
-    return Sample{flights, CountGdiObjects(), CommittedPrivateBytes(), counters.PrivateUsage,
-                  counters.WorkingSetSize};
+    return Sample{flights, CountGdiObjects(), CommittedPrivateBytes()};
 }
 
 class SoakTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ResetGameAndDrawing();
-        TestOwnerWindow(); // made first, so the game's window lies above it
         ASSERT_NE(OpenGameWindow(), nullptr);
         // Terrains that are the same from run to run.
         SeedRandom(20261208);
-        gameWindowProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-            mainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ForwardIdleProc)));
         PumpMessages();
         // The first game calibrates the time step from ten ticks.
         ASSERT_TRUE(TickToReady());
@@ -311,10 +280,8 @@ class SoakTest : public ::testing::Test {
                            SetTimer(mainWindow, GAME_TIMER_ID, TIMER_IN_BOX_MS, nullptr);
                        },
                        [&](HWND dialog) {
-                           // Shown and painted by now; the timer's next tick falls due while it is
-                           // open.
                            EXPECT_TRUE(IsWindowVisible(dialog)) << "flight " << number;
-                           Sleep(2 * TIMER_IN_BOX_MS);
+                           EXPECT_TRUE(DispatchTheNextTick()) << "flight " << number;
                        },
                        [&](HWND dialog) {
                            EXPECT_EQ(std::memcmp(&flight, &whenOpened, sizeof flight), 0)
@@ -338,8 +305,6 @@ class SoakTest : public ::testing::Test {
                             << " ticks";
         EXPECT_EQ(boxesOpened, opened + 1) << "flight " << number << ": one box per flight";
         EXPECT_EQ(title, ExpectedTitle(outcomeInBox)) << "flight " << number;
-        EXPECT_EQ(OpenBox(), nullptr)
-            << "flight " << number << ": the box closed by " << CloseWayName(way);
         return outcomeInBox;
     }
 };
@@ -369,11 +334,8 @@ TEST_F(SoakTest, ThreeHundredFlightsLeaveGdiAndMemoryFlat) {
         if (number % SAMPLE_EVERY == 0) {
             samples.push_back(TakeSample(number));
             const Sample& s = samples.back();
-            std::printf("soak: after %3d flights: %4d GDI objects, committed private %6lu KB "
-                        "(PrivateUsage %lu KB), working set %6lu KB\n",
-                        s.flights, s.gdiObjects, static_cast<unsigned long>(s.privateBytes / 1024),
-                        static_cast<unsigned long>(s.reportedPrivate / 1024),
-                        static_cast<unsigned long>(s.workingSet / 1024));
+            std::printf("soak: after %3d flights: %4d GDI objects, committed private %6lu KB\n",
+                        s.flights, s.gdiObjects, static_cast<unsigned long>(s.privateBytes / 1024));
             std::fflush(stdout);
             RecordProperty("after_" + std::to_string(s.flights),
                            std::to_string(s.gdiObjects) + " " +
@@ -387,7 +349,6 @@ TEST_F(SoakTest, ThreeHundredFlightsLeaveGdiAndMemoryFlat) {
                 FLIGHTS, seconds, outcomes[OUTCOME_LANDED], outcomes[OUTCOME_VERTICAL_CRASH],
                 outcomes[OUTCOME_HORIZONTAL_CRASH], outcomes[OUTCOME_MISSED_SITE],
                 outcomes[OUTCOME_LOST]);
-    std::printf("soak: %d ticks of the game's timer arrived while a box was open\n", ticksInBoxes);
     // scripts/bench reads the figures from here (--gtest_output=json).
     RecordProperty("milliseconds", static_cast<int>(seconds * 1000 + 0.5));
     RecordProperty("outcomes",
@@ -397,8 +358,6 @@ TEST_F(SoakTest, ThreeHundredFlightsLeaveGdiAndMemoryFlat) {
                        std::to_string(outcomes[OUTCOME_MISSED_SITE]) + ", lost " +
                        std::to_string(outcomes[OUTCOME_LOST]));
     ASSERT_EQ(samples.size(), static_cast<size_t>(FLIGHTS / SAMPLE_EVERY));
-    // Most boxes saw a nested tick (a slow machine may skip one now and then).
-    EXPECT_GE(ticksInBoxes, FLIGHTS / 2);
     // Every outcome came up, so every path of the tick and the box was soaked.
     for (int outcome = OUTCOME_LANDED; outcome <= OUTCOME_LOST; ++outcome) {
         EXPECT_GT(outcomes[outcome], 0) << "outcome " << outcome;

@@ -110,7 +110,7 @@ TEST_F(ThrustButtonsTest, AMouseHoldFollowsTheSettingOfEachMessage) {
     EXPECT_EQ(GetCapture(), nullptr);
 }
 
-TEST_F(ThrustButtonsTest, ButtonsAreChildrenWithTheirIdsAndStyle) {
+TEST_F(ThrustButtonsTest, ButtonsAreChildrenWithTheirIdsAndStyleShownReleased) {
     for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
         SCOPED_TRACE(testing::Message() << "button " << id);
         HWND button = Button(id);
@@ -124,16 +124,11 @@ TEST_F(ThrustButtonsTest, ButtonsAreChildrenWithTheirIdsAndStyle) {
         EXPECT_EQ(GetWindowLongA(button, GWL_EXSTYLE), 0);
         EXPECT_EQ(GetWindowTextLengthA(button), 0);
         EXPECT_TRUE(IsWindowVisible(button));
+        ExpectState(id, ButtonState::Idle);
+        EXPECT_EQ(ShownImage(button, id), Shown::Released);
     }
     EXPECT_NE(Button(0), Button(1));
     EXPECT_NE(Button(1), Button(2));
-}
-
-TEST_F(ThrustButtonsTest, ButtonsAreShownReleasedWhenTheyAppear) {
-    for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
-        ExpectState(id, ButtonState::Idle);
-        EXPECT_EQ(ShownImage(Button(id), id), Shown::Released) << "button " << id;
-    }
 }
 
 // Positions follow the screen width, a signed 16-bit value: a narrow enough screen puts buttons

@@ -60,24 +60,14 @@ static const std::vector<DWORD>& PressedPixels(int id) {
 }
 
 const char* ShownName(Shown shown) {
-    switch (shown) {
-        case Shown::Released:
-            return "released image";
-        case Shown::Pressed:
-            return "pressed image";
-        case Shown::Scribble:
-            return "untouched scribble";
-        default:
-            return "something else";
-    }
+    const char* const names[] = {"released image", "pressed image", "untouched scribble",
+                                 "something else"};
+    return names[static_cast<int>(shown)];
 }
 
 Shown ShownImage(HWND button, int id) {
-    PixelCanvas canvas(THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE);
-    HDC dc = GetDC(button);
-    BitBlt(canvas.dc, 0, 0, THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE, dc, 0, 0, SRCCOPY);
-    ReleaseDC(button, dc);
-    const std::vector<DWORD> onScreen = canvas.Snapshot();
+    const std::vector<DWORD> onScreen =
+        WindowPixels(button, 0, 0, THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE);
     if (onScreen == ReleasedPixels(id)) {
         return Shown::Released;
     }
@@ -104,16 +94,8 @@ void Scribble(HWND button) {
 }
 
 const char* StateName(ButtonState state) {
-    switch (state) {
-        case ButtonState::Idle:
-            return "Idle";
-        case ButtonState::KeyHeld:
-            return "Key-held";
-        case ButtonState::MouseIn:
-            return "Mouse-in";
-        default:
-            return "Mouse-out";
-    }
+    const char* const names[] = {"Idle", "KeyHeld", "MouseIn", "MouseOut"};
+    return names[static_cast<int>(state)];
 }
 
 void ThrustButtonsTest::SetUp() {

@@ -37,8 +37,7 @@ class ThrustButtonsTest : public ::testing::Test {
     void TearDown() override;
 
     HWND Button(int id) const;
-    // Delivers a mouse message straight to the button's procedure. Not through the queue: the
-    // test desktop's one pointer is shared, and a pump could let a stray real event in.
+    // Posts a mouse message to the button and handles the queue, as the platform delivers it.
     void SendMouse(int id, UINT message, int x, int y);
     // Sends a private message, as the main window and the game tick do.
     void SendPrivate(int id, UINT message);

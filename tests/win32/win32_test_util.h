@@ -81,17 +81,34 @@ struct PixelCanvas {
     }
 };
 
-// The pixels of a picture from the program's resources, copied onto a canvas of the given size
-// by the test itself rather than by the game's drawing routine.
+// The pixels of a bitmap as 0x00RRGGBB, top row first, read back by GetDIBits.
+inline std::vector<DWORD> BitmapPixels(HBITMAP bitmap, int width, int height) {
+    BITMAPINFO info = TopDownInfo(width, height);
+    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
+    HDC screenDC = GetDC(nullptr);
+    GetDIBits(screenDC, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screenDC);
+    for (DWORD& pixel : pixels) {
+        pixel &= 0x00FFFFFFu;
+    }
+    return pixels;
+}
+
+// The pixels of a picture from the program's resources, read by the test itself rather than
+// taken from what the game's drawing routine drew.
 inline std::vector<DWORD> ResourcePixels(int id, int width, int height) {
-    PixelCanvas canvas(width, height);
     HBITMAP picture = LoadBitmapA(appInstance, MAKEINTRESOURCEA(id));
-    HDC pictureDC = CreateCompatibleDC(canvas.dc);
-    HGDIOBJ old = SelectObject(pictureDC, picture);
-    BitBlt(canvas.dc, 0, 0, width, height, pictureDC, 0, 0, SRCCOPY);
-    SelectObject(pictureDC, old);
-    DeleteDC(pictureDC);
+    const std::vector<DWORD> pixels = BitmapPixels(picture, width, height);
     DeleteObject(picture);
+    return pixels;
+}
+
+// The pixels of a rectangle of a window's client area as the screen holds them.
+inline std::vector<DWORD> WindowPixels(HWND window, int x, int y, int width, int height) {
+    PixelCanvas canvas(width, height);
+    HDC windowDC = GetDC(window);
+    BitBlt(canvas.dc, 0, 0, width, height, windowDC, x, y, SRCCOPY);
+    ReleaseDC(window, windowDC);
     return canvas.Snapshot();
 }
 

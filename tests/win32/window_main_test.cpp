@@ -9,6 +9,7 @@
 #include "app/instance.h"
 #include "app/main_window.h"
 #include "app/win32_host.h"
+#include "dialogs_driver.h"
 #include "game/contact.h"
 #include "game/random.h"
 #include "game/state.h"
@@ -25,31 +26,13 @@
 
 namespace {
 
-// Closes whichever modal box is open with the command it is given, from a thread timer that
-// fires inside the box's own message loop.
-WPARAM closingCommand = IDOK;
-int boxesClosed = 0;
-int phaseSeenInBox = -1;
-
-void CALLBACK CloseOpenBox(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND box = FindWindowA("#32770", nullptr);
-    if (box != nullptr && GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId()) {
-        phaseSeenInBox = flight.phase;
-        KillTimer(nullptr, timer);
-        PostMessageA(box, WM_COMMAND, closingCommand, 0);
-        ++boxesClosed;
-    }
-}
-
-// The desktop resizes the main window under an open box, and then the box is closed.
-int phaseAfterResizeInBox = -1;
-
-void CALLBACK ResizeUnderBoxThenClose(HWND, UINT, UINT_PTR timer, DWORD) {
-    if (FindWindowA("#32770", nullptr) != nullptr) {
-        SetWindowPos(mainWindow, nullptr, 0, 0, 700, 500, SWP_NOZORDER);
-        phaseAfterResizeInBox = flight.phase;
-    }
-    CloseOpenBox(nullptr, 0, timer, 0);
+// Opens a box by a command to the main window and runs the steps in it, as RunDialog does.
+void RunBoxCommand(WPARAM command, const std::vector<DialogStep>& steps) {
+    static WPARAM pending;
+    pending = command;
+    RunDialog(
+        [](HWND) { return static_cast<int>(SendMessageA(mainWindow, WM_COMMAND, pending, 0)); },
+        steps, mainWindow);
 }
 
 // Dispatches messages as the game's loop does, its timer's among them, until done() or the time
@@ -161,7 +144,8 @@ TEST_F(MainWindowTest, TheGameStandsStillWhileThePlayerCannotPlay) {
          [](HANDLE* other) {
              *other = CreateThread(nullptr, 0, RunOtherProgram, nullptr, 0, nullptr);
              // The other window takes the activation in its own thread's time.
-             PumpUntil([] { return GetActiveWindow() == nullptr; }, 30000);
+             EXPECT_TRUE(PumpUntil([] { return GetActiveWindow() == nullptr; }, 30000))
+                 << "the other window never took the activation";
          },
          [](HANDLE other) {
              PostThreadMessageA(GetThreadId(other), WM_QUIT, 0, 0);
@@ -273,11 +257,16 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
     ShowWindow(mainWindow, SW_RESTORE);
     PumpMessages();
     EXPECT_EQ(flight.phase, PHASE_FLYING);
+    KillTimer(mainWindow, GAME_TIMER_ID); // restarted by the restore: this test ticks itself
 
     // A new size under an open box waits for the box to close.
-    SetTimer(nullptr, 0, 30, ResizeUnderBoxThenClose);
-    Send(WM_COMMAND, CMD_ABOUT);
-    EXPECT_EQ(phaseAfterResizeInBox, PHASE_DIALOG);
+    int phaseInBox = -1;
+    RunBoxCommand(CMD_ABOUT, {[&phaseInBox](HWND box) {
+                      SetWindowPos(mainWindow, nullptr, 0, 0, 700, 500, SWP_NOZORDER);
+                      phaseInBox = flight.phase;
+                      PostCommand(box, IDOK);
+                  }});
+    EXPECT_EQ(phaseInBox, PHASE_DIALOG);
     EXPECT_EQ(flight.phase, PHASE_NEW_GAME);
 }
 
@@ -448,30 +437,27 @@ TEST_F(MainWindowTest, CommandsSetThePhaseAndUnknownIdsDoNothing) {
     }
 }
 
-TEST_F(MainWindowTest, AboutPausesAndRestoresThePhase) {
+// A box pauses the game; About goes back to where it was, Options to a restart whichever button
+// closes it.
+TEST_F(MainWindowTest, ABoxPausesTheGameAndEndsAsItShould) {
     StartGame();
-    flight.phase = PHASE_FLYING;
-    boxesClosed = 0;
-    closingCommand = IDOK;
-    SetTimer(nullptr, 0, 30, CloseOpenBox);
-    Send(WM_COMMAND, CMD_ABOUT);
-    EXPECT_EQ(boxesClosed, 1);
-    EXPECT_EQ(phaseSeenInBox, PHASE_DIALOG);
-    EXPECT_EQ(flight.phase, PHASE_FLYING);
-}
-
-TEST_F(MainWindowTest, OptionsEndsInARestartWhicheverButtonClosesIt) {
-    StartGame();
-    const WPARAM closers[] = {IDOK, IDCANCEL};
-    for (WPARAM closer : closers) {
+    const struct {
+        WPARAM command;
+        int closer;
+        int after;
+    } cases[] = {{CMD_ABOUT, IDOK, PHASE_FLYING},
+                 {CMD_OPTIONS, IDOK, PHASE_RESTART},
+                 {CMD_OPTIONS, IDCANCEL, PHASE_RESTART}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "command " << c.command << ", closer " << c.closer);
         flight.phase = PHASE_FLYING;
-        boxesClosed = 0;
-        closingCommand = closer;
-        SetTimer(nullptr, 0, 30, CloseOpenBox);
-        Send(WM_COMMAND, CMD_OPTIONS);
-        EXPECT_EQ(boxesClosed, 1);
-        EXPECT_EQ(phaseSeenInBox, PHASE_DIALOG);
-        EXPECT_EQ(flight.phase, PHASE_RESTART);
+        int phaseInBox = -1;
+        RunBoxCommand(c.command, {[&phaseInBox, &c](HWND box) {
+                          phaseInBox = flight.phase;
+                          PostCommand(box, c.closer);
+                      }});
+        EXPECT_EQ(phaseInBox, PHASE_DIALOG);
+        EXPECT_EQ(flight.phase, c.after);
     }
 }
 

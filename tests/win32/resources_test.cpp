@@ -1,0 +1,271 @@
+// The resources as the game loads them from the linked module: every picture is the file the
+// build made from its pixel map (whose header, palette and pixels tests/art/test_art.py checks),
+// loads with that file's size and draws as exactly its pixels; the main window's menu and icon,
+// the key table, the version record, and nothing in the module beyond them.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/instance.h"
+#include "app/main_window.h"
+#include "app/win32_host.h"
+#include "game/host.h"
+#include "game_window.h"
+#include "render/bitmap.h"
+#include "resource.h"
+#include "win32_test_util.h"
+
+namespace {
+
+// The file the build made for picture n, the art folder's bmpNN.bmp; empty when there is none.
+std::vector<BYTE> MadePictureFile(int id) {
+    char name[16];
+    wsprintfA(name, "/bmp%02d.bmp", id);
+    std::ifstream file(std::string(TAVUNE_ART_DIR) + name, std::ios::binary);
+    return std::vector<BYTE>(std::istreambuf_iterator<char>(file),
+                             std::istreambuf_iterator<char>());
+}
+
+// How many pixels of the canvas are not the picture drawn at (x, y) on the background.
+int WrongPixels(const PixelCanvas& canvas, const std::vector<DWORD>& picture, int width, int height,
+                int x, int y, DWORD background) {
+    int wrong = 0;
+    for (int row = 0; row < canvas.height; ++row) {
+        for (int column = 0; column < canvas.width; ++column) {
+            const int px = column - x;
+            const int py = row - y;
+            const bool inside = px >= 0 && px < width && py >= 0 && py < height;
+            wrong += canvas.At(column, row) != (inside ? picture[py * width + px] : background);
+        }
+    }
+    return wrong;
+}
+
+constexpr DWORD BACKGROUND = 0x203040;
+
+int FirstCrashPicture(int id) {
+    return id >= IDB_DEBRIS_1 ? PICTURE_DEBRIS_1 + id - IDB_DEBRIS_1
+                              : PICTURE_EXPLOSION_1 + id - IDB_EXPLOSION_1;
+}
+
+// Every picture that the build made is under its number, loads with its size (a black-and-white
+// palette as a monochrome bitmap, which the end-of-flight box relies on), and is drawn pixel for
+// pixel by DrawBitmapAt; the crash pictures also by the host, from the main window's set.
+TEST(ResourcePictures, EachIsTheMadeFileAndDrawsAsItsPixels) {
+    ResetGameAndDrawing();
+    LoadGraphicsSet(nullptr);
+    PixelCanvas canvas(160, 140);
+    int id = 1;
+    for (std::vector<BYTE> made = MadePictureFile(id); made.size() > 14;
+         made = MadePictureFile(++id)) {
+        SCOPED_TRACE("bitmap " + std::to_string(id));
+        HRSRC found = FindResourceA(appInstance, MAKEINTRESOURCEA(id), RT_BITMAP);
+        ASSERT_NE(found, nullptr);
+        const BYTE* bytes =
+            static_cast<const BYTE*>(LockResource(LoadResource(appInstance, found)));
+        // The resource compiler keeps the file but its 14-byte file header.
+        EXPECT_TRUE(std::vector<BYTE>(bytes, bytes + SizeofResource(appInstance, found)) ==
+                    std::vector<BYTE>(made.begin() + 14, made.end()))
+            << "not the picture made from its map";
+        const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(&made[14]);
+
+        HBITMAP picture = LoadBitmapA(appInstance, MAKEINTRESOURCEA(id));
+        ASSERT_NE(picture, nullptr);
+        BITMAP info = {};
+        GetObjectA(picture, sizeof info, &info);
+        EXPECT_EQ(info.bmWidth, header->biWidth);
+        EXPECT_EQ(info.bmHeight, header->biHeight);
+        EXPECT_EQ(info.bmBitsPixel == 1, header->biBitCount == 1) << info.bmBitsPixel;
+        const std::vector<DWORD> source = BitmapPixels(picture, info.bmWidth, info.bmHeight);
+        // Partly off the canvas's top left for some, wholly inside for the others.
+        const int x = id % 3 == 0 ? -7 : 10 + id;
+        const int y = id % 3 == 0 ? -5 : 20;
+        canvas.Clear(BACKGROUND);
+        DrawBitmapAt(canvas.dc, static_cast<int16_t>(x), static_cast<int16_t>(y), picture);
+        EXPECT_EQ(WrongPixels(canvas, source, info.bmWidth, info.bmHeight, x, y, BACKGROUND), 0);
+        if (id >= IDB_EXPLOSION_1 && id <= IDB_DEBRIS_10) {
+            canvas.Clear(BACKGROUND);
+            WIN32_HOST.drawPicture(reinterpret_cast<DrawSurface>(canvas.dc), 64, 6,
+                                   FirstCrashPicture(id));
+            EXPECT_EQ(WrongPixels(canvas, source, info.bmWidth, info.bmHeight, 64, 6, BACKGROUND),
+                      0)
+                << "as the crash shows it";
+        }
+        DeleteObject(picture);
+    }
+    EXPECT_EQ(id, IDB_CRASH_SCENE + 1) << "no made file for bitmap " << id;
+    FreeGraphicsSet();
+}
+
+// ---- The whole catalogue, in US English ----
+
+std::string Entry(LPCSTR type, LPCSTR name) {
+    auto key = [](LPCSTR text) {
+        return IS_INTRESOURCE(text) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(text))
+                                    : std::string(text);
+    };
+    return key(type) + " " + key(name);
+}
+
+BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR type, LPCSTR name, WORD language, LONG_PTR found) {
+    reinterpret_cast<std::set<std::string>*>(found)->insert(Entry(type, name) + " " +
+                                                            std::to_string(language));
+    return TRUE;
+}
+
+BOOL CALLBACK CollectResource(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR found) {
+    EnumResourceLanguagesA(module, type, name, CollectLanguage, found);
+    return TRUE;
+}
+
+BOOL CALLBACK CollectType(HMODULE module, LPSTR type, LONG_PTR found) {
+    EnumResourceNamesA(module, type, CollectResource, found);
+    return TRUE;
+}
+
+TEST(ResourceCatalogue, HoldsExactlyTheGamesResourcesInUsEnglish) {
+    std::set<std::string> expected;
+    for (int id = IDB_CRAFT; id <= IDB_CRASH_SCENE; ++id) {
+        expected.insert(Entry(RT_BITMAP, MAKEINTRESOURCEA(id)) + " 1033");
+    }
+    // The module stores names in upper case.
+    for (const char* dialog : {"TAVUNE_ABOUT", "TAVUNE_ENDGAME", "TAVUNE_OPTIONS"}) {
+        expected.insert(Entry(RT_DIALOG, dialog) + " 1033");
+    }
+    expected.insert(Entry(RT_ICON, MAKEINTRESOURCEA(1)) + " 1033");
+    expected.insert(Entry(RT_GROUP_ICON, "TAVUNE") + " 1033");
+    expected.insert(Entry(RT_MENU, "TAVUNE") + " 1033");
+    expected.insert(Entry(RT_ACCELERATOR, MAKEINTRESOURCEA(IDR_ACCELERATORS)) + " 1033");
+    expected.insert(Entry(RT_VERSION, MAKEINTRESOURCEA(1)) + " 1033");
+    std::set<std::string> found;
+    EnumResourceTypesA(appInstance, CollectType, reinterpret_cast<LONG_PTR>(&found));
+    EXPECT_EQ(found, expected);
+}
+
+// ---- The main window's icon, menu and keys ----
+
+TEST(ResourceMainWindow, ItsIconMenuAndKeys) {
+    ResetGameAndDrawing();
+    ASSERT_NE(OpenGameWindow(), nullptr);
+    EXPECT_NE(GetClassLongPtrA(mainWindow, GCLP_HICON), 0u);
+    // The icon's one image: 16 colours, 32 x 32 with its mask rows.
+    HRSRC group = FindResourceA(appInstance, "Tavune", RT_GROUP_ICON);
+    ASSERT_NE(group, nullptr);
+    BYTE* directory = static_cast<BYTE*>(LockResource(LoadResource(appInstance, group)));
+    const int image = LookupIconIdFromDirectoryEx(directory, TRUE, 32, 32, 0);
+    const BITMAPINFOHEADER* icon = static_cast<const BITMAPINFOHEADER*>(LockResource(
+        LoadResource(appInstance, FindResourceA(appInstance, MAKEINTRESOURCEA(image), RT_ICON))));
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(icon->biWidth, 32);
+    EXPECT_EQ(icon->biHeight, 64);
+    EXPECT_EQ(icon->biBitCount, 4);
+
+    // One pop-up "&Game"; its items in order, none checked, greyed or a pop-up of its own.
+    HMENU menu = GetMenu(mainWindow);
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(GetMenuItemCount(menu), 1);
+    char title[64] = {};
+    GetMenuStringA(menu, 0, title, sizeof title, MF_BYPOSITION);
+    EXPECT_STREQ(title, "&Game");
+    EXPECT_EQ(GetMenuState(menu, 0, MF_BYPOSITION) & (MF_CHECKED | MF_GRAYED | MF_DISABLED), 0u);
+    struct Item {
+        UINT command; // 0 for the separator
+        const char* text;
+        WORD key; // the function key its text names, 0 for none
+    };
+    const Item items[] = {{CMD_NEW, "&New\tF2", VK_F2},
+                          {CMD_RESTART, "&Restart\tF3", VK_F3},
+                          {CMD_OPTIONS, "&Options...\tF4", VK_F4},
+                          {CMD_EXIT, "E&xit", 0},
+                          {0, nullptr, 0},
+                          {CMD_ABOUT, "A&bout Tavune...", 0}};
+    HMENU game = GetSubMenu(menu, 0);
+    ASSERT_EQ(GetMenuItemCount(game), static_cast<int>(sizeof items / sizeof items[0]));
+    std::vector<ACCEL> keysNamed;
+    for (int position = 0; position < GetMenuItemCount(game); ++position) {
+        const Item& want = items[position];
+        SCOPED_TRACE("item " + std::to_string(position));
+        char text[64] = {};
+        MENUITEMINFOA item = {};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE | MIIM_STRING | MIIM_SUBMENU;
+        item.dwTypeData = text;
+        item.cch = sizeof text;
+        ASSERT_TRUE(GetMenuItemInfoA(game, position, TRUE, &item));
+        EXPECT_EQ(item.hSubMenu, nullptr);
+        EXPECT_EQ(item.fType & (MFT_RADIOCHECK | MFT_RIGHTJUSTIFY | MFT_OWNERDRAW), 0u);
+        if (want.text == nullptr) {
+            // Wine reports every separator as greyed, whatever the resource says.
+            EXPECT_TRUE(item.fType & MFT_SEPARATOR);
+            EXPECT_EQ(item.fState & (MFS_CHECKED | MFS_DEFAULT), 0u);
+            continue;
+        }
+        EXPECT_EQ(item.fState, 0u) << "enabled, unchecked, not default";
+        EXPECT_EQ(item.wID, want.command);
+        EXPECT_STREQ(text, want.text);
+        if (want.key != 0) {
+            keysNamed.push_back(
+                ACCEL{FVIRTKEY | FNOINVERT, want.key, static_cast<WORD>(want.command)});
+        }
+    }
+    CloseGameWindow();
+
+    // The key table, as the game's loop loads it: the keys the menu names, each a virtual key
+    // without Shift, Ctrl or Alt for the item's command, and no other.
+    HACCEL keys = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    ASSERT_NE(keys, nullptr);
+    std::vector<ACCEL> entries(static_cast<size_t>(CopyAcceleratorTableA(keys, nullptr, 0)));
+    CopyAcceleratorTableA(keys, entries.data(), static_cast<int>(entries.size()));
+    ASSERT_EQ(entries.size(), keysNamed.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(entries[i].fVirt, keysNamed[i].fVirt) << i;
+        EXPECT_EQ(entries[i].key, keysNamed[i].key) << i;
+        EXPECT_EQ(entries[i].cmd, keysNamed[i].cmd) << i;
+    }
+}
+
+// ---- The version record: 1.0.0.1 in the fixed part, "1.30" in the texts ----
+
+TEST(ResourceVersion, FixedPartAndOneUsEnglishStringTable) {
+    char path[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameA(nullptr, path, sizeof path), 0u);
+    DWORD ignored = 0;
+    std::vector<BYTE> record(GetFileVersionInfoSizeA(path, &ignored));
+    ASSERT_GT(record.size(), 0u) << "no version record in " << path;
+    ASSERT_TRUE(GetFileVersionInfoA(path, 0, static_cast<DWORD>(record.size()), record.data()));
+    auto value = [&record](const char* at, UINT* length) {
+        void* found = nullptr;
+        *length = 0;
+        return VerQueryValueA(record.data(), at, &found, length) ? found : nullptr;
+    };
+    UINT length = 0;
+    const VS_FIXEDFILEINFO* fixed = static_cast<const VS_FIXEDFILEINFO*>(value("\\", &length));
+    ASSERT_NE(fixed, nullptr);
+    ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
+    // Signature, 1.0.0.1 for file and product, flags, Win32, an application; no date.
+    const DWORD want[] = {0xFEEF04BDu, fixed->dwStrucVersion, 0x00010000u, 1, 0x00010000u, 1, 0x3F,
+                          0,           VOS__WINDOWS32,        VFT_APP,     0, 0,           0};
+    EXPECT_EQ(std::vector<DWORD>(want, want + 13),
+              std::vector<DWORD>(&fixed->dwSignature, &fixed->dwSignature + 13));
+    for (const char* key : {"FileVersion", "ProductVersion"}) {
+        const char* text = static_cast<const char*>(
+            value(("\\StringFileInfo\\040904b0\\" + std::string(key)).c_str(), &length));
+        ASSERT_NE(text, nullptr) << key;
+        EXPECT_STREQ(text, "1.30") << key;
+    }
+    EXPECT_EQ(value("\\StringFileInfo\\040904e4\\FileVersion", &length), nullptr)
+        << "one string table only";
+    const WORD* pairs = static_cast<const WORD*>(value("\\VarFileInfo\\Translation", &length));
+    ASSERT_NE(pairs, nullptr);
+    ASSERT_EQ(length, 2 * sizeof(WORD)) << "one language and code page pair";
+    EXPECT_EQ(pairs[0], 0x0409);
+    EXPECT_EQ(pairs[1], 1200);
+}
+
+} // namespace

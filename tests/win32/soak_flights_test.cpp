@@ -339,8 +339,7 @@ TEST_F(SoakTest, ThreeHundredFlightsLeaveGdiAndMemoryFlat) {
             std::fflush(stdout);
             RecordProperty("after_" + std::to_string(s.flights),
                            std::to_string(s.gdiObjects) + " " +
-                               std::to_string(s.privateBytes / 1024) + " " +
-                               std::to_string(s.workingSet / 1024));
+                               std::to_string(s.privateBytes / 1024));
         }
     }
     const double seconds = (GetTickCount() - started) / 1000.0;

@@ -131,17 +131,19 @@ class Scene:
             return 0.0, (1.0 / k) ** 2 / 3.0
         return (d + math.copysign(0.5, d)) / k, (1.0 / k) ** 2 / 12.0
 
+    def ground_row(self, x0, x1):
+        """The row of the highest ground under columns x0..x1."""
+        x0 = max(0, min(self.width - 1, x0))
+        return min(t for t in self.tops[x0:max(x0, min(self.width - 1, x1)) + 1] if t)
+
     def ground_alt(self, x0, x1):
         """Altitude (m) of the highest ground under columns x0..x1 (the site's surface is 0): the
         craft's bottom row reaches it there."""
-        x0 = max(0, min(self.width - 1, x0))
-        x1 = max(x0, min(self.width - 1, x1))
-        return (self.site_row - min(t for t in self.tops[x0:x1 + 1] if t)) / self.ky
+        return (self.site_row - self.ground_row(x0, x1)) / self.ky
 
     def clearance_px(self, x, y):
         """Rows between the craft's bottom and the highest ground under it."""
-        tops = self.tops[max(0, x):min(self.width - 1, x + CRAFT_W) + 1]
-        return min(t for t in tops if t) - (y + CRAFT_H)
+        return self.ground_row(x, x + CRAFT_W) - (y + CRAFT_H)
 
 
 # Estimating the motion.
@@ -158,10 +160,8 @@ class Axis:
             return
         self.p += self.v * dt + 0.5 * a * dt * dt
         self.v += a * dt
-        pp = self.pp + 2 * dt * self.pv + dt * dt * self.vv
-        pv = self.pv + dt * self.vv
-        self.pp = pp + self.q * dt ** 3 / 3
-        self.pv = pv + self.q * dt ** 2 / 2
+        self.pp += 2 * dt * self.pv + dt * dt * self.vv + self.q * dt ** 3 / 3
+        self.pv += dt * self.vv + self.q * dt ** 2 / 2
         self.vv += self.q * dt
 
     def shake(self, var_v):
@@ -174,10 +174,7 @@ class Axis:
         e = z - self.p
         self.p += kp * e
         self.v += kv * e
-        pp, pv, vv = self.pp, self.pv, self.vv
-        self.pp = (1 - kp) * pp
-        self.pv = (1 - kp) * pv
-        self.vv = vv - kv * pv
+        self.pp, self.pv, self.vv = (1 - kp) * self.pp, (1 - kp) * self.pv, self.vv - kv * self.pv
         return e
 
 
@@ -331,8 +328,9 @@ def off_site_mission(scene):
 
 
 class Pilot:
-    """Flies one flight after another in a started game (see Game in game.py). Keeps each
-    flight's log and its last thirty frames for whoever reads a failure."""
+    """Flies one flight after another in a started game (see Game in game.py), frame by frame:
+    look, estimate, decide, press. Keeps each flight's log and its last thirty frames for
+    whoever reads a failure."""
 
     def __init__(self, game):
         self.game = game
@@ -344,9 +342,6 @@ class Pilot:
         self.count = self.seen = 0  # frames of the flight, and those that showed the craft
         self.recent = collections.deque(maxlen=30)  # (frame number, frame)
 
-    def grab(self):
-        return self.game.shot()
-
     def wait_for_start_position(self, timeout=20.0):
         """After New or Restart: the scene with the craft at its start, once the repaint is done."""
         shot, scene = self.game.wait_shot("start", self.game.start_scene, timeout)
@@ -355,11 +350,6 @@ class Pilot:
             self.recent.append((0, shot))
             raise PilotError("the start position never showed")
         return Scene(scene, self.game.width, self.game.height)
-
-    def keep(self, frame, note):
-        self.count += 1
-        self.log.append("#%04d %.3f %s" % (self.count, frame.t, note))
-        self.recent.append((self.count, frame))
 
     def save(self, name, frames=1):
         """The log as NAME.log, the last frames as NAME-NUMBER.png."""
@@ -373,60 +363,45 @@ class Pilot:
     def fly(self, scene, mission, timeout=60.0):
         """Starts the waiting flight and flies it to its end; the end-of-flight box's fields."""
         self.forget()
-        self.log.append("mission %s: target column %d, floor %.1f m, drift %.1f; site %d+%d at "
-                        "row %d" % (mission.name, mission.target_left, mission.floor,
-                                    mission.drift, scene.site_x, scene.site_w, scene.site_row))
-        flight = Flight(self, scene, mission)
-        try:
-            box = flight.run(timeout)
-        finally:
-            flight.close()
-        self.seen = flight.seen
-        self.log.append("box: %s; craft seen in %d of %d frames" % (box, flight.seen, self.count))
-        return box
-
-
-class Flight:
-    """One flight, frame by frame: look, estimate, decide, press."""
-
-    def __init__(self, pilot, scene, mission):
-        self.pilot, self.game, self.scene, self.mission = pilot, pilot.game, scene, mission
+        self.log.append("mission %s; site %d+%d at row %d" % (mission, scene.site_x, scene.site_w,
+                                                               scene.site_row))
+        self.scene, self.mission = scene, mission
         self.target = scene.left_to_pos(mission.target_left)
-        self.keys = Keys(self.game)
-        self.model = None
         self.aligned = False  # over the target and slow enough to go down to it
         self.drifting = False  # the last metres of a mission that touches down moving sideways
-        self.last_pulse = 0.0
-        self.seen = self.missing = 0
-        self.boxes = BoxWatch(self.game)
+        self.last_pulse, self.missing = 0.0, 0
         self.period = 0.04  # real seconds from one decision to the next (running mean)
-
-    def close(self):
-        self.keys.close()
-        self.boxes.close()
-
-    def run(self, timeout):
-        self.game.key("space")  # its release starts the flight
-        # The flight starts at rest at (0, 1000) with a full tank: that is known exactly.
-        self.model = Model(time.time())
-        deadline = time.time() + timeout
-        last_frame = None
-        while time.time() < deadline:
-            if last_frame is not None:
-                # A few looks per tick are enough; more would only take the game's time.
-                time.sleep(max(0.0, last_frame + FRAME_INTERVAL - time.time()))
-            frame = self.pilot.grab()
-            if last_frame is not None:
-                self.period = 0.8 * self.period + 0.2 * min(0.5, frame.t - last_frame)
-            last_frame = frame.t
-            found, note = self.look(frame)
-            self.pilot.keep(frame, note + self.decide())
-            # The box probe runs beside the pilot, now and then, and all the time near the ground.
-            near = (found and self.scene.clearance_px(*found) <= 3) or self.missing >= 3
-            box = self.boxes.fields(near or time.time() - self.boxes.started > 1.0)
-            if box is not None:
-                return box
-        raise PilotError("the flight did not end within %.0f s" % timeout)
+        self.keys, boxes = Keys(self.game), BoxWatch(self.game)
+        try:
+            self.game.key("space")  # its release starts the flight
+            # The flight starts at rest at (0, 1000) with a full tank: that is known exactly.
+            self.model = Model(time.time())
+            deadline = time.time() + timeout
+            last_frame = None
+            while time.time() < deadline:
+                if last_frame is not None:
+                    # A few looks per tick are enough; more would only take the game's time.
+                    time.sleep(max(0.0, last_frame + FRAME_INTERVAL - time.time()))
+                frame = self.game.shot()
+                if last_frame is not None:
+                    self.period = 0.8 * self.period + 0.2 * min(0.5, frame.t - last_frame)
+                last_frame = frame.t
+                found, note = self.look(frame)
+                self.count += 1
+                self.log.append("#%04d %.3f %s%s" % (self.count, frame.t, note, self.decide()))
+                self.recent.append((self.count, frame))
+                # The box probe runs beside the pilot, now and then, and all the time near the
+                # ground.
+                near = (found and scene.clearance_px(*found) <= 3) or self.missing >= 3
+                box = boxes.fields(near or time.time() - boxes.started > 1.0)
+                if box is not None:
+                    self.log.append("box: %s; craft seen in %d of %d frames" % (
+                        box, self.seen, self.count))
+                    return box
+            raise PilotError("the flight did not end within %.0f s" % timeout)
+        finally:
+            self.keys.close()
+            boxes.close()
 
     def look(self, frame):
         """Finds the craft near where the model expects it, and corrects the model."""
@@ -434,7 +409,7 @@ class Flight:
         model.catch_up(self.keys.changes, model.sim(frame.t) + TICK_SIM / 2)
         px = scene.pos_to_left(model.x.p)
         py = scene.origin_y - int(model.y.p * scene.ky)
-        finder = self.pilot.finder
+        finder = self.finder
         found = (finder.find(frame, (px - 24, py - 24, px + 25, py + 25)) or
                  finder.find(frame, (0, 0, scene.width, scene.height)))
         if found is None:
@@ -465,10 +440,7 @@ class Flight:
             goal = min(goal, limit)
         dx = goal - pos
         off = abs(self.target - pos)
-        if self.aligned and off > 30:
-            self.aligned = False
-        if not self.aligned and off < 12 and abs(vx) < 1.2:
-            self.aligned = True
+        self.aligned = off <= 30 if self.aligned else off < 12 and abs(vx) < 1.2
 
         # Vertical: a descent profile down to the ground under the target once above it; until
         # then a margin over the highest ground between here and there.
@@ -495,30 +467,23 @@ class Flight:
         horizon = max(self.period * SIM_PER_REAL, TICK_SIM)
         miss_on = abs(vy + ahead.accelerations(True, 0)[1] * horizon / 2 - vy_want)
         miss_off = abs(vy + ahead.accelerations(False, 0)[1] * horizon / 2 - vy_want)
-        if self.keys.main:
-            main = not miss_off + 0.3 < miss_on
-        else:
-            main = miss_on + 0.3 < miss_off
+        main = miss_off + 0.3 >= miss_on if self.keys.main else miss_on + 0.3 < miss_off
 
         # Horizontal: toward the target, slowing down on the way; then stay over it.
         if self.aligned:
             centring = 0.0 if abs(dx) < 15 else 0.05 * (dx - math.copysign(15, dx))
             vx_want = max(-0.6, min(0.6, centring))
-            if mission.drift and height < 30:
-                self.drifting = True
-            if self.drifting:
-                vx_want = mission.drift
+            self.drifting = self.drifting or bool(mission.drift and height < 30)
+            vx_want = mission.drift if self.drifting else vx_want
         else:
             vx_want = math.copysign(min(VX_MAX, math.sqrt(2 * X_BRAKE * max(abs(dx) - 3, 0.0))),
                                     dx)
         err = vx_want - vx
-        side = 0
-        pulse = 0
-        if abs(err) > 1.5:
-            side = 1 if err > 0 else -1
-        elif abs(err) > (0.4 if self.aligned else 0.5) and now - self.last_pulse > 0.3:
-            # About one tick of a nozzle: 0.4 to 0.75 m/s.
-            pulse = 1 if err > 0 else -1
+        toward = 1 if err > 0 else -1
+        side = toward if abs(err) > 1.5 else 0
+        # Else about one tick of a nozzle: 0.4 to 0.75 m/s.
+        pulse = toward if not side and abs(err) > (0.4 if self.aligned else 0.5) and (
+            now - self.last_pulse > 0.3) else 0
         if pulse:
             self.keys.pulse(main, pulse, TICK_REAL)
             self.last_pulse = time.time()

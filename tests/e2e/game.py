@@ -230,6 +230,7 @@ class Game:
                 origin = placed(*rect) and rect == self.seen and self.screen_origin(rect)
                 if origin:
                     self.client = origin + rect[2:]
+                    self.width, self.height = rect[2:]
                     return self.client
                 self.seen = rect
             time.sleep(0.2)
@@ -277,26 +278,13 @@ class Game:
                 continue
         self.screen.close()
 
-    @property
-    def width(self):
-        return self.client[2]
-
-    @property
-    def height(self):
-        return self.client[3]
-
     # Input.
     def xdotool(self, *args):
         subprocess.run(["xdotool", *args], env=self.env, check=True)
 
-    def key(self, name):
-        self.xdotool("key", name)
-
-    def keydown(self, name):
-        self.xdotool("keydown", name)
-
-    def keyup(self, name):
-        self.xdotool("keyup", name)
+    def key(self, name, action="key"):
+        """Presses and lets go a key; or, with action keydown or keyup, only one of them."""
+        self.xdotool(action, name)
 
     def click(self, x, y):
         self.xdotool("mousemove", str(self.client[0] + x), str(self.client[1] + y), "click", "1")

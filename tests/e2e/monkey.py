@@ -53,59 +53,48 @@ class Monkey:
             if not (x > self.game.width - 110 and y < 205):
                 return x, y
 
-    # The kinds of input.
-    def tap(self):
-        name = self.rng.choice(TAP_KEYS)
-        if name not in self.held:
-            self.game.key(name)
-            self.sent["key " + (name if name in COUNTED_KEYS else "other")] += 1
-
-    def hold(self):
-        name = self.rng.choice(ARROWS[:3])
-        if name not in self.held:
-            self.game.keydown(name)
-            self.held[name] = time.time() + self.rng.uniform(0.05, 2.0)
-            self.sent["arrow hold"] += 1
-
     def release_due(self, everything=False):
         for name, when in list(self.held.items()):
             if everything or when <= time.time():
-                self.game.keyup(name)
+                self.game.key(name, "keyup")
                 del self.held[name]
 
-    def click(self):
-        self.game.xdotool("mousemove", *self.at(*self.sky_point()), "click", "1")
-        self.sent["click"] += 1
-
-    def press_button(self):
-        dx, y = BUTTONS[self.rng.choice(list(BUTTONS))]
-        x = self.game.width + dx + self.rng.randrange(2, 46)
-        args = ["mousemove", *self.at(x, y + self.rng.randrange(2, 46)), "mousedown", "1",
-                "sleep", "%.2f" % self.rng.uniform(0.05, 1.5)]
-        if self.rng.random() < 0.3:
-            # Slide off the button before letting go: the thruster stops at the edge.
-            args += ["mousemove", *self.at(*self.sky_point()), "sleep", "0.2"]
-        self.game.xdotool(*args, "mouseup", "1")
-        self.sent["thrust button"] += 1
-
-    def drag(self):
-        (x0, y0), (x1, y1) = self.sky_point(), self.sky_point()
-        self.game.xdotool("mousemove", *self.at(x0, y0), "mousedown", "1", "sleep", "0.1",
-                          "mousemove", *self.at((x0 + x1) // 2, (y0 + y1) // 2),
-                          "sleep", "0.1", "mousemove", *self.at(x1, y1), "mouseup", "1")
-        self.sent["drag"] += 1
-
-    def menu(self):
-        letter = self.rng.choice(list(MENU_ITEMS))
-        self.game.key("alt+g")
-        time.sleep(0.15)
-        self.game.key(letter)
-        self.sent["menu " + MENU_ITEMS[letter]] += 1
-
     def step(self):
-        self.rng.choices([Monkey.tap, Monkey.hold, Monkey.click, Monkey.press_button,
-                          Monkey.drag, Monkey.menu], [40, 20, 12, 10, 5, 5])[0](self)
-        time.sleep(self.rng.uniform(0.02, 0.25))
+        """One input of a random kind, and the release of the held keys that are due."""
+        game, rng = self.game, self.rng
+        kind = rng.choices(("key", "arrow hold", "click", "thrust button", "drag", "menu"),
+                           (40, 20, 12, 10, 5, 5))[0]
+        name = rng.choice(TAP_KEYS if kind == "key" else ARROWS[:3])
+        if kind == "key" and name not in self.held:
+            game.key(name)
+            kind += " " + (name if name in COUNTED_KEYS else "other")
+        elif kind == "arrow hold" and name not in self.held:
+            game.key(name, "keydown")
+            self.held[name] = time.time() + rng.uniform(0.05, 2.0)
+        elif kind == "click":
+            game.xdotool("mousemove", *self.at(*self.sky_point()), "click", "1")
+        elif kind == "thrust button":
+            dx, y = BUTTONS[rng.choice(list(BUTTONS))]
+            args = ["mousemove", *self.at(game.width + dx + rng.randrange(2, 46),
+                                          y + rng.randrange(2, 46)),
+                    "mousedown", "1", "sleep", "%.2f" % rng.uniform(0.05, 1.5)]
+            if rng.random() < 0.3:
+                # Slide off the button before letting go: the thruster stops at the edge.
+                args += ["mousemove", *self.at(*self.sky_point()), "sleep", "0.2"]
+            game.xdotool(*args, "mouseup", "1")
+        elif kind == "drag":
+            (x0, y0), (x1, y1) = self.sky_point(), self.sky_point()
+            game.xdotool("mousemove", *self.at(x0, y0), "mousedown", "1", "sleep", "0.1",
+                         "mousemove", *self.at((x0 + x1) // 2, (y0 + y1) // 2),
+                         "sleep", "0.1", "mousemove", *self.at(x1, y1), "mouseup", "1")
+        elif kind == "menu":
+            letter = rng.choice(list(MENU_ITEMS))
+            game.key("alt+g")
+            time.sleep(0.15)
+            game.key(letter)
+            kind += " " + MENU_ITEMS[letter]
+        self.sent[kind] += 1
+        time.sleep(rng.uniform(0.02, 0.25))
         self.release_due()
 
     # Watching.

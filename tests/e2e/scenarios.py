@@ -96,7 +96,7 @@ class Scenarios(unittest.TestCase):
         game = self.game
         start = game.craft(game.shot("ready"))
         game.key("space")  # the release of a key starts the flight
-        game.keydown("Down")
+        game.key("Down", "keydown")
         # Held until the craft has climbed and the flame, shown every other tick, has been seen.
         flame_seen = climbed = None
         deadline = time.time() + 20
@@ -108,7 +108,7 @@ class Scenarios(unittest.TestCase):
                     flame_seen = flame_seen or self.burning(shot, box)
                     climbed = box if box[1] < start[1] - 5 else climbed
         finally:
-            game.keyup("Down")
+            game.key("Down", "keyup")
         self.assertTrue(flame_seen, "holding Down shows the main flame")
         self.assertIsNotNone(climbed, "holding Down makes the craft climb from %s" % (start,))
         _, later = self.wait_craft("falling", lambda box: box[1] > climbed[1])
@@ -141,12 +141,12 @@ class Scenarios(unittest.TestCase):
         shot = game.shot("ready")
         start, tops = game.craft(shot), terrain_tops(shot)
         game.key("space")
-        game.keydown("Left")
+        game.key("Left", "keydown")
         try:
             # The flames beside and below the craft never reach above its top row.
             _, moved = self.wait_craft("moved", lambda box: box[1] > start[1])
         finally:
-            game.keyup("Left")
+            game.key("Left", "keyup")
         self.assertIsNotNone(moved, "the craft moved")
         game.key("F3")
         shot, again = self.wait_craft("restarted", lambda box: box == start)
@@ -167,13 +167,10 @@ class Scenarios(unittest.TestCase):
         self.assertNotEqual(terrain_tops(shot), tops, "F2 brings a new terrain")
         self.assertIsNotNone(game.start_scene(shot), "F2 puts the craft at its new start")
 
-    def exit_from_menu(self):
+    def test_exit(self):
         self.assertTrue(self.game.open_menu(), "Alt+G opens the Game menu")
         self.game.key("x")
         self.assertEqual(self.game.wait_exit(30), 0, "Exit from the menu ends with exit code 0")
-
-    def test_exit(self):
-        self.exit_from_menu()
 
     def test_options(self):
         game = self.game
@@ -220,18 +217,13 @@ class Scenarios(unittest.TestCase):
     def test_lost(self):
         game = self.game
         game.key("space")
-        game.keydown("Down")
+        game.key("Down", "keydown")
         try:
             fields = game.wait_box(60) or {}
         finally:
-            game.keyup("Down")
+            game.key("Down", "keyup")
         self.assertEqual(fields.get("title"), "Tavune Lost!", "flying straight up: %s" % fields)
         self.assertTrue(fields["message"].startswith("You are out of range"), "why it is lost")
-
-    def fuel_line(self):
-        """The fuel on the instrument panel as a screenshot shows it."""
-        shot, w = self.game.shot(), self.game.width
-        return [shot.at(x, y) for y in range(25 + 3 * 16, 25 + 4 * 16) for x in range(w - 75, w)]
 
     def test_window(self):
         """Whatever the player does on the desktop, the game stands still while it cannot be
@@ -265,19 +257,23 @@ class Scenarios(unittest.TestCase):
             self.assertIsNotNone(game.wait_placed(lambda x, y, w, h: w == width),
                                  "restored, the window is as it was: %s" % (game.seen,))
 
+        def fuel_line():
+            shot, w = game.shot(), game.width
+            return [shot.row(y, w - 75, w) for y in range(25 + 3 * 16, 25 + 4 * 16)]
+
         def fuel_stays():
-            first = self.fuel_line()
+            first = fuel_line()
             time.sleep(0.5)  # the panel shows the fuel every sixth tick
-            return self.fuel_line() == first
+            return fuel_line() == first
 
         stood_still("behind the Game menu", lambda: self.assertTrue(game.open_menu()), close_menu)
-        game.keydown("Down")
+        game.key("Down", "keydown")
         try:
             self.assertTrue(game.wait_shot("burning", self.burning, 10)[1], "Down: the flame")
-            game.keydown("alt")
+            game.key("alt", "keydown")
         finally:
-            game.keyup("Down")
-            game.keyup("alt")
+            game.key("Down", "keyup")
+            game.key("alt", "keyup")
         self.assertTrue(poll(fuel_stays, 5, 0), "Down released while Alt is held stops the engine")
         stood_still("while minimised", lambda: game.probe("show", "minimize"),
                     lambda: restore(screen_width))
@@ -366,18 +362,18 @@ class Scenarios(unittest.TestCase):
         game.key("F2")
         scene = pilot.wait_for_start_position()
         game.key("space")
-        game.keydown("Down")
+        game.key("Down", "keydown")
         try:
             highest, unseen = scene.craft[1], 0
             deadline = time.time() + 60
             fields = None
             while fields is None and time.time() < deadline:
-                found = pilot.finder.find(pilot.grab(), (0, 0, game.width, scene.site_row))
+                found = pilot.finder.find(game.shot(), (0, 0, game.width, scene.site_row))
                 highest = min(highest, found[1]) if found else highest
                 unseen = 0 if found else unseen + 1
                 fields = game.box()
         finally:
-            game.keyup("Down")
+            game.key("Down", "keyup")
         self.assertTrue(highest < scene.craft[1] - 20 and unseen >= 5, "the climbing craft leaves "
                         "through the top of the screen (last seen at row %d)" % highest)
         self.assertEqual((fields or {}).get("title"), "Tavune Lost!", "out of range: %s" % fields)

@@ -21,29 +21,22 @@ from game import ROOT, BoxWatch
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
 import make_art  # noqa: E402
 
-# What a player knows about the game.
-SIM_PER_REAL = 7.5  # simulated seconds per real second (the game calibrates its time step so)
-TICK_REAL = 0.05  # the game's timer period
+# What a player knows about the game (the manual's figures; the game calibrates its time step to
+# 7.5 simulated seconds a real second).
+SIM_PER_REAL, TICK_REAL = 7.5, 0.05
 TICK_SIM = TICK_REAL * SIM_PER_REAL
-GRAVITY = 3.0
-DRY_MASS = START_FUEL = 1000.0
-MAIN_THRUST, SIDE_THRUST = 10000.0, 2000.0
-MAIN_BURN, SIDE_BURN = 10.0, 2.0
-FRAME_INTERVAL = 0.02  # real seconds between screenshots, at least
+GRAVITY, DRY_MASS, START_FUEL, START_ALTITUDE = 3.0, 1000.0, 1000.0, 1000.0
+MAIN_THRUST, SIDE_THRUST, MAIN_BURN, SIDE_BURN = 10000.0, 2000.0, 10.0, 2.0
 CRAFT_W, CRAFT_H = 32, 30
-START_ALTITUDE = 1000.0
 SITE_TO_ORIGIN = 29  # rows from the craft picture's top at altitude 0 down to the site's row
-
-# The panel and the thrust buttons (client coordinates from the right edge): the craft is never
+# The panel and the thrust buttons (client columns from the right edge, rows): the craft is never
 # looked for there, and kept out of there while it is high up.
-PANEL_LEFT_FROM_RIGHT = 210
-PANEL_BOTTOM = 210
-BUTTONS_LEFT_FROM_RIGHT = 102
+PANEL_LEFT_FROM_RIGHT, PANEL_BOTTOM, BUTTONS_LEFT_FROM_RIGHT = 210, 210, 102
 
 # How the pilot flies (simulated units).
+FRAME_INTERVAL = 0.02  # real seconds between screenshots, at least
 BRAKE = 1.0  # deceleration planned for the descent; the engine gives 2 to 7 m/s²
-V_FINAL = 2.0  # vertical speed planned at touchdown
-V_DESCENT_MAX = 25.0
+V_FINAL, V_DESCENT_MAX = 2.0, 25.0  # vertical speeds planned at touchdown, and at most
 X_BRAKE = 0.3  # horizontal deceleration planned for the approach; the nozzles give 1 to 2 m/s²
 VX_MAX = 15.0
 TRANSIT_MARGIN = 80.0  # metres kept above the highest ground between the craft and its target
@@ -205,22 +198,19 @@ class Model:
         return DRY_MASS + self.fuel
 
     def accelerations(self, main, side):
-        if self.fuel <= 0:
-            return 0.0, -GRAVITY
-        return (side * SIDE_THRUST / self.mass(),
-                (MAIN_THRUST / self.mass() if main else 0.0) - GRAVITY)
+        fuelled = self.fuel > 0
+        return (fuelled * side * SIDE_THRUST / self.mass(),
+                fuelled * main * MAIN_THRUST / self.mass() - GRAVITY)
 
     def advance(self, to):
         dt = to - self.s
-        if dt <= 0:
-            return
-        a_x, a_y = self.accelerations(self.main, self.side)
-        burn = (MAIN_BURN if self.main else 0.0) + (SIDE_BURN if self.side else 0.0)
-        self.y.predict(dt, a_y)
-        self.x.predict(dt, a_x)
-        if self.fuel > 0:
+        if dt > 0:
+            a_x, a_y = self.accelerations(self.main, self.side)
+            self.y.predict(dt, a_y)
+            self.x.predict(dt, a_x)
+            burn = self.main * MAIN_BURN + bool(self.side) * SIDE_BURN
             self.fuel = max(0.0, self.fuel - burn * dt)
-        self.s = to
+            self.s = to
 
     def catch_up(self, changes, to):
         """Brings the model to simulated time `to`, folding in the key changes."""
@@ -250,42 +240,27 @@ class Keys:
         self.main = False
         self.side = 0  # +1: the Left key, whose nozzle pushes toward +x; -1: the Right key
         self.changes = []  # (real time, main, side)
-        self.busy_until = 0.0  # xdotool is still sleeping inside a pulse until then
+        self.busy_until = 0.0  # xdotool sleeps inside a pulse until then
 
-    def send(self, args):
-        """Hands xdotool a command line; returns the time at which it will carry it out."""
-        self.process.stdin.write((" ".join(args) + "\n").encode())
-        self.process.stdin.flush()
-        return max(time.time(), self.busy_until)
-
-    def edges(self, main, side):
-        args = []
-        if main != self.main:
-            args += ["keydown" if main else "keyup", "Down"]
+    def set(self, main, side, pulse=0.0):
+        """Sets the keys; with pulse, lets the side key go again after that many seconds."""
+        key = {1: "Left", -1: "Right"}
+        args = ["keydown" if main else "keyup", "Down"] if main != self.main else []
         if side != self.side:
-            if self.side:
-                args += ["keyup", "Left" if self.side > 0 else "Right"]
-            if side:
-                args += ["keydown", "Left" if side > 0 else "Right"]
-        return args
-
-    def set(self, main, side):
-        args = self.edges(main, side)
+            args += (["keyup", key[self.side]] if self.side else []) + (
+                ["keydown", key[side]] if side else [])
+        if pulse:
+            args += ["sleep", "%.3f" % pulse, "keyup", key[side]]
         if args:
-            when = self.send(args)
-            self.main, self.side = main, side
+            self.process.stdin.write((" ".join(args) + "\n").encode())
+            self.process.stdin.flush()
+            # When xdotool carries it out: after the sleep of the last pulse.
+            when = max(time.time(), self.busy_until)
+            self.busy_until = when + pulse
             self.changes.append((when, main, side))
-
-    def pulse(self, main, side, seconds):
-        """Sets the keys, and lets the side key go again after `seconds` (xdotool waits)."""
-        args = self.edges(main, side)
-        key = "Left" if side > 0 else "Right"
-        now = self.send(args + ["sleep", "%.3f" % seconds, "keyup", key])
-        self.busy_until = now + seconds
-        self.main = main
-        self.changes.append((now, main, side))
-        self.changes.append((now + seconds, main, 0))
-        self.side = 0
+            if pulse:
+                self.changes.append((when + pulse, main, 0))
+        self.main, self.side = main, 0 if pulse else side
 
     def close(self):
         self.set(False, 0)
@@ -485,7 +460,7 @@ class Pilot:
         pulse = toward if not side and abs(err) > (0.4 if self.aligned else 0.5) and (
             now - self.last_pulse > 0.3) else 0
         if pulse:
-            self.keys.pulse(main, pulse, TICK_REAL)
+            self.keys.set(main, pulse, TICK_REAL)
             self.last_pulse = time.time()
         else:
             self.keys.set(main, side)

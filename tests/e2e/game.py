@@ -4,6 +4,7 @@ running in the same Wine desktop says where the window is and what an open box s
 
 import ctypes
 import ctypes.util
+import itertools
 import os
 import struct
 import subprocess
@@ -105,8 +106,7 @@ class Frame:
         w, h = self.screen_w, self.screen_h
         rows = []
         for y in range(h):
-            bgrx = self.data[y * self.stride:y * self.stride + 4 * w]
-            rgb = bytearray(3 * w)
+            bgrx, rgb = self.data[y * self.stride:y * self.stride + 4 * w], bytearray(3 * w)
             rgb[0::3], rgb[1::3], rgb[2::3] = bgrx[2::4], bgrx[1::4], bgrx[0::4]
             rows.append(b"\0" + rgb)
 
@@ -135,23 +135,16 @@ def terrain_tops(frame, first_row=215):
     return tops
 
 
-def flat_runs(tops):
-    """Maximal runs of equal ground height: (start, width, row)."""
-    runs, start = [], 0
-    for x in range(1, len(tops) + 1):
-        if x == len(tops) or tops[x] != tops[start]:
-            if tops[start] is not None:
-                runs.append((start, x - start, tops[start]))
-            start = x
-    return runs
-
-
 def landing_site(tops):
     """The landing site, (start, width, row): the widest level run of the ground line. Its four
     level segments of the thirty make it at least an eighth of the width (counting the columns
     the screen cuts off), wider than any level stretch that random steps leave elsewhere. None
     without one."""
-    site = max(flat_runs(tops), key=lambda run: run[1], default=None)
+    runs, x = [], 0
+    for row, run in itertools.groupby(tops):
+        runs.append((x, len(list(run)), row))
+        x += runs[-1][1]
+    site = max((run for run in runs if run[2] is not None), key=lambda run: run[1], default=None)
     return site if site and site[1] + tops.count(None) >= len(tops) // 8 else None
 
 
@@ -397,7 +390,7 @@ class BoxWatch:
         next probe when the last has ended."""
         found = None
         if self.process is not None and self.process.poll() is not None:
-            found = box_fields(self.process.stdout.read().decode(errors="replace").strip())
+            found = box_fields(self.process.communicate()[0].decode(errors="replace").strip())
             self.process = None
         if found is None and self.process is None and again:
             self.process = self.game.background_probe("box")
@@ -406,7 +399,7 @@ class BoxWatch:
 
     def close(self):
         if self.process is not None:
-            self.process.wait()
+            self.process.communicate()
             self.process = None
 
 

@@ -1,18 +1,15 @@
 #!/usr/bin/env python3
-"""A monkey at the keyboard and the mouse: for five minutes (one in `make test`) it plays
-tavune.exe in its real window under Wine with random keys (arrows held and released, Space,
-letters, F2, F3, F4, Escape, Enter, Tab), random clicks (in the sky, on the thrust buttons,
-press-drag-release) and menu commands (Game > New, Restart, Options, About). Whatever box opens,
-the same random input has to deal with it. Every ten seconds the game must still answer; at the
-end the monkey closes any open box, chooses Exit from the menu, and the process must end with
-exit code 0.
+"""A monkey at the keyboard and the mouse plays tavune.exe in its real window under Wine:
+random keys (arrows held and released, Space, letters, F2, F3, F4, Escape, Enter, Tab), clicks
+(in the sky, on the thrust buttons, press-drag-release) and menu commands, whatever box opens.
+Every ten seconds the game must still answer; at the end the monkey closes any open box, chooses
+Exit from the menu, and the process must end with exit code 0.
 
     monkey.py BUILD_DIR
 
-Environment: TAVUNE_MONKEY_SECONDS, how long to play (default 300); TAVUNE_MONKEY_SEED, the seed
-of the random input (default 1: every run sends the same input, though the game's answers depend
-on timing as well). Screenshots go to BUILD_DIR/e2e-shots/monkey/: every 30 seconds and at the
-end."""
+TAVUNE_MONKEY_SECONDS: how long to play (default 300). TAVUNE_MONKEY_SEED: the seed of the input
+(default 1: every run sends the same input; the game's answers depend on timing as well).
+Screenshots in BUILD_DIR/e2e-shots/monkey/, every 30 seconds and at the end."""
 
 import collections
 import os
@@ -195,11 +192,10 @@ def main():
             game.shot("failure")
         game.kill()
 
-    print("monkey: played %.0f s; events sent:" % (time.time() - began))
-    for kind, count in sorted(monkey.sent.items()) + [("boxes seen, looking once a second:", "")] \
-            + sorted(monkey.boxes.items()):
-        print("    %-40s %5s" % (kind, count))
-    print("monkey: the game answered %d checks; exit code %s" % (monkey.checks, code))
+    print("monkey: played %.0f s; the game answered %d checks; exit code %s; events sent, and "
+          "boxes seen looking once a second:" % (time.time() - began, monkey.checks, code))
+    for kind, count in sorted(monkey.sent.items()) + sorted(monkey.boxes.items()):
+        print("    %-40s %5d" % (kind, count))
     if failure:
         print("FAILED: %s (seed %d); screenshots in %s" % (failure, seed, game.shots_dir))
         return 1

@@ -38,7 +38,8 @@ class Scenarios(unittest.TestCase):
         away = game.background_probe("away") if name == "window" else None
         game.start()
         if away:
-            self.assertEqual(away.wait(30), 0, "another program took the activation in the set-up")
+            away.communicate(timeout=30)
+            self.assertEqual(away.returncode, 0, "another program took the activation in the set-up")
             game.click(game.width // 3, -29)
         # The first game calibrates for ten ticks with the window shut to input.
         self.assertIsNotNone(game.wait_ready(), "the game shows its start and takes input")

@@ -1,23 +1,14 @@
 // A small Win32 console program that end-to-end tests run beside the game, in the same Wine
-// prefix and desktop, to see what a person would see without reading pixels: where the game's
-// window is, and what its boxes say.
-//
-//   probe window             prints "client X Y W H" of the game's main window (screen pixels)
-//   probe box                prints "caption=..", "title=..", "message=.." of the open box
-//   probe press ID           presses the control ID of the open box (1 is OK)
-//   probe panel LINE TEXT    is TEXT what the instrument panel shows on LINE (0 to 3)?
-//   probe alive              does the game's window answer a message within 2 seconds?
-//   probe show HOW           minimize, restore, normal or maximize the game's window, as the
-//                            desktop would
-//   probe enabled            does the game's window take input (not while it calibrates or a
-//                            box is open)?
-//   probe menu               is one of the game's menus open (shown or not: with a window
-//                            manager, Wine may keep it off the X screen)?
-//   probe away               once the game's window is shut to input (its first game sets up),
-//                            takes the activation with a window of its own for a second
-// Exit status 0 when the window or box was found (or the answer is yes), 1 when not.
-// TAVUNE_PROBE_DESKTOP names the Wine desktop to look in: a launcher's virtual desktop, which a
-// program started apart never joins.
+// desktop, to see what a person would see without reading pixels. Commands: window (prints
+// "client X Y W H", the client area on the screen), box (the open box's caption, title and
+// message), press ID (presses a control of the open box), panel LINE TEXT (does the instrument
+// panel show TEXT on LINE 0 to 3?), alive (does the window answer a message within 2 s?), show
+// minimize|restore|normal|maximize (as the desktop would), enabled (does the window take input:
+// not while it calibrates or a box is open?), menu (is a menu open, shown or not: with a window
+// manager, Wine may keep it off the X screen?), away (once the window is shut to input, takes the
+// activation for a second). Exit status 0 for found or yes, else 1. TAVUNE_PROBE_DESKTOP names
+// the Wine desktop to look in: a launcher's virtual desktop, which a program started apart never
+// joins.
 #include <windows.h>
 
 #include <cstdio>

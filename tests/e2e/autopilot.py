@@ -398,6 +398,7 @@ class Pilot:
         ex = model.x.update(zx, rx + (model.x.v * TICK_SIM) ** 2 / 12 + 0.05)
         ey = model.y.update(zy, ry + (model.y.v * TICK_SIM) ** 2 / 12 + 0.05)
         return found, "craft %d,%d resid %.1f,%.1f" % (found[0], found[1], ex, ey)
+
     def decide(self):
         """Sets the keys for the moment they reach the game; returns a note for the log."""
         scene, mission, model = self.scene, self.mission, self.model
@@ -409,11 +410,8 @@ class Pilot:
         top = scene.origin_y - int(alt * scene.ky)
 
         # Keep out of the panel's corner while high up.
-        goal = self.target
-        if top < PANEL_BOTTOM:
-            limit = scene.left_to_pos(scene.width - PANEL_LEFT_FROM_RIGHT - CRAFT_W - 8)
-            goal = min(goal, limit)
-        dx = goal - pos
+        limit = scene.left_to_pos(scene.width - PANEL_LEFT_FROM_RIGHT - CRAFT_W - 8)
+        dx = (min(self.target, limit) if top < PANEL_BOTTOM else self.target) - pos
         off = abs(self.target - pos)
         self.aligned = off <= 30 if self.aligned else off < 12 and abs(vx) < 1.2
 
@@ -431,10 +429,8 @@ class Pilot:
         else:
             a, b = sorted((left, scene.pos_to_left(self.target)))
             height = alt - scene.ground_alt(a, b + CRAFT_W) - TRANSIT_MARGIN
-            if height > 0:
-                vy_want = -math.sqrt(V_FINAL ** 2 + 2 * BRAKE * height)
-            else:
-                vy_want = min(3.0, -0.3 * height)
+            vy_want = (-math.sqrt(V_FINAL ** 2 + 2 * BRAKE * height) if height > 0 else
+                       min(3.0, -0.3 * height))
         vy_want = max(vy_want, -V_DESCENT_MAX)
         # The engine state whose speed, halfway to the next decision, is nearer the wanted one;
         # a small preference for the present state spares needless edges. The engine acts a
@@ -447,9 +443,8 @@ class Pilot:
         # Horizontal: toward the target, slowing down on the way; then stay over it.
         if self.aligned:
             centring = 0.0 if abs(dx) < 15 else 0.05 * (dx - math.copysign(15, dx))
-            vx_want = max(-0.6, min(0.6, centring))
             self.drifting = self.drifting or bool(mission.drift and height < 30)
-            vx_want = mission.drift if self.drifting else vx_want
+            vx_want = mission.drift if self.drifting else max(-0.6, min(0.6, centring))
         else:
             vx_want = math.copysign(min(VX_MAX, math.sqrt(2 * X_BRAKE * max(abs(dx) - 3, 0.0))),
                                     dx)
@@ -459,11 +454,8 @@ class Pilot:
         # Else about one tick of a nozzle: 0.4 to 0.75 m/s.
         pulse = toward if not side and abs(err) > (0.4 if self.aligned else 0.5) and (
             now - self.last_pulse > 0.3) else 0
-        if pulse:
-            self.keys.set(main, pulse, TICK_REAL)
-            self.last_pulse = time.time()
-        else:
-            self.keys.set(main, side)
+        self.keys.set(main, side or pulse, TICK_REAL if pulse else 0.0)
+        self.last_pulse = time.time() if pulse else self.last_pulse
 
         return (" | alt %.1f vy %.2f (want %.1f) x %.1f vx %.2f (want %.2f) sd %.2f,%.2f"
                 " fuel %.0f period %.3f%s%s%s" % (

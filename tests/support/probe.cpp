@@ -53,32 +53,23 @@ static int ComparePanelLine(HWND game, int line, const char* text) {
     SIZE size;
     GetTextExtentPoint32A(windowDC, text, length, &size);
 
-    HDC dcs[2];
-    HBITMAP bitmaps[2];
-    for (int i = 0; i < 2; ++i) {
-        dcs[i] = CreateCompatibleDC(windowDC);
-        bitmaps[i] = CreateCompatibleBitmap(windowDC, size.cx, size.cy);
-        SelectObject(dcs[i], bitmaps[i]);
-    }
-    HDC expected = dcs[0], shown = dcs[1];
+    HDC expected = CreateCompatibleDC(windowDC);
+    HBITMAP bitmap = CreateCompatibleBitmap(windowDC, size.cx, size.cy);
+    SelectObject(expected, bitmap);
     SelectObject(expected, GetCurrentObject(windowDC, OBJ_FONT));
     SetTextColor(expected, RGB(255, 255, 255));
     SetBkColor(expected, RGB(0, 0, 0));
     SetBkMode(expected, OPAQUE);
     TextOutA(expected, 0, 0, text, length);
-    BitBlt(shown, 0, 0, size.cx, size.cy, windowDC, x, y, SRCCOPY);
-
     int differing = 0;
     for (int row = 0; row < size.cy; ++row) {
         for (int column = 0; column < size.cx; ++column) {
-            differing += GetPixel(expected, column, row) != GetPixel(shown, column, row);
+            differing += GetPixel(expected, column, row) != GetPixel(windowDC, x + column, y + row);
         }
     }
     std::printf("differing %d of %ld\n", differing, size.cx * size.cy);
-    for (int i = 0; i < 2; ++i) {
-        DeleteDC(dcs[i]); // the bitmap and the font are let go with it
-        DeleteObject(bitmaps[i]);
-    }
+    DeleteDC(expected); // the bitmap and the font are let go with it
+    DeleteObject(bitmap);
     ReleaseDC(game, windowDC);
     return differing == 0 ? 0 : 1;
 }

@@ -245,7 +245,8 @@ class Game:
         (drawn only after the window was shut to input) and the window takes input again. The
         shot of that scene, or None."""
         shot, scene = self.wait_shot("scene", self.start_scene, timeout)
-        return shot if scene and poll(self.enabled, timeout, 0.1) else None
+        return shot if scene and poll(lambda: self.probe("enabled") == "enabled", timeout, 0.1) \
+            else None
 
     def wait_exit(self, timeout=15):
         try:
@@ -296,10 +297,6 @@ class Game:
         """Whether the instrument panel's line shows exactly this text."""
         return bool(self.probe("panel", str(line), text))
 
-    def enabled(self):
-        """Whether the game's window takes input: not while it calibrates, nor behind a box."""
-        return self.probe("enabled") == "enabled"
-
     def box(self):
         """The open box's caption, title and message, or None."""
         return box_fields(self.probe("box"))
@@ -309,9 +306,6 @@ class Game:
 
     def wait_no_box(self, timeout=20):
         return bool(poll(lambda: self.box() is None, timeout))
-
-    def wait_panel(self, line, text, timeout=20):
-        return bool(poll(lambda: self.panel_shows(line, text), timeout))
 
     def open_menu(self, timeout=10):
         """Opens the Game menu with Alt+G and waits until it is open; once more if it never was
@@ -342,8 +336,7 @@ class Game:
 
     def save(self, shot, label):
         self.shot_number += 1
-        with open(os.path.join(self.shots_dir, "%03d-%s.png" % (self.shot_number, label)),
-                  "wb") as out:
+        with open("%s/%03d-%s.png" % (self.shots_dir, self.shot_number, label), "wb") as out:
             out.write(shot.png())
 
     def wait_shot(self, label, condition, timeout=20):

@@ -183,7 +183,7 @@ class Scenarios(unittest.TestCase):
         game.shot("fuel-right")
         game.key("Return")
         self.assertTrue(game.wait_no_box(), "OK closes the options")
-        self.assertTrue(game.wait_panel(3, "3000.00  "), "the restarted craft shows fuel 3000")
+        self.assertTrue(poll(lambda: game.panel_shows(3, "3000.00  "), 20), "restarted: fuel 3000")
 
     def test_about(self):
         game = self.game

@@ -16,9 +16,11 @@ import os
 import random
 import sys
 import time
+import unittest
 
 from game import Game
 
+BUILD_DIR = None
 # Letters without x: with the Game menu open, x would choose Exit, which is saved for the end.
 LETTERS = [chr(c) for c in range(ord("a"), ord("z") + 1) if chr(c) != "x"]
 ARROWS = ["Left", "Right", "Down", "Up"]
@@ -139,56 +141,38 @@ def exit_from_menu(game):
     return None
 
 
-def main():
-    seconds = float(os.environ.get("TAVUNE_MONKEY_SECONDS", "300"))
-    seed = int(os.environ.get("TAVUNE_MONKEY_SEED", "1"))
-    print("monkey: seed %d, %.0f seconds" % (seed, seconds), flush=True)
-    game = Game(sys.argv[1], "monkey")
-    monkey = Monkey(game, random.Random(seed))
-    failure = code = None
-    began = time.time()
-    try:
+class Play(unittest.TestCase):
+    def test_monkey(self):
+        seconds = float(os.environ.get("TAVUNE_MONKEY_SECONDS", "300"))
+        seed = int(os.environ.get("TAVUNE_MONKEY_SEED", "1"))
+        game = Game(BUILD_DIR, "monkey")
+        monkey = Monkey(game, random.Random(seed))
+        self.addCleanup(game.kill)
+        self.addCleanup(lambda: game.shot("last"))
+        self.addCleanup(lambda: print("monkey: seed %d; %d checks answered; events sent: %s" % (
+            seed, monkey.checks, sorted(monkey.sent.items()))))
         game.start()
         # The first game calibrates with the window shut to input.
-        if game.wait_ready() is None:
-            raise RuntimeError("the game never showed its start and took input")
+        self.assertIsNotNone(game.wait_ready(), "the game shows its start and takes input")
+        began = time.time()
         next_check, next_shot = began + 10, began + 30
-        while time.time() - began < seconds and failure is None:
+        while time.time() - began < seconds:
             monkey.step()
             now = time.time()
             if now >= next_check:
-                failure = monkey.answers()
+                self.assertIsNone(monkey.answers(), "after %.0f s" % (now - began))
+                print("monkey: %3.0f s, %4d events, the game answers" % (
+                    now - began, sum(monkey.sent.values())), flush=True)
                 next_check = now + 10
-                print("monkey: %3.0f s, %4d events, the game %s" % (
-                    now - began, sum(monkey.sent.values()), "answers" if failure is None else
-                    "does NOT answer"), flush=True)
             if now >= next_shot:
                 game.shot("play")
                 next_shot = now + 30
         monkey.release_due(everything=True)
         game.xdotool("mouseup", "1")
-        if failure is None:
-            game.shot("before-exit")
-            code = exit_from_menu(game)
-            if code != 0:
-                failure = "Exit from the menu ended the game with exit code %s" % code
-    except Exception as error:  # a broken tool or probe ends the run as a failure, with a shot
-        failure = "the monkey stopped: %r" % (error,)
-    finally:
-        if game.process is not None and game.process.poll() is None:
-            game.shot("failure")
-        game.kill()
-
-    print("monkey: played %.0f s; the game answered %d checks; exit code %s; events sent:" % (
-        time.time() - began, monkey.checks, code))
-    for kind, count in sorted(monkey.sent.items()):
-        print("    %-40s %5d" % (kind, count))
-    if failure:
-        print("FAILED: %s (seed %d); screenshots in %s" % (failure, seed, game.shots_dir))
-        return 1
-    print("ok: random input, and Exit ended the game with exit code 0")
-    return 0
+        game.shot("before-exit")
+        self.assertEqual(exit_from_menu(game), 0, "Exit from the menu ends with exit code 0")
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    BUILD_DIR = sys.argv[1]
+    unittest.main(argv=sys.argv[:1], verbosity=2)

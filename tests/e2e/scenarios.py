@@ -13,8 +13,7 @@ import time
 import unittest
 
 import autopilot
-from game import (FLAME_COLOURS, LIGHT_GREY, RED, WHITE, BLACK, BoxWatch, Game, craft_box,
-                  landing_site, poll, terrain_tops)
+from game import BLACK, FLAME_COLOURS, LIGHT_GREY, RED, WHITE, BoxWatch, Game, poll, terrain_tops
 
 BUILD_DIR = None
 CRASH_VERTICAL = ("Too much vertical velocity. Your landing speed must be under 10 m/sec.",
@@ -79,16 +78,12 @@ class Scenarios(unittest.TestCase):
         game = self.game
         shot = game.shot("start")
         w, h = game.width, game.height
-        tops = terrain_tops(shot)
-        self.assertNotIn(None, tops[:shot.visible], "white ground spans every column on the screen")
+        self.assertIsNotNone(game.start_scene(shot), "white ground spans every column on the "
+                             "screen, with a level landing site of four segments of thirty or "
+                             "more; the craft alone, its left edge on the centre column, a sixth "
+                             "of the way down")
         self.assertEqual(shot.count(0, 0, w - 210, 20, (BLACK,)), (w - 210) * 20, "black sky")
-        box = craft_box(shot, tops)
-        self.assertIsNotNone(box, "the craft is drawn")
-        # The picture's first column and its first two rows hold only black and white.
-        self.assertEqual(box[0] - 1, w // 2, "the craft's left edge is on the centre column")
-        self.assertTrue(0.08 * h < box[1] < 0.25 * h, "the craft is a sixth of the way down")
         self.assertTrue(game.panel_shows(0, "1000.00  "), "the craft starts at 1000 m")
-        self.assertIsNotNone(landing_site(tops), "a level site, four segments of thirty or more")
         self.check_layout(shot, "at the start")
 
     def test_thrust(self):

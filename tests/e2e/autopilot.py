@@ -70,10 +70,9 @@ class CraftFinder:
             got = frame.row(y + r, x + self.columns[0], x + self.columns[-1] + 1)
             if len(got) != len(expected):
                 return False
-            if got != expected:
-                wrong += sum(got[i:i + 3] != expected[i:i + 3] for i in range(0, len(got), 4))
-                if wrong > tolerance:
-                    return False
+            wrong += sum(got[i:i + 3] != expected[i:i + 3] for i in range(0, len(got), 4))
+            if wrong > tolerance:
+                return False
         return True
 
     def find(self, frame, area):
@@ -342,8 +341,9 @@ class Pilot:
                                                                scene.site_row))
         self.scene, self.mission = scene, mission
         self.target = scene.left_to_pos(mission.target_left)
-        self.aligned = False  # over the target and slow enough to go down to it
-        self.drifting = False  # the last metres of a mission that touches down moving sideways
+        # Over the target and slow enough to go down to it; in the last metres of a mission that
+        # touches down moving sideways.
+        self.aligned = self.drifting = False
         self.last_pulse, self.missing = 0.0, 0
         self.period = 0.04  # real seconds from one decision to the next (running mean)
         self.keys, boxes = Keys(self.game), BoxWatch(self.game)

@@ -147,15 +147,12 @@ class Scenarios(unittest.TestCase):
         self.assertIsNotNone(again, "F3 puts the craft back at its start")
         self.assertEqual(terrain_tops(shot), tops, "F3 keeps the terrain")
 
-        def new_start(shot):
-            scene = game.start_scene(shot)
-            return scene if scene and scene[0] != tops else None
-
         # Two terrains in a row could show the same ground line, and then the screen cannot tell
         # F2 from nothing: another F2 then, and the chance of that fades with each.
         for attempt in range(3):
             game.key("F2")
-            shot, fresh = game.wait_shot("new", new_start, 10)
+            shot, fresh = game.wait_shot(
+                "new", lambda shot: game.start_scene(shot) and terrain_tops(shot) != tops, 10)
             if fresh:
                 break
         self.assertNotEqual(terrain_tops(shot), tops, "F2 brings a new terrain")

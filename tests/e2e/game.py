@@ -148,12 +148,12 @@ def landing_site(tops):
     return site if site and site[1] + tops.count(None) >= len(tops) // 8 else None
 
 
-def craft_box(frame, tops, x0=0, x1=None):
+def craft_box(frame, tops, x0=0, x1=None, y0=0):
     """Bounding box (x0, y0, x1, y1) of the coloured pixels above the ground, left of the panel
-    (in columns x0..x1 when given), or None."""
+    (in columns x0..x1 and from row y0 on when given), or None."""
     x1 = min(x1 or frame.width - 210, frame.visible)
     box = None
-    for y in range(frame.height):
+    for y in range(y0, frame.height):
         row = frame.row(y, x0, x1)
         if not row.replace(b"\xff\xff\xff\0", b"\0\0\0\0").strip(b"\0"):
             continue  # sky and ground only

@@ -97,22 +97,16 @@ class Pictures(unittest.TestCase):
                         self.assertTrue(0 <= nx < 32 and 0 <= ny < 32, (x, y))
                         self.assertNotEqual(icon[ny][nx], TRANSPARENT, (x, y))
 
-    def test_craft_top_row_black_and_feet_on_last_row(self):
-        rows = self.rows[1]
-        self.assertEqual(rows[0], [BLACK] * 32)
-        self.assertGreaterEqual(sum(1 for v in rows[29] if v != BLACK), 9)
-
-    def test_black_corners(self):
+    def test_what_the_drawing_code_assumes(self):
+        # The craft's top row is black and its feet stand on its last row.
+        self.assertEqual(self.rows[1][0], [BLACK] * 32)
+        self.assertGreaterEqual(sum(1 for v in self.rows[1][29] if v != BLACK), 9)
         for i in [1] + list(range(8, 24)):
-            rows = self.rows[i]
             for x, y in ((0, 0), (-1, 0), (0, -1), (-1, -1)):
-                self.assertEqual(rows[y][x], BLACK, "bitmap %d corner (%d,%d)" % (i, x, y))
-
-    def test_right_flame_mirrors_left(self):
-        self.assertEqual(self.rows[22], [r[::-1] for r in self.rows[21]])
+                self.assertEqual(self.rows[i][y][x], BLACK, "bitmap %d corner (%d,%d)" % (i, x, y))
+        self.assertEqual(self.rows[22], [r[::-1] for r in self.rows[21]])  # the right flame
         self.assertNotEqual(self.rows[22], self.rows[21])
-
-    def test_flames_hot_where_they_meet_the_craft(self):
+        # The flames are hot where they meet the craft.
         left, main = self.rows[21], self.rows[23]
         self.assertIn(WHITE, [left[y][31] for y in range(8)])
         self.assertNotIn(WHITE, [left[y][0] for y in range(8)])

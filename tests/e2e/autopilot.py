@@ -1,55 +1,42 @@
 """A scripted player for tavune.exe that sees only the screen and acts only through the keys.
 
-It reads screenshots (the ground line and its flat landing site, the craft's picture and where it
-goes from frame to frame) and holds and lets go Down, Left and Right, as a person at the keyboard
-would. It knows what the manual tells a player: gravity 3 m/s², a main engine of 10000 units of
-force on a craft of 1000 plus its fuel, side nozzles of 2000, 600 m to half the screen's width,
-1200 m from the landing site's row less 29 pixels up to the top, and a game that runs 7.5
-simulated seconds for each real second, one tick every 50 ms. Position over time gives the
-speeds: a small Kalman filter per axis follows the craft, fed with the thrust that the pilot
-itself commanded.
-
-The pilot flies down a speed profile to the ground under its target, with short side pulses to
-stop over it; it keeps every frame's estimates in a log, and enough frames to explain a flight
-that went wrong."""
+It reads screenshots (the ground line and its landing site, the craft's picture from frame to
+frame) and holds and lets go Down, Left and Right. It knows what the manual tells a player:
+gravity 3 m/s², a main engine of 10000 units of force on a craft of 1000 plus its fuel, side
+nozzles of 2000, 600 m to half the screen's width, 1200 m from the landing site's row less 29
+pixels up to the top, and 7.5 simulated seconds for each real second, a tick every 50 ms. A small
+Kalman filter per axis, fed with the thrust the pilot commanded, follows the craft down a speed
+profile to the ground under its target; short side pulses stop it over the target."""
 
 import collections
-import ctypes
-import ctypes.util
+import copy
 import math
 import os
-import struct
 import subprocess
+import sys
 import time
-import zlib
 
-from game import SITE_TO_ORIGIN, BoxWatch, flat_runs, landing_site
+from game import ROOT, BoxWatch
 
-# What a player knows about the game.
-SIM_PER_REAL = 7.5  # simulated seconds per real second (the game calibrates its time step so)
-TICK_REAL = 0.05  # the game's timer period
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+import make_art  # noqa: E402
+
+# What a player knows about the game (the manual's figures; the game calibrates its time step to
+# 7.5 simulated seconds a real second).
+SIM_PER_REAL, TICK_REAL = 7.5, 0.05
 TICK_SIM = TICK_REAL * SIM_PER_REAL
-GRAVITY = 3.0
-DRY_MASS = 1000.0
-START_FUEL = 1000.0
-MAIN_THRUST = 10000.0
-SIDE_THRUST = 2000.0
-MAIN_BURN = 10.0
-SIDE_BURN = 2.0
-FRAME_INTERVAL = 0.02  # real seconds between screenshots, at least
+GRAVITY, DRY_MASS, START_FUEL, START_ALTITUDE = 3.0, 1000.0, 1000.0, 1000.0
+MAIN_THRUST, SIDE_THRUST, MAIN_BURN, SIDE_BURN = 10000.0, 2000.0, 10.0, 2.0
 CRAFT_W, CRAFT_H = 32, 30
-START_ALTITUDE = 1000.0
-
-# The panel and the thrust buttons (client coordinates from the right edge): the craft is never
+SITE_TO_ORIGIN = 29  # rows from the craft picture's top at altitude 0 down to the site's row
+# The panel and the thrust buttons (client columns from the right edge, rows): the craft is never
 # looked for there, and kept out of there while it is high up.
-PANEL_LEFT_FROM_RIGHT = 210
-PANEL_BOTTOM = 210
-BUTTONS_LEFT_FROM_RIGHT = 102
+PANEL_LEFT_FROM_RIGHT, PANEL_BOTTOM, BUTTONS_LEFT_FROM_RIGHT = 210, 210, 102
 
 # How the pilot flies (simulated units).
+FRAME_INTERVAL = 0.02  # real seconds between screenshots, at least
 BRAKE = 1.0  # deceleration planned for the descent; the engine gives 2 to 7 m/s²
-V_FINAL = 2.0  # vertical speed planned at touchdown
-V_DESCENT_MAX = 25.0
+V_FINAL, V_DESCENT_MAX = 2.0, 25.0  # vertical speeds planned at touchdown, and at most
 X_BRAKE = 0.3  # horizontal deceleration planned for the approach; the nozzles give 1 to 2 m/s²
 VX_MAX = 15.0
 TRANSIT_MARGIN = 80.0  # metres kept above the highest ground between the craft and its target
@@ -59,201 +46,31 @@ class PilotError(Exception):
     pass
 
 
-# Screenshots.
-class Frame:
-    """One screenshot of the whole display (32-bit pixels: blue, green, red, pad), addressed in
-    the game's client coordinates."""
-
-    def __init__(self, data, base, stride, size, t, client):
-        self.data, self.base, self.stride = data, base, stride
-        self.screen_w, self.screen_h = size
-        self.t = t
-        self.ox, self.oy, self.width, self.height = client
-
-    @staticmethod
-    def from_xwd(xwd, t, client):
-        header = struct.unpack(">25I", xwd[:100])
-        header_size, pixmap_format, width, height = header[0], header[2], header[4], header[5]
-        byte_order, bits_per_pixel, stride, colours = header[7], header[11], header[12], header[19]
-        if pixmap_format != 2 or bits_per_pixel != 32 or byte_order != 0:
-            raise PilotError("unexpected screenshot format %s" % (header,))
-        return Frame(xwd, header_size + 12 * colours, stride, (width, height), t, client)
-
-    def row(self, y, x0, x1):
-        """Pixels x0..x1-1 of client row y, four bytes each; clipped to the screen."""
-        sy = y + self.oy
-        if not 0 <= sy < self.screen_h:
-            return b""
-        sx0 = max(0, x0 + self.ox)
-        sx1 = min(self.screen_w, x1 + self.ox)
-        if sx1 <= sx0:
-            return b""
-        start = self.base + sy * self.stride
-        return self.data[start + 4 * sx0:start + 4 * sx1]
-
-    def png(self):
-        """The whole screen as a PNG file's bytes."""
-        w, h = self.screen_w, self.screen_h
-        rows = []
-        for y in range(h):
-            start = self.base + y * self.stride
-            bgrx = self.data[start:start + 4 * w]
-            rgb = bytearray(3 * w)
-            rgb[0::3], rgb[1::3], rgb[2::3] = bgrx[2::4], bgrx[1::4], bgrx[0::4]
-            rows.append(b"\x00" + bytes(rgb))
-
-        def chunk(kind, body):
-            return (struct.pack(">I", len(body)) + kind + body +
-                    struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
-
-        return (b"\x89PNG\r\n\x1a\n" +
-                chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0)) +
-                chunk(b"IDAT", zlib.compress(b"".join(rows), 6)) + chunk(b"IEND", b""))
-
-
-ALL_PLANES = ctypes.c_ulong(-1).value
-Z_PIXMAP = 2
-
-
-class XImage(ctypes.Structure):
-    """The leading fields of Xlib's XImage."""
-
-    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
-                ("format", ctypes.c_int), ("data", ctypes.c_void_p), ("byte_order", ctypes.c_int),
-                ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int),
-                ("bitmap_pad", ctypes.c_int), ("depth", ctypes.c_int),
-                ("bytes_per_line", ctypes.c_int), ("bits_per_pixel", ctypes.c_int)]
-
-
-def open_xlib(display):
-    """The X library and a connection to the display, or None where there is no libX11."""
-    name = ctypes.util.find_library("X11")
-    if not name:
-        return None
-    x11 = ctypes.CDLL(name)
-    x11.XOpenDisplay.restype = ctypes.c_void_p
-    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-    x11.XDefaultRootWindow.restype = ctypes.c_ulong
-    x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-    x11.XDisplayWidth.argtypes = [ctypes.c_void_p, ctypes.c_int]
-    x11.XDisplayHeight.argtypes = [ctypes.c_void_p, ctypes.c_int]
-    x11.XGetImage.restype = ctypes.POINTER(XImage)
-    x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
-                              ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
-    x11.XDestroyImage.argtypes = [ctypes.POINTER(XImage)]
-    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-    connection = x11.XOpenDisplay(display.encode())
-    if not connection:
-        return None
-    return x11, connection
-
-
-class Screen:
-    """Screenshots of the display: through the X library in this process where it can be
-    loaded (a few milliseconds, and the moment of the picture known to about one), else
-    through xwd (some 30 ms, most of them starting the program)."""
-
-    def __init__(self, env, client):
-        self.env = env
-        self.client = client
-        self.xlib = open_xlib(env["DISPLAY"])
-        if self.xlib:
-            x11, connection = self.xlib
-            self.root = x11.XDefaultRootWindow(connection)
-            self.size = (x11.XDisplayWidth(connection, 0), x11.XDisplayHeight(connection, 0))
-
-    def grab(self):
-        if not self.xlib:
-            xwd = subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True,
-                                 check=True).stdout
-            return Frame.from_xwd(xwd, time.time() - 0.003, self.client)
-        x11, connection = self.xlib
-        before = time.time()
-        image = x11.XGetImage(connection, self.root, 0, 0, self.size[0], self.size[1],
-                              ALL_PLANES, Z_PIXMAP)
-        after = time.time()
-        if not image:
-            raise PilotError("no screenshot")
-        fields = image.contents
-        if fields.bits_per_pixel != 32 or fields.byte_order != 0:
-            x11.XDestroyImage(image)
-            raise PilotError("unexpected screenshot format")
-        stride = fields.bytes_per_line
-        data = ctypes.string_at(fields.data, stride * self.size[1])
-        x11.XDestroyImage(image)
-        return Frame(data, 0, stride, self.size, (before + after) / 2, self.client)
-
-    def close(self):
-        if self.xlib:
-            x11, connection = self.xlib
-            x11.XCloseDisplay(connection)
-            self.xlib = None
-
-
-# The craft's picture.
-def load_bitmap(path):
-    """Rows of (b, g, r) bytes of a 4- or 8-bit Windows bitmap file."""
-    data = open(path, "rb").read()
-    offset = struct.unpack("<I", data[10:14])[0]
-    header_size, width, height = struct.unpack("<Iii", data[14:26])
-    bits = struct.unpack("<H", data[28:30])[0]
-    if bits not in (4, 8):
-        raise PilotError("%s: %d bits per pixel" % (path, bits))
-    palette_at = 14 + header_size
-    palette = [data[palette_at + 4 * i:palette_at + 4 * i + 3] for i in range(1 << bits)]
-    stride = (width * bits + 31) // 32 * 4
-    rows = []
-    for y in range(abs(height)):
-        stored = abs(height) - 1 - y if height > 0 else y
-        raw = data[offset + stored * stride:offset + (stored + 1) * stride]
-        row = []
-        for x in range(width):
-            if bits == 4:
-                index = raw[x // 2] >> 4 if x % 2 == 0 else raw[x // 2] & 15
-            else:
-                index = raw[x]
-            row.append(palette[index])
-        rows.append(row)
-    return rows
-
-
 class CraftFinder:
-    """Finds the craft picture in a frame. Only the part of the picture that the craft's own flames
-    never touch is compared (rows 0-24, columns 3-28: the side flames overlap the outer three
-    columns, the main flame the last five rows). Its first silver pixel is the anchor to look for:
-    nothing else in the sky is silver, and the flames' colours, combined with the screen by
-    exclusive-or, never make silver of black."""
+    """Finds the craft picture in a frame by the part that its own flames never touch (rows 0-24,
+    columns 3-28: the side flames overlap the outer three columns, the main flame the last five
+    rows). Its first silver pixel is the anchor: nothing else in the sky is silver, and the
+    flames' colours, combined with the screen by exclusive-or, never make silver of black."""
 
     SILVER = b"\xc0\xc0\xc0"
 
-    def __init__(self, bitmap_path):
-        rows = load_bitmap(bitmap_path)
-        if len(rows) != CRAFT_H or len(rows[0]) != CRAFT_W:
-            raise PilotError("craft picture is %dx%d" % (len(rows[0]), len(rows)))
-        self.columns = range(3, 29)
-        self.rows = range(0, 25)
-        self.template = [b"".join(rows[r][c] + b"\x00" for c in self.columns) for r in self.rows]
-        self.anchor = None
-        for r in self.rows:
-            for c in self.columns:
-                if rows[r][c] == self.SILVER:
-                    self.anchor = (c, r)
-                    break
-            if self.anchor:
-                break
+    def __init__(self):
+        width, height, _, rows = make_art.load_pictures()[1]
+        if (width, height) != (CRAFT_W, CRAFT_H):
+            raise PilotError("the craft picture is %dx%d" % (width, height))
+        self.columns, self.rows = range(3, 29), range(0, 25)
+        bgrx = [bytes(make_art.PALETTE[i][::-1]) + b"\0" for i in range(16)]
+        self.template = [b"".join(bgrx[rows[r][c]] for c in self.columns) for r in self.rows]
+        self.anchor = next((c, r) for r in self.rows for c in self.columns
+                           if make_art.PALETTE[rows[r][c]] == (192, 192, 192))
 
     def matches(self, frame, x, y, tolerance=6):
         wrong = 0
-        c0, c1 = self.columns[0], self.columns[-1] + 1
         for r, expected in zip(self.rows, self.template):
-            got = frame.row(y + r, x + c0, x + c1)
+            got = frame.row(y + r, x + self.columns[0], x + self.columns[-1] + 1)
             if len(got) != len(expected):
                 return False
-            if got == expected:
-                continue
-            for i in range(0, len(expected), 4):
-                if got[i:i + 3] != expected[i:i + 3]:
-                    wrong += 1
+            wrong += sum(got[i:i + 3] != expected[i:i + 3] for i in range(0, len(got), 4))
             if wrong > tolerance:
                 return False
         return True
@@ -263,60 +80,29 @@ class CraftFinder:
         y1), or None."""
         x0, y0, x1, y1 = area
         ax, ay = self.anchor
-        buttons = frame.width - BUTTONS_LEFT_FROM_RIGHT
+        left = max(0, x0 + ax)
         for y in range(max(0, y0 + ay), min(frame.height, y1 + ay)):
             right = x1 + ax
-            if 95 <= y < 200:
-                right = min(right, buttons)  # the thrust buttons are silver too
-            left = max(0, x0 + ax)
+            if 95 <= y < 200:  # the thrust buttons are silver too
+                right = min(right, frame.width - BUTTONS_LEFT_FROM_RIGHT)
             row = frame.row(y, left, right)
             i = row.find(self.SILVER)
             while i >= 0:
-                if i % 4 == 0:
-                    x = left + i // 4 - ax
-                    if self.matches(frame, x, y - ay):
-                        return x, y - ay
+                if i % 4 == 0 and self.matches(frame, left + i // 4 - ax, y - ay):
+                    return left + i // 4 - ax, y - ay
                 i = row.find(self.SILVER, i + 1)
         return None
 
 
-# The scene.
-def terrain_tops(frame, first_row=215):
-    """For each client column, the first white row at or below first_row: the ground line."""
-    width = frame.width
-    tops = [None] * width
-    left = set(range(width))
-    for y in range(first_row, frame.height):
-        row = frame.row(y, 0, width)
-        if b"\xff\xff\xff" not in row:
-            continue
-        found = [x for x in left if row[4 * x:4 * x + 3] == b"\xff\xff\xff"]
-        for x in found:
-            tops[x] = y
-        left.difference_update(found)
-        if not left:
-            break
-    return tops
-
-
 class Scene:
-    """What the screen shows before a flight: the ground line, the site, the scale."""
+    """What the screen shows before a flight (game.start_scene's reading), and the scale."""
 
-    def __init__(self, frame, finder):
-        self.width, self.height = frame.width, frame.height
-        self.tops = terrain_tops(frame)
-        if None in self.tops[:frame.screen_w - frame.ox]:  # the columns on the screen
-            raise PilotError("the ground line does not span the screen")
-        self.craft = finder.find(frame, (0, 0, self.width, min(t for t in self.tops if t)))
-        if self.craft is None:
-            raise PilotError("no craft on the screen")
-        # Other flat runs may lie anywhere: the site is the one the craft's height points to.
-        site = landing_site(self.tops, self.craft[1])
-        self.origin_x = self.width // 2
-        if site is None or self.craft[0] != self.origin_x:
-            raise PilotError("the craft at %s is not at its start over a landing site (flat "
-                             "runs %s)" % (self.craft, flat_runs(self.tops, 3 * self.width // 30)))
-        self.site_x, self.site_w, self.site_row = site
+    def __init__(self, scene, width, height):
+        self.tops, box, (self.site_x, self.site_w, self.site_row) = scene
+        self.width, self.height = width, height
+        # The picture's first column and its first two rows hold only black and white.
+        self.craft = (box[0] - 1, box[1] - 2)
+        self.origin_x = width // 2
         self.origin_y = self.site_row - SITE_TO_ORIGIN
         self.kx = self.origin_x / 600.0  # pixels per metre
         self.ky = self.origin_y / 1200.0
@@ -329,32 +115,27 @@ class Scene:
     def pos_to_left(self, pos):
         return self.origin_x + int(pos * self.kx)
 
-    def measured_pos(self, x):
-        """Centre of the posX interval that the game draws at column x (it truncates to zero)."""
-        d = x - self.origin_x
+    @staticmethod
+    def measured(d, k):
+        """Centre and variance of the positions that the game draws d pixels from the origin (it
+        truncates toward zero: pixel 0 holds two pixels' worth)."""
         if d == 0:
-            return 0.0, (1.0 / self.kx) ** 2 / 3.0  # two pixels' worth of positions
-        return (d + (0.5 if d > 0 else -0.5)) / self.kx, (1.0 / self.kx) ** 2 / 12.0
+            return 0.0, (1.0 / k) ** 2 / 3.0
+        return (d + math.copysign(0.5, d)) / k, (1.0 / k) ** 2 / 12.0
 
-    def measured_alt(self, y):
-        d = self.origin_y - y
-        if d == 0:
-            return 0.0, (1.0 / self.ky) ** 2 / 3.0
-        return (d + (0.5 if d > 0 else -0.5)) / self.ky, (1.0 / self.ky) ** 2 / 12.0
+    def ground_row(self, x0, x1):
+        """The row of the highest ground under columns x0..x1."""
+        x0 = max(0, min(self.width - 1, x0))
+        return min(t for t in self.tops[x0:max(x0, min(self.width - 1, x1)) + 1] if t)
 
     def ground_alt(self, x0, x1):
         """Altitude (m) of the highest ground under columns x0..x1 (the site's surface is 0): the
         craft's bottom row reaches it there."""
-        x0 = max(0, min(self.width - 1, x0))
-        x1 = max(x0, min(self.width - 1, x1))
-        top = min(t for t in self.tops[x0:x1 + 1] if t)
-        return (self.site_row - top) / self.ky
+        return (self.site_row - self.ground_row(x0, x1)) / self.ky
 
     def clearance_px(self, x, y):
         """Rows between the craft's bottom and the highest ground under it."""
-        x0 = max(0, x)
-        x1 = min(self.width - 1, x + CRAFT_W)
-        return min(t for t in self.tops[x0:x1 + 1] if t) - (y + CRAFT_H)
+        return self.ground_row(x, x + CRAFT_W) - (y + CRAFT_H)
 
 
 # Estimating the motion.
@@ -366,20 +147,13 @@ class Axis:
         self.pp, self.pv, self.vv = 0.01, 0.0, 0.0001
         self.q = q  # spectral density of the acceleration nobody commanded
 
-    def copy(self):
-        twin = Axis(self.p, self.v, self.q)
-        twin.pp, twin.pv, twin.vv = self.pp, self.pv, self.vv
-        return twin
-
     def predict(self, dt, a):
         if dt <= 0:
             return
         self.p += self.v * dt + 0.5 * a * dt * dt
         self.v += a * dt
-        pp = self.pp + 2 * dt * self.pv + dt * dt * self.vv
-        pv = self.pv + dt * self.vv
-        self.pp = pp + self.q * dt ** 3 / 3
-        self.pv = pv + self.q * dt ** 2 / 2
+        self.pp += 2 * dt * self.pv + dt * dt * self.vv + self.q * dt ** 3 / 3
+        self.pv += dt * self.vv + self.q * dt ** 2 / 2
         self.vv += self.q * dt
 
     def shake(self, var_v):
@@ -392,20 +166,15 @@ class Axis:
         e = z - self.p
         self.p += kp * e
         self.v += kv * e
-        pp, pv, vv = self.pp, self.pv, self.vv
-        self.pp = (1 - kp) * pp
-        self.pv = (1 - kp) * pv
-        self.vv = vv - kv * pv
+        self.pp, self.pv, self.vv = (1 - kp) * self.pp, (1 - kp) * self.pv, self.vv - kv * self.pv
         return e
 
 
 class Model:
-    """The craft as the pilot believes it to be: both axes, the fuel, and the thrust in effect.
-
-    Simulated time s counts from the release of the key that started the flight, 7.5 s for each
-    real second. A key change at real time t reaches the game's next tick, on average half a tick
-    later; a frame shows the state of the last tick, whose position the game's integration (speed
-    first, then position) has put half a tick ahead of the continuous motion."""
+    """The craft as the pilot believes it to be: both axes, the fuel, the thrust in effect.
+    Simulated time s counts from the release of the key that started the flight. A key change
+    reaches the game's next tick, on average half a tick later; a frame shows the last tick,
+    which the game's integration (speed first) has put half a tick ahead of the motion."""
 
     def __init__(self, t0):
         self.t0 = t0
@@ -417,10 +186,8 @@ class Model:
         self.applied = 0  # key changes already folded in
 
     def copy(self):
-        twin = Model(self.t0)
-        twin.x, twin.y = self.x.copy(), self.y.copy()
-        twin.fuel, twin.s, twin.main, twin.side = self.fuel, self.s, self.main, self.side
-        twin.applied = self.applied
+        twin = copy.copy(self)
+        twin.x, twin.y = copy.copy(self.x), copy.copy(self.y)
         return twin
 
     def sim(self, t):
@@ -430,22 +197,19 @@ class Model:
         return DRY_MASS + self.fuel
 
     def accelerations(self, main, side):
-        if self.fuel <= 0:
-            return 0.0, -GRAVITY
-        return (side * SIDE_THRUST / self.mass(),
-                (MAIN_THRUST / self.mass() if main else 0.0) - GRAVITY)
+        fuelled = self.fuel > 0
+        return (fuelled * side * SIDE_THRUST / self.mass(),
+                fuelled * main * MAIN_THRUST / self.mass() - GRAVITY)
 
     def advance(self, to):
         dt = to - self.s
-        if dt <= 0:
-            return
-        a_x, a_y = self.accelerations(self.main, self.side)
-        burn = (MAIN_BURN if self.main else 0.0) + (SIDE_BURN if self.side else 0.0)
-        self.y.predict(dt, a_y)
-        self.x.predict(dt, a_x)
-        if self.fuel > 0:
+        if dt > 0:
+            a_x, a_y = self.accelerations(self.main, self.side)
+            self.y.predict(dt, a_y)
+            self.x.predict(dt, a_x)
+            burn = self.main * MAIN_BURN + bool(self.side) * SIDE_BURN
             self.fuel = max(0.0, self.fuel - burn * dt)
-        self.s = to
+            self.s = to
 
     def catch_up(self, changes, to):
         """Brings the model to simulated time `to`, folding in the key changes."""
@@ -464,14 +228,10 @@ class Model:
             self.applied += 1
         self.advance(to)
 
-    def frame_time(self, t):
-        return self.sim(t) + TICK_SIM / 2
-
 
 class Keys:
-    """The three flying keys, held and let go through xdotool, which reads its commands from a
-    pipe (one process for the whole flight: starting xdotool for every key costs about 20 ms).
-    Each change is remembered with its real time."""
+    """The three flying keys, through one xdotool for the whole flight that reads its commands
+    from a pipe (starting one per key costs about 20 ms). Each change is kept with its time."""
 
     def __init__(self, game):
         self.process = subprocess.Popen(["xdotool", "-"], env=game.env, stdin=subprocess.PIPE,
@@ -479,42 +239,27 @@ class Keys:
         self.main = False
         self.side = 0  # +1: the Left key, whose nozzle pushes toward +x; -1: the Right key
         self.changes = []  # (real time, main, side)
-        self.busy_until = 0.0  # xdotool is still sleeping inside a pulse until then
+        self.busy_until = 0.0  # xdotool sleeps inside a pulse until then
 
-    def send(self, args):
-        """Hands xdotool a command line; returns the time at which it will carry it out."""
-        self.process.stdin.write((" ".join(args) + "\n").encode())
-        self.process.stdin.flush()
-        return max(time.time(), self.busy_until)
-
-    def edges(self, main, side):
-        args = []
-        if main != self.main:
-            args += ["keydown" if main else "keyup", "Down"]
+    def set(self, main, side, pulse=0.0):
+        """Sets the keys; with pulse, lets the side key go again after that many seconds."""
+        key = {1: "Left", -1: "Right"}
+        args = ["keydown" if main else "keyup", "Down"] if main != self.main else []
         if side != self.side:
-            if self.side:
-                args += ["keyup", "Left" if self.side > 0 else "Right"]
-            if side:
-                args += ["keydown", "Left" if side > 0 else "Right"]
-        return args
-
-    def set(self, main, side):
-        args = self.edges(main, side)
+            args += (["keyup", key[self.side]] if self.side else []) + (
+                ["keydown", key[side]] if side else [])
+        if pulse:
+            args += ["sleep", "%.3f" % pulse, "keyup", key[side]]
         if args:
-            when = self.send(args)
-            self.main, self.side = main, side
+            self.process.stdin.write((" ".join(args) + "\n").encode())
+            self.process.stdin.flush()
+            # When xdotool carries it out: after the sleep of the last pulse.
+            when = max(time.time(), self.busy_until)
+            self.busy_until = when + pulse
             self.changes.append((when, main, side))
-
-    def pulse(self, main, side, seconds):
-        """Sets the keys, and lets the side key go again after `seconds` (xdotool waits)."""
-        args = self.edges(main, side)
-        key = "Left" if side > 0 else "Right"
-        now = self.send(args + ["sleep", "%.3f" % seconds, "keyup", key])
-        self.busy_until = now + seconds
-        self.main = main
-        self.changes.append((now, main, side))
-        self.changes.append((now + seconds, main, 0))
-        self.side = 0
+            if pulse:
+                self.changes.append((when + pulse, main, 0))
+        self.main, self.side = main, 0 if pulse else side
 
     def close(self):
         self.set(False, 0)
@@ -522,18 +267,9 @@ class Keys:
         self.process.wait()
 
 
-class Mission:
-    """Where and how to come down.
-
-    target_left   column of the craft picture's left edge at touchdown
-    floor         altitude (m) of the ground there
-    drift         horizontal speed (m/s) wanted in the last metres (0 for a landing)"""
-
-    def __init__(self, name, target_left, floor, drift=0.0):
-        self.name = name
-        self.target_left = target_left
-        self.floor = floor
-        self.drift = drift
+# Where and how to come down: the column of the craft picture's left edge at touchdown, the
+# altitude (m) of the ground there, and the sideways speed (m/s) wanted in the last metres.
+Mission = collections.namedtuple("Mission", "name target_left floor drift", defaults=(0.0,))
 
 
 def site_mission(scene):
@@ -554,180 +290,113 @@ def off_site_mission(scene):
     """A gentle touchdown on sloping ground away from the site: the three probe columns of the
     touchdown judge (left edge, middle, column right of the picture) meet the ground at clearly
     different heights."""
-    best = None
-    lo, hi = 40, scene.width - 40 - CRAFT_W
-    for x in range(lo, hi):
-        if x + CRAFT_W + 40 > scene.site_x and x - 40 < scene.site_x + scene.site_w:
-            continue
+    def sloping(x):
         probes = [scene.tops[x], scene.tops[x + CRAFT_W // 2], scene.tops[x + CRAFT_W]]
-        if max(probes) - min(probes) < 8:
-            continue
-        cost = abs(x - scene.origin_x)
-        if best is None or cost < best[0]:
-            best = (cost, x)
-    if best is None:
+        away = x + CRAFT_W + 40 <= scene.site_x or x - 40 >= scene.site_x + scene.site_w
+        return away and max(probes) - min(probes) >= 8
+    xs = [x for x in range(40, scene.width - 40 - CRAFT_W) if sloping(x)]
+    if not xs:
         raise PilotError("no sloping ground away from the site")
-    x = best[1]
+    x = min(xs, key=lambda x: abs(x - scene.origin_x))
     return Mission("off-site", x, scene.ground_alt(x, x + CRAFT_W))
 
 
 class Pilot:
-    """Flies one flight after another in a started game (see Game in game.py)."""
+    """Flies one flight after another in a started game (see Game in game.py), frame by frame:
+    look, estimate, decide, press. Keeps each flight's log and its last thirty frames for
+    whoever reads a failure."""
 
     def __init__(self, game):
         self.game = game
-        self.screen = Screen(game.env, game.client)
-        self.finder = CraftFinder(os.path.join(game.build, "art", "bmp01.bmp"))
+        self.finder = CraftFinder()
         self.forget()
 
-    def close(self):
-        self.screen.close()
-
-    # Looking.
-    def grab(self):
-        return self.screen.grab()
-
-    def wait_for_start_position(self, timeout=20.0):
-        """After New or Restart: a scene with the craft at its start, once the repaint is done."""
-        deadline = time.time() + timeout
-        while True:
-            frame = self.grab()
-            try:
-                return Scene(frame, self.finder)
-            except PilotError as e:
-                if time.time() > deadline:
-                    self.forget()
-                    self.recent.append((0, frame))  # what the pilot saw, for the record
-                    raise PilotError("the start position never showed: %s" % e)
-            time.sleep(0.1)
-
-    # Records for whoever reads a failure.
     def forget(self):
         self.log = []
-        self.count = 0  # frames of the flight
-        self.seen = 0
-        self.packed = []  # (frame number, layout, packed pixels): every eighth frame
-        self.recent = collections.deque(maxlen=30)  # (frame number, frame): the last frames
+        self.count = self.seen = 0  # frames of the flight, and those that showed the craft
+        self.recent = collections.deque(maxlen=30)  # (frame number, frame)
 
-    def keep(self, frame, note):
-        """Every frame's note goes to the log; the frames themselves every eighth, packed, and
-        the last few as they are (packing each one would cost the pilot time)."""
-        self.count += 1
-        self.log.append("#%04d %.3f %s" % (self.count, frame.t, note))
-        self.recent.append((self.count, frame))
-        if self.count % 8 == 0:
-            layout = (frame.base, frame.stride, (frame.screen_w, frame.screen_h), frame.t,
-                      (frame.ox, frame.oy, frame.width, frame.height))
-            self.packed.append((self.count, layout, zlib.compress(frame.data, 1)))
+    def wait_for_start_position(self, timeout=20.0):
+        """After New or Restart: the scene with the craft at its start, once the repaint is done."""
+        shot, scene = self.game.wait_shot("start", self.game.start_scene, timeout)
+        if scene is None:
+            self.forget()
+            self.recent.append((0, shot))
+            raise PilotError("the start position never showed")
+        return Scene(scene, self.game.width, self.game.height)
 
-    def save_log(self, name):
+    def save(self, name, frames=1):
+        """The log as NAME.log, the last frames as NAME-NUMBER.png."""
         with open(os.path.join(self.game.shots_dir, name + ".log"), "w") as out:
             out.write("\n".join(self.log) + "\n")
-
-    def save_frames(self, name, frames):
-        """Writes (number, frame) pairs as NAME-NUMBER.png."""
-        for number, frame in frames:
+        for number, frame in list(self.recent)[-frames:]:
             with open(os.path.join(self.game.shots_dir, "%s-%04d.png" % (name, number)),
                       "wb") as out:
                 out.write(frame.png())
 
-    def save_last_frame(self, name):
-        if self.recent:
-            self.save_frames(name, [self.recent[-1]])
-
-    def save_record(self, name):
-        """The flight's log, every eighth frame and the last thirty, for a flight that failed."""
-        self.save_log(name)
-        first_recent = self.recent[0][0] if self.recent else self.count + 1
-        older = [(n, Frame(zlib.decompress(packed), *layout))
-                 for n, layout, packed in self.packed if n < first_recent]
-        self.save_frames(name, older + list(self.recent))
-
-    # Flying.
     def fly(self, scene, mission, timeout=60.0):
-        """Starts the waiting flight and flies it to its end; returns the end-of-flight box's
-        fields."""
+        """Starts the waiting flight and flies it to its end; the end-of-flight box's fields."""
         self.forget()
-        self.log.append("mission %s: target column %d, floor %.1f m, drift %.1f; site %d+%d at "
-                        "row %d" % (mission.name, mission.target_left, mission.floor,
-                                    mission.drift, scene.site_x, scene.site_w, scene.site_row))
-        flight = Flight(self, scene, mission)
-        try:
-            box = flight.run(timeout)
-        finally:
-            flight.close()
-        self.seen = flight.seen  # frames in which the craft was found
-        self.log.append("box: %s; craft seen in %d of %d frames" % (box, flight.seen, self.count))
-        return box
-
-
-class Flight:
-    """One flight, frame by frame: look, estimate, decide, press."""
-
-    def __init__(self, pilot, scene, mission):
-        self.pilot = pilot
-        self.game = pilot.game
-        self.scene = scene
-        self.mission = mission
+        self.log.append("mission %s; site %d+%d at row %d" % (mission, scene.site_x, scene.site_w,
+                                                               scene.site_row))
+        self.scene, self.mission = scene, mission
         self.target = scene.left_to_pos(mission.target_left)
-        self.keys = Keys(self.game)
-        self.model = None
-        self.aligned = False  # over the target and slow enough to go down to it
-        self.drifting = False  # the last metres of a mission that touches down moving sideways
-        self.last_pulse = 0.0
-        self.seen = 0
-        self.missing = 0
-        self.boxes = BoxWatch(self.game)
+        # Over the target and slow enough to go down to it; in the last metres of a mission that
+        # touches down moving sideways.
+        self.aligned = self.drifting = False
+        self.last_pulse, self.missing = 0.0, 0
         self.period = 0.04  # real seconds from one decision to the next (running mean)
-
-    def close(self):
-        self.keys.close()
-        self.boxes.close()
-
-    def run(self, timeout):
-        self.game.key("space")  # its release starts the flight
-        # The flight starts at rest at (0, 1000) with a full tank: that is known exactly.
-        self.model = Model(time.time())
-        deadline = time.time() + timeout
-        last_frame = None
-        while time.time() < deadline:
-            if last_frame is not None:
-                # A few looks per tick are enough; more would only take the game's time.
-                time.sleep(max(0.0, last_frame + FRAME_INTERVAL - time.time()))
-            frame = self.pilot.grab()
-            if last_frame is not None:
-                self.period = 0.8 * self.period + 0.2 * min(0.5, frame.t - last_frame)
-            last_frame = frame.t
-            found, note = self.look(frame)
-            note += self.decide()
-            self.pilot.keep(frame, note)
-            box = self.box_if_open(found)
-            if box is not None:
-                return box
-        raise PilotError("the flight did not end within %.0f s" % timeout)
+        self.keys, boxes = Keys(self.game), BoxWatch(self.game)
+        try:
+            self.game.key("space")  # its release starts the flight
+            # The flight starts at rest at (0, 1000) with a full tank: that is known exactly.
+            self.model = Model(time.time())
+            deadline = time.time() + timeout
+            last_frame = None
+            while time.time() < deadline:
+                if last_frame is not None:
+                    # A few looks per tick are enough; more would only take the game's time.
+                    time.sleep(max(0.0, last_frame + FRAME_INTERVAL - time.time()))
+                frame = self.game.shot()
+                if last_frame is not None:
+                    self.period = 0.8 * self.period + 0.2 * min(0.5, frame.t - last_frame)
+                last_frame = frame.t
+                found, note = self.look(frame)
+                self.count += 1
+                self.log.append("#%04d %.3f %s%s" % (self.count, frame.t, note, self.decide()))
+                self.recent.append((self.count, frame))
+                # The box probe runs beside the pilot, now and then, and all the time near the
+                # ground.
+                near = (found and scene.clearance_px(*found) <= 3) or self.missing >= 3
+                box = boxes.fields(near or time.time() - boxes.started > 1.0)
+                if box is not None:
+                    self.log.append("box: %s; craft seen in %d of %d frames" % (
+                        box, self.seen, self.count))
+                    return box
+            raise PilotError("the flight did not end within %.0f s" % timeout)
+        finally:
+            self.keys.close()
+            boxes.close()
 
     def look(self, frame):
         """Finds the craft near where the model expects it, and corrects the model."""
         scene, model = self.scene, self.model
-        model.catch_up(self.keys.changes, model.frame_time(frame.t))
+        model.catch_up(self.keys.changes, model.sim(frame.t) + TICK_SIM / 2)
         px = scene.pos_to_left(model.x.p)
         py = scene.origin_y - int(model.y.p * scene.ky)
-        finder = self.pilot.finder
-        found = finder.find(frame, (px - 24, py - 24, px + 25, py + 25))
-        if found is None:
-            found = finder.find(frame, (0, 0, scene.width, scene.height))
+        finder = self.finder
+        found = (finder.find(frame, (px - 24, py - 24, px + 25, py + 25)) or
+                 finder.find(frame, (0, 0, scene.width, scene.height)))
         if found is None:
             self.missing += 1
             return None, "craft not seen"
         self.seen += 1
         self.missing = 0
-        zx, rx = scene.measured_pos(found[0])
-        zy, ry = scene.measured_alt(found[1])
+        zx, rx = scene.measured(found[0] - scene.origin_x, scene.kx)
+        zy, ry = scene.measured(scene.origin_y - found[1], scene.ky)
         # Between ticks the picture stands still: a tick's travel of jitter.
-        rx += (model.x.v * TICK_SIM) ** 2 / 12 + 0.05
-        ry += (model.y.v * TICK_SIM) ** 2 / 12 + 0.05
-        ex = model.x.update(zx, rx)
-        ey = model.y.update(zy, ry)
+        ex = model.x.update(zx, rx + (model.x.v * TICK_SIM) ** 2 / 12 + 0.05)
+        ey = model.y.update(zy, ry + (model.y.v * TICK_SIM) ** 2 / 12 + 0.05)
         return found, "craft %d,%d resid %.1f,%.1f" % (found[0], found[1], ex, ey)
 
     def decide(self):
@@ -741,16 +410,10 @@ class Flight:
         top = scene.origin_y - int(alt * scene.ky)
 
         # Keep out of the panel's corner while high up.
-        goal = self.target
-        if top < PANEL_BOTTOM:
-            limit = scene.left_to_pos(scene.width - PANEL_LEFT_FROM_RIGHT - CRAFT_W - 8)
-            goal = min(goal, limit)
-        dx = goal - pos
+        limit = scene.left_to_pos(scene.width - PANEL_LEFT_FROM_RIGHT - CRAFT_W - 8)
+        dx = (min(self.target, limit) if top < PANEL_BOTTOM else self.target) - pos
         off = abs(self.target - pos)
-        if self.aligned and off > 30:
-            self.aligned = False
-        if not self.aligned and off < 12 and abs(vx) < 1.2:
-            self.aligned = True
+        self.aligned = off <= 30 if self.aligned else off < 12 and abs(vx) < 1.2
 
         # Vertical: a descent profile down to the ground under the target once above it; until
         # then a margin over the highest ground between here and there.
@@ -766,10 +429,8 @@ class Flight:
         else:
             a, b = sorted((left, scene.pos_to_left(self.target)))
             height = alt - scene.ground_alt(a, b + CRAFT_W) - TRANSIT_MARGIN
-            if height > 0:
-                vy_want = -math.sqrt(V_FINAL ** 2 + 2 * BRAKE * height)
-            else:
-                vy_want = min(3.0, -0.3 * height)
+            vy_want = (-math.sqrt(V_FINAL ** 2 + 2 * BRAKE * height) if height > 0 else
+                       min(3.0, -0.3 * height))
         vy_want = max(vy_want, -V_DESCENT_MAX)
         # The engine state whose speed, halfway to the next decision, is nearer the wanted one;
         # a small preference for the present state spares needless edges. The engine acts a
@@ -777,35 +438,24 @@ class Flight:
         horizon = max(self.period * SIM_PER_REAL, TICK_SIM)
         miss_on = abs(vy + ahead.accelerations(True, 0)[1] * horizon / 2 - vy_want)
         miss_off = abs(vy + ahead.accelerations(False, 0)[1] * horizon / 2 - vy_want)
-        if self.keys.main:
-            main = not miss_off + 0.3 < miss_on
-        else:
-            main = miss_on + 0.3 < miss_off
+        main = miss_off + 0.3 >= miss_on if self.keys.main else miss_on + 0.3 < miss_off
 
         # Horizontal: toward the target, slowing down on the way; then stay over it.
         if self.aligned:
             centring = 0.0 if abs(dx) < 15 else 0.05 * (dx - math.copysign(15, dx))
-            vx_want = max(-0.6, min(0.6, centring))
-            if mission.drift and height < 30:
-                self.drifting = True
-            if self.drifting:
-                vx_want = mission.drift
+            self.drifting = self.drifting or bool(mission.drift and height < 30)
+            vx_want = mission.drift if self.drifting else max(-0.6, min(0.6, centring))
         else:
             vx_want = math.copysign(min(VX_MAX, math.sqrt(2 * X_BRAKE * max(abs(dx) - 3, 0.0))),
                                     dx)
         err = vx_want - vx
-        side = 0
-        pulse = 0
-        if abs(err) > 1.5:
-            side = 1 if err > 0 else -1
-        elif abs(err) > (0.4 if self.aligned else 0.5) and now - self.last_pulse > 0.3:
-            # About one tick of a nozzle: 0.4 to 0.75 m/s.
-            pulse = 1 if err > 0 else -1
-        if pulse:
-            self.keys.pulse(main, pulse, TICK_REAL)
-            self.last_pulse = time.time()
-        else:
-            self.keys.set(main, side)
+        toward = 1 if err > 0 else -1
+        side = toward if abs(err) > 1.5 else 0
+        # Else about one tick of a nozzle: 0.4 to 0.75 m/s.
+        pulse = toward if not side and abs(err) > (0.4 if self.aligned else 0.5) and (
+            now - self.last_pulse > 0.3) else 0
+        self.keys.set(main, side or pulse, TICK_REAL if pulse else 0.0)
+        self.last_pulse = time.time() if pulse else self.last_pulse
 
         return (" | alt %.1f vy %.2f (want %.1f) x %.1f vx %.2f (want %.2f) sd %.2f,%.2f"
                 " fuel %.0f period %.3f%s%s%s" % (
@@ -814,19 +464,3 @@ class Flight:
                     " MAIN" if main else "", {1: " LEFT", -1: " RIGHT", 0: ""}[side or pulse],
                     " aligned" if self.aligned else ""))
 
-    def box_if_open(self, found):
-        """The end-of-flight box's fields once it is open. The probe runs beside the pilot, now
-        and then, and all the time near the ground."""
-        near = (found and self.scene.clearance_px(*found) <= 3) or self.missing >= 3
-        return self.boxes.fields(near or time.time() - self.boxes.started > 1.0)
-
-
-# Whole flights, as the scenarios use them.
-def close_box(game):
-    """Closes the end-of-flight box with Enter, as a player would (its OK button has the focus);
-    by the probe pressing OK if that did not do it. Whether it is closed."""
-    game.key("Return")
-    if game.wait_no_box(5):
-        return True
-    game.probe("press", "1")
-    return game.wait_no_box()

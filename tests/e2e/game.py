@@ -2,47 +2,167 @@
 through xdotool, and screenshots of the display. A small Win32 program of ours (probe.exe)
 running in the same Wine desktop says where the window is and what an open box says."""
 
+import ctypes
+import ctypes.util
+import itertools
 import os
+import struct
 import subprocess
 import time
+import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 BLACK = (0, 0, 0)
 WHITE = (255, 255, 255)
 LIGHT_GREY = (192, 192, 192)
-
-# The ground line and the start, as the game lays them out.
-SEGMENTS = 30  # of the ground line, 31 vertices
-SITE_SEGMENTS = 4  # level segments of the landing site
-SITE_TO_ORIGIN = 29  # rows from the craft picture's top at altitude 0 down to the site's row
-START_ALTITUDE = 1000  # metres; 1200 span the rows from that top to the screen's top
+RED = (255, 0, 0)
+FLAME_COLOURS = ((255, 255, 0), (255, 0, 0), (128, 0, 0), (128, 128, 0))  # hot end and edges
 
 
-class Shot:
-    """One screenshot: pixels as (r, g, b) tuples, addressed in the game's client coordinates."""
+class XImage(ctypes.Structure):
+    """The leading fields of Xlib's XImage."""
+    _fields_ = [(name, ctypes.c_int) for name in ("width", "height", "xoffset", "format")] + [
+        ("data", ctypes.c_void_p)] + [(name, ctypes.c_int) for name in (
+            "byte_order", "bitmap_unit", "bitmap_bit_order", "bitmap_pad", "depth",
+            "bytes_per_line", "bits_per_pixel")]
 
-    def __init__(self, width, height, data, origin):
-        self.width = width
-        self.height = height
-        self.data = data
-        self.ox, self.oy = origin
+
+class Screen:
+    """Screenshots of an X display through the X library, in this process: a few milliseconds
+    each, and the moment of the picture known to about one."""
+
+    def __init__(self, display):
+        x11 = self.x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
+        x11.XOpenDisplay.restype = x11.XDefaultRootWindow.restype = ctypes.c_void_p
+        x11.XDefaultRootWindow.argtypes = x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        x11.XDisplayWidth.argtypes = x11.XDisplayHeight.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        x11.XGetImage.restype = ctypes.POINTER(XImage)
+        x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_void_p, ctypes.c_int, ctypes.c_int,
+                                  ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        x11.XDestroyImage.argtypes = [ctypes.POINTER(XImage)]
+        # An X error makes XGetImage return nothing, instead of Xlib ending the process.
+        self.on_error = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)(
+            lambda display, event: 0)
+        x11.XSetErrorHandler(self.on_error)
+        self.connection = x11.XOpenDisplay(display.encode())
+        if not self.connection:
+            raise RuntimeError("cannot open the X display %s" % display)
+        self.root = x11.XDefaultRootWindow(self.connection)
+        self.size = (x11.XDisplayWidth(self.connection, 0), x11.XDisplayHeight(self.connection, 0))
+
+    def grab(self, client=None):
+        """The whole screen, addressed in client coordinates (x, y, w, h); tried again when the
+        X server refuses a picture."""
+        for attempt in range(3):
+            before = time.time()
+            image = self.x11.XGetImage(self.connection, self.root, 0, 0, self.size[0],
+                                       self.size[1], ctypes.c_ulong(-1).value, 2)  # ZPixmap
+            after = time.time()
+            if image:
+                break
+            print("no screenshot; again")
+            time.sleep(0.1)
+        else:
+            raise RuntimeError("the X server gave no screenshot")
+        fields = image.contents
+        format = (fields.bits_per_pixel, fields.byte_order)
+        stride = fields.bytes_per_line
+        data = ctypes.string_at(fields.data, stride * self.size[1])
+        self.x11.XDestroyImage(image)
+        if format != (32, 0):
+            raise RuntimeError("unexpected screenshot format %s" % (format,))
+        return Frame(data, stride, self.size, (before + after) / 2,
+                     client or (0, 0) + self.size)
+
+    def close(self):
+        self.x11.XCloseDisplay(self.connection)
+
+
+class Frame:
+    """One screenshot (pixels of blue, green, red and a pad byte), addressed in the game's client
+    coordinates; taken at time t."""
+
+    def __init__(self, data, stride, size, t, client):
+        self.data, self.stride, (self.screen_w, self.screen_h), self.t = data, stride, size, t
+        self.ox, self.oy, self.width, self.height = client
+        self.visible = min(self.width, self.screen_w - self.ox)  # client columns on the screen
+
+    def row(self, y, x0, x1):
+        """Pixels x0..x1-1 of client row y, four bytes each; clipped to the screen."""
+        sy, sx0, sx1 = y + self.oy, max(0, x0 + self.ox), min(self.screen_w, x1 + self.ox)
+        if not 0 <= sy < self.screen_h or sx1 <= sx0:
+            return b""
+        return self.data[sy * self.stride + 4 * sx0:sy * self.stride + 4 * sx1]
 
     def at(self, x, y):
-        sx, sy = x + self.ox, y + self.oy
-        if not (0 <= sx < self.width and 0 <= sy < self.height):
-            return None
-        i = (sy * self.width + sx) * 3
-        return (self.data[i], self.data[i + 1], self.data[i + 2])
+        p = self.row(y, x, x + 1)
+        return (p[2], p[1], p[0]) if p else None
 
-    def count(self, x0, y0, x1, y1, predicate):
-        n = 0
-        for y in range(y0, y1):
-            for x in range(x0, x1):
-                p = self.at(x, y)
-                if p is not None and predicate(p):
-                    n += 1
-        return n
+    def count(self, x0, y0, x1, y1, colours):
+        return sum(self.at(x, y) in colours for y in range(y0, y1) for x in range(x0, x1))
+
+    def png(self):
+        w, h = self.screen_w, self.screen_h
+        rows = []
+        for y in range(h):
+            bgrx, rgb = self.data[y * self.stride:y * self.stride + 4 * w], bytearray(3 * w)
+            rgb[0::3], rgb[1::3], rgb[2::3] = bgrx[2::4], bgrx[1::4], bgrx[0::4]
+            rows.append(b"\0" + rgb)
+
+        def chunk(kind, body):
+            return struct.pack(">I", len(body)) + kind + body + struct.pack(
+                ">I", zlib.crc32(kind + body))
+        return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(b"".join(rows), 1)) + chunk(b"IEND", b""))
+
+
+# Reading the scene.
+def terrain_tops(frame, first_row=215):
+    """For each client column, the first white row at or below first_row (the ground line), or
+    None (off the screen)."""
+    tops = [None] * frame.width
+    left = set(range(frame.visible))
+    for y in range(first_row, frame.height):
+        row = frame.row(y, 0, frame.visible)
+        if b"\xff\xff\xff" in row:
+            found = [x for x in left if row[4 * x:4 * x + 3] == b"\xff\xff\xff"]
+            for x in found:
+                tops[x] = y
+            left.difference_update(found)
+            if not left:
+                break
+    return tops
+
+
+def landing_site(tops):
+    """The landing site, (start, width, row): the widest level run of the ground line. Its four
+    level segments of the thirty make it at least an eighth of the width (counting the columns
+    the screen cuts off), wider than any level stretch that random steps leave elsewhere. None
+    without one."""
+    runs, x = [], 0
+    for row, run in itertools.groupby(tops):
+        runs.append((x, len(list(run)), row))
+        x += runs[-1][1]
+    site = max((run for run in runs if run[2] is not None), key=lambda run: run[1], default=None)
+    return site if site and site[1] + tops.count(None) >= len(tops) // 8 else None
+
+
+def craft_box(frame, tops, x0=0, x1=None, y0=0):
+    """Bounding box (x0, y0, x1, y1) of the coloured pixels above the ground, left of the panel
+    (in columns x0..x1 and from row y0 on when given), or None."""
+    x1 = min(x1 or frame.width - 210, frame.visible)
+    box = None
+    for y in range(y0, frame.height):
+        row = frame.row(y, x0, x1)
+        if not row.replace(b"\xff\xff\xff\0", b"\0\0\0\0").strip(b"\0"):
+            continue  # sky and ground only
+        for x in range(x0, x1):
+            p = row[4 * (x - x0):4 * (x - x0) + 3]
+            if p not in (b"\0\0\0", b"\xff\xff\xff") and (tops[x] is None or y < tops[x]):
+                box = [min(box[0], x), box[1], max(box[2], x + 1), y + 1] if box else [
+                    x, y, x + 1, y + 1]
+    return tuple(box) if box else None
 
 
 class Game:
@@ -51,7 +171,6 @@ class Game:
 
     def __init__(self, build_dir, name, prefix=None, launcher=False, env=None):
         self.build = os.path.abspath(build_dir)
-        self.name = name
         self.prefix = prefix or os.path.join(self.build, "wineprefix")
         self.exe = os.path.join(self.build, "tavune.exe")
         self.probe_exe = os.path.join(self.build, "tests", "probe.exe")
@@ -59,32 +178,30 @@ class Game:
         os.makedirs(self.shots_dir, exist_ok=True)
         for old in os.listdir(self.shots_dir):
             os.remove(os.path.join(self.shots_dir, old))
-        self.process = None
         self.env = dict(env or os.environ)
-        self.run = ["wine"]
-        if not launcher:
-            # The tests' desktop that ctest gave this test (scripts/desktop set it up).
-            desktops = os.path.join(self.build, "desktops")
-            self.run = [os.path.join(ROOT, "scripts", "wine-run"), desktops]
-            slot = self.env.get("CTEST_RESOURCE_GROUP_0_DESKTOPS", "id:0")
-            with open(os.path.join(desktops, slot[3:].split(",")[0], "env")) as lines:
-                self.env.update(line.rstrip("\n").split("=", 1) for line in lines)
-            self.prefix = self.env["WINEPREFIX"]
-        self.client = None
+        self.run = ["wine"] if launcher else self.desktop()
+        self.screen = Screen(self.env["DISPLAY"])
+        self.process = self.client = self.seen = None
         self.shot_number = 0
-        self.savers = []
+
+    def desktop(self):
+        """The tests' desktop that ctest gave this test (scripts/desktop set it up): its display
+        and prefix go into env. The command that runs a program there."""
+        desktops = os.path.join(self.build, "desktops")
+        slot = self.env.get("CTEST_RESOURCE_GROUP_0_DESKTOPS", "id:0")[3:].split(",")[0]
+        with open(os.path.join(desktops, slot, "env")) as lines:
+            self.env.update(line.rstrip("\n").split("=", 1) for line in lines)
+        self.prefix = self.env["WINEPREFIX"]
+        return [os.path.join(ROOT, "scripts", "wine-run"), desktops]
 
     # The game process.
-    def start(self, placed=None):
-        """Starts the game and waits until its window stays put where placed(x, y, w, h) says it
-        should be; by default as wide as the display, since the window can be seen at its first
-        size before it is shown maximised."""
+    def start(self):
+        """Starts the game and waits until its window stays put as wide as the display (it can
+        be seen at its first size before it is shown maximised)."""
         self.process = subprocess.Popen(self.run + [self.exe], env=self.env,
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
-        screen_width = self.screen_size()[0]
-        placed = placed or (lambda x, y, w, h: w == screen_width and h > 400)
-        assert self.wait_placed(placed), \
+        assert self.wait_placed(lambda x, y, w, h: w == self.screen.size[0] and h > 400), \
             "the game's window did not reach its place (last seen at %s)" % (self.seen,)
         # The pointer rests over the sky, where the keyboard goes.
         self.xdotool("mousemove", str(self.client[0] + 100), str(self.client[1] + 100))
@@ -102,6 +219,7 @@ class Game:
                 origin = placed(*rect) and rect == self.seen and self.screen_origin(rect)
                 if origin:
                     self.client = origin + rect[2:]
+                    self.width, self.height = rect[2:]
                     return self.client
                 self.seen = rect
             time.sleep(0.2)
@@ -111,7 +229,7 @@ class Game:
         """Where the screen shows the client area that Wine places at rect: Wine 10 shows a
         maximised window 4 px right of and below its place. The black sky's top left corner,
         past the menu bar and the frame; None until they are drawn."""
-        shot = Shot(*parse_ppm(self.grab()[1]), (0, 0))
+        shot = self.screen.grab()
         edge = lambda x, y, dx, dy: shot.at(x, y) == BLACK != shot.at(x - dx, y - dy)
         x, y = max(rect[0], 0), rect[1]
         dy = next((d for d in range(9) if edge(x + 100, y + d, 0, 1)), None)
@@ -123,7 +241,8 @@ class Game:
         (drawn only after the window was shut to input) and the window takes input again. The
         shot of that scene, or None."""
         shot, scene = self.wait_shot("scene", self.start_scene, timeout)
-        return shot if scene and poll(self.enabled, timeout, 0.1) else None
+        return shot if scene and poll(lambda: self.probe("enabled") == "enabled", timeout, 0.1) \
+            else None
 
     def wait_exit(self, timeout=15):
         try:
@@ -143,46 +262,24 @@ class Game:
                     command = f.read()
                 with open("/proc/%s/environ" % pid, "rb") as f:
                     environ = f.read().split(b"\0")
+                if self.exe.encode() in command and ("WINEPREFIX=" + self.prefix).encode() in environ:
+                    os.kill(int(pid), 9)
             except (OSError, ValueError):
                 continue
-            if (self.exe.encode() in command and
-                    ("WINEPREFIX=" + self.prefix).encode() in environ):
-                try:
-                    os.kill(int(pid), 9)
-                except OSError:
-                    pass
-
-    def screen_size(self):
-        out = subprocess.run(["xdotool", "getdisplaygeometry"], env=self.env,
-                             capture_output=True, text=True, check=True).stdout
-        return tuple(int(v) for v in out.split()[:2])
-
-    @property
-    def width(self):
-        return self.client[2]
-
-    @property
-    def height(self):
-        return self.client[3]
+        self.screen.close()
 
     # Input.
     def xdotool(self, *args):
         subprocess.run(["xdotool", *args], env=self.env, check=True)
 
-    def key(self, name):
-        self.xdotool("key", name)
-
-    def keydown(self, name):
-        self.xdotool("keydown", name)
-
-    def keyup(self, name):
-        self.xdotool("keyup", name)
+    def key(self, name, action="key"):
+        """Presses and lets go a key; or, with action keydown or keyup, only one of them."""
+        self.xdotool(action, name)
 
     def click(self, x, y):
-        self.xdotool("mousemove", str(self.client[0] + x), str(self.client[1] + y))
-        self.xdotool("click", "1")
+        self.xdotool("mousemove", str(self.client[0] + x), str(self.client[1] + y), "click", "1")
 
-    # What is on the screen.
+    # What the probe says.
     def probe(self, *args):
         result = subprocess.run(self.run + [self.probe_exe, *args], env=self.env,
                                 capture_output=True, text=True)
@@ -196,16 +293,15 @@ class Game:
         """Whether the instrument panel's line shows exactly this text."""
         return bool(self.probe("panel", str(line), text))
 
-    def enabled(self):
-        """Whether the game's window takes input: not while it calibrates, nor behind a box."""
-        return self.probe("enabled") == "enabled"
-
     def box(self):
         """The open box's caption, title and message, or None."""
         return box_fields(self.probe("box"))
 
     def wait_box(self, timeout=20):
         return poll(self.box, timeout)
+
+    def wait_no_box(self, timeout=20):
+        return bool(poll(lambda: self.box() is None, timeout))
 
     def open_menu(self, timeout=10):
         """Opens the Game menu with Alt+G and waits until it is open; once more if it never was
@@ -217,88 +313,57 @@ class Game:
                 return True
         return False
 
-    def wait_no_box(self, timeout=20):
-        """Whether the open box has closed within the time."""
-        return bool(poll(lambda: self.box() is None, timeout))
+    def close_box(self):
+        """Closes the end-of-flight box with Enter, as a player would (its OK button has the
+        focus); by the probe pressing OK if that did not do it. Whether it is closed."""
+        self.key("Return")
+        if self.wait_no_box(5):
+            return True
+        self.probe("press", "1")
+        return self.wait_no_box()
 
-    def wait_panel(self, line, text, timeout=20):
-        """Whether the panel's line comes to show exactly this text within the time."""
-        return bool(poll(lambda: self.panel_shows(line, text), timeout))
-
-    def shot(self, label=None, keep=True):
-        """A screenshot, kept as a numbered PNG file; with keep False, only once keep_shot says
-        so."""
-        xwd, ppm = self.grab()
-        shot = Shot(*parse_ppm(ppm), self.client[:2] if self.client else (0, 0))
-        if keep:
-            self.save(xwd, label)
-        else:
-            shot.xwd = xwd
+    # What the screen shows.
+    def shot(self, label=None):
+        """A screenshot; with a label, also kept as a numbered PNG file."""
+        shot = self.screen.grab(self.client)
+        if label:
+            self.save(shot, label)
         return shot
 
-    def grab(self):
-        """The whole screen, as XWD and as PPM."""
-        for attempt in range(3):
-            # A window that comes or goes while xwd reads the screen can fail it: once more.
-            grabbed = subprocess.run(["xwd", "-root", "-silent"], env=self.env,
-                                     capture_output=True)
-            if grabbed.returncode == 0 or attempt == 2:
-                break
-            print("xwd failed (%s); again" % grabbed.stderr.decode(errors="replace").strip())
-            time.sleep(0.1)
-        grabbed.check_returncode()
-        xwd = grabbed.stdout
-        return xwd, subprocess.run(["convert", "xwd:-", "ppm:-"], input=xwd, capture_output=True,
-                                   check=True).stdout
-
-    def keep_shot(self, shot, label=None):
-        self.save(shot.xwd, label)
-
-    def save(self, xwd, label):
+    def save(self, shot, label):
         self.shot_number += 1
-        name = "%03d%s.png" % (self.shot_number, "-" + label if label else "")
-        # Kept for whoever reads a failure; written in the background so play goes on.
-        saver = subprocess.Popen(["convert", "xwd:-", os.path.join(self.shots_dir, name)],
-                                 stdin=subprocess.PIPE)
-        saver.stdin.write(xwd)
-        saver.stdin.close()
-        self.savers.append(saver)
+        with open("%s/%03d-%s.png" % (self.shots_dir, self.shot_number, label), "wb") as out:
+            out.write(shot.png())
 
     def wait_shot(self, label, condition, timeout=20):
         """Screenshots until condition(shot) gives something true: (shot, that value), or the
         last shot and None at the deadline. Only that shot is kept."""
         deadline = time.time() + timeout
         while True:
-            shot = self.shot(keep=False)
+            shot = self.shot()
             value = condition(shot)
             if value or time.time() > deadline:
-                self.keep_shot(shot, label)
+                self.save(shot, label)
                 return shot, value or None
 
-    def craft(self, shot, band=None):
-        """The craft's bounding box in a screenshot, or None; with band (x0, x1), in those
-        columns only."""
-        x0, x1 = band or (0, None)
-        return craft_box(shot, self.width, terrain_tops(shot, self.width, self.height), x1, x0)
+    def craft(self, shot, band=(0, None)):
+        """The craft's bounding box in a screenshot, or None; in the band of columns (x0, x1)."""
+        return craft_box(shot, terrain_tops(shot), *band)
 
     def start_scene(self, shot):
-        """(tops, craft box, site) when the screenshot shows the whole ground line and the craft
-        alone at its start, 1000 m over its landing site; else None."""
-        tops = terrain_tops(shot, self.width, self.height)
-        if None in tops[:shot.width - shot.ox]:  # the columns on the screen
+        """(tops, craft box, site) when the screenshot shows the whole ground line with its
+        landing site, and the craft alone at its start: its left edge on the centre column, a
+        sixth of the way down; else None."""
+        tops = terrain_tops(shot)
+        if None in tops[:shot.visible]:
             return None
-        box = craft_box(shot, self.width, tops)
+        box = craft_box(shot, tops)
+        site = landing_site(tops)
         # The picture's first column and its first two rows hold only black and white.
-        if box is None or (box[0] - 1, box[2] - box[0], box[3] - box[1]) != (self.width // 2,
-                                                                              30, 28):
-            return None
-        site = landing_site(tops, box[1] - 2)
-        return (tops, box, site) if site else None
-
-    def finish_saving(self):
-        for saver in self.savers:
-            saver.wait()
-        self.savers = []
+        if (site and box and (box[0] - 1, box[2] - box[0], box[3] - box[1]) == (
+                self.width // 2, 30, 28) and 0.08 * self.height < box[1] < 0.25 * self.height):
+            return tops, box, site
+        return None
 
 
 class BoxWatch:
@@ -314,9 +379,8 @@ class BoxWatch:
         next probe when the last has ended."""
         found = None
         if self.process is not None and self.process.poll() is not None:
-            out = self.process.stdout.read().decode(errors="replace").strip()
+            found = box_fields(self.process.communicate()[0].decode(errors="replace").strip())
             self.process = None
-            found = box_fields(out)
         if found is None and self.process is None and again:
             self.process = self.game.background_probe("box")
             self.started = time.time()
@@ -324,7 +388,7 @@ class BoxWatch:
 
     def close(self):
         if self.process is not None:
-            self.process.wait()
+            self.process.communicate()
             self.process = None
 
 
@@ -342,120 +406,3 @@ def poll(condition, timeout, pause=0.2):
         if value or time.time() > deadline:
             return value or None
         time.sleep(pause)
-
-
-def parse_ppm(ppm):
-    """Width, height and RGB bytes of a binary PPM; the header may hold comment lines."""
-    fields = []
-    i = 0
-    while len(fields) < 4:
-        while ppm[i:i + 1].isspace():
-            i += 1
-        if ppm[i:i + 1] == b"#":
-            i = ppm.index(b"\n", i) + 1
-            continue
-        start = i
-        while not ppm[i:i + 1].isspace():
-            i += 1
-        fields.append(ppm[start:i])
-    width, height = int(fields[1]), int(fields[2])
-    data = ppm[i + 1:i + 1 + width * height * 3]
-    return width, height, data
-
-
-# Reading the scene.
-def terrain_tops(shot, width, height, first_row=215):
-    """For each column, the first white row at or below first_row (the ground line), or None."""
-    tops = [None] * width
-    stride = shot.width * 3
-    for y in range(first_row, height):
-        start = (y + shot.oy) * stride + shot.ox * 3
-        row = shot.data[start:start + min(width, shot.width - shot.ox) * 3]
-        if b"\xff\xff\xff" not in row:
-            continue
-        for x in range(width):
-            if tops[x] is None and row[3 * x:3 * x + 3] == b"\xff\xff\xff":
-                tops[x] = y
-        if all(t is not None for t in tops):
-            break
-    return tops
-
-
-def flat_runs(tops, min_width):
-    """Maximal runs of equal ground height at least min_width columns wide: (start, width, y)."""
-    runs = []
-    start = 0
-    for x in range(1, len(tops) + 1):
-        if x == len(tops) or tops[x] != tops[start]:
-            if x - start >= min_width and tops[start] is not None:
-                runs.append((start, x - start, tops[start]))
-            start = x
-    return runs
-
-
-def vertex_columns(width):
-    """The columns of the ground line's vertices, left to right; the last lies just past the
-    right edge."""
-    step, remainder = divmod(width, SEGMENTS)
-    return [i * step + i * remainder // SEGMENTS for i in range(SEGMENTS + 1)]
-
-
-def start_top(site_row):
-    """The top row of the craft picture at its start, over a site on site_row (the game truncates
-    the rows of its altitude)."""
-    origin = site_row - SITE_TO_ORIGIN
-    return origin - START_ALTITUDE * origin // 1200
-
-
-def landing_site(tops, craft_top):
-    """The landing site under a craft whose picture's top row is craft_top at its start: the flat
-    run (start, width, row) on the row that this height gives, holding at least five vertex
-    columns, that is four whole segments (a run to the right edge or the screen's holds the last
-    vertex, just past it). Each neighbouring segment may widen it: a level one by the whole
-    segment, one sloping up away from it by a row by all but a column of it, a steeper one by
-    less. So the run spans [vertex - a, vertex' + b], with a and b less than a segment. The height
-    gives about six rows; were there two such runs on them, the widest is taken. None if none."""
-    width = len(tops)
-    columns = vertex_columns(width)
-    best = None
-    # Columns the screen cuts off count as part of a run that reaches them.
-    shortest = SITE_SEGMENTS * (width // SEGMENTS) - tops.count(None)
-    for start, run, row in flat_runs(tops, shortest):
-        end = start + run
-        held = sum(1 for x in columns if start <= x < end or x == width and not any(tops[end:]))
-        if (start_top(row) == craft_top and held > SITE_SEGMENTS and
-                (best is None or run > best[1])):
-            best = (start, run, row)
-    return best
-
-
-def craft_box(shot, width, tops, x_limit=None, x_first=0):
-    """Bounding box (x0, y0, x1, y1) of the coloured pixels in the sky, left of the panel (and
-    from column x_first on)."""
-    x_limit = x_limit or width - 210
-    box = None
-    stride = shot.width * 3
-    for y in range(0, shot.height - shot.oy):
-        start = (y + shot.oy) * stride + shot.ox * 3
-        row = shot.data[start + x_first * 3:start + x_limit * 3]
-        if not row.strip(b"\x00"):
-            continue  # all sky
-        row = shot.data[start:start + x_limit * 3]
-        for x in range(x_first, x_limit):
-            if tops[x] is not None and y >= tops[x]:
-                continue
-            p = (row[3 * x], row[3 * x + 1], row[3 * x + 2])
-            if p != BLACK and p != WHITE:
-                if box is None:
-                    box = [x, y, x + 1, y + 1]
-                else:
-                    box[0] = min(box[0], x)
-                    box[1] = min(box[1], y)
-                    box[2] = max(box[2], x + 1)
-                    box[3] = max(box[3], y + 1)
-    return tuple(box) if box else None
-
-
-def is_flame_colour(p):
-    # The hot end of a flame is white or yellow, its edges red.
-    return p in ((255, 255, 0), (255, 0, 0), (128, 0, 0), (128, 128, 0))

@@ -1,149 +1,99 @@
 #!/usr/bin/env python3
-"""A monkey at the keyboard and the mouse: for five minutes (one in `make test`) it plays
-tavune.exe in its real window under Wine with random keys (arrows held and released, Space,
-letters, F2, F3, F4, Escape, Enter, Tab), random clicks (in the sky, on the thrust buttons,
-press-drag-release) and menu commands (Game > New, Restart, Options, About). Whatever box opens,
-the same random input has to deal with it. Every ten seconds the game must still answer; at the
-end the monkey closes any open box, chooses Exit from the menu, and the process must end with
-exit code 0.
+"""A monkey at the keyboard and the mouse plays tavune.exe in its real window under Wine:
+random keys (arrows held and released, Space, letters, F2, F3, F4, Escape, Enter, Tab), clicks
+(in the sky, on the thrust buttons, press-drag-release) and menu commands, whatever box opens.
+Every ten seconds the game must still answer; at the end the monkey closes any open box, chooses
+Exit from the menu, and the process must end with exit code 0.
 
     monkey.py BUILD_DIR
 
-Environment:
-    TAVUNE_MONKEY_SECONDS   how long to play (default 300)
-    TAVUNE_MONKEY_SEED      the seed of the random input (default: from the clock); it is printed,
-                            and the same seed sends the same sequence of input again (the game's
-                            answers depend on timing as well)
-
-Screenshots go to BUILD_DIR/e2e-shots/monkey/: every 30 seconds, at the end and on failure."""
+TAVUNE_MONKEY_SECONDS: how long to play (default 300). TAVUNE_MONKEY_SEED: the seed of the input
+(default 1: every run sends the same input; the game's answers depend on timing as well).
+Screenshots in BUILD_DIR/e2e-shots/monkey/, every 30 seconds and at the end."""
 
 import collections
 import os
 import random
 import sys
 import time
+import unittest
 
 from game import Game
 
-CHECK_EVERY = 10.0
-SHOT_EVERY = 30.0
-BOX_LOOK_EVERY = 1.0
-
-# Letters without x: with the Game menu open, x would choose Exit, which the monkey saves for
-# the end.
+BUILD_DIR = None
+# Letters without x: with the Game menu open, x would choose Exit, which is saved for the end.
 LETTERS = [chr(c) for c in range(ord("a"), ord("z") + 1) if chr(c) != "x"]
 ARROWS = ["Left", "Right", "Down", "Up"]
 # Weighted: the keys that start and steer flights and close boxes come up most.
 TAP_KEYS = (["space"] * 6 + LETTERS + ARROWS * 2 + ["Return"] * 5 + ["Escape"] * 5 +
             ["Tab"] * 3 + ["F2"] * 2 + ["F3"] * 2 + ["F4"])
+COUNTED_KEYS = ("F2", "F3", "F4", "Escape", "Return", "Tab")
 MENU_ITEMS = {"n": "New", "r": "Restart", "o": "Options", "b": "About"}
-
-# Thrust buttons in client pixels (48 x 48, at the top right): main, left, right.
+# The thrust buttons' top left corners in client pixels (48 x 48, at the top right).
 BUTTONS = {"main": (-75, 150), "left": (-100, 100), "right": (-50, 100)}
-BUTTON_SIZE = 48
 
 
 class Monkey:
     def __init__(self, game, rng):
-        self.game = game
-        self.rng = rng
+        self.game, self.rng = game, rng
         self.sent = collections.Counter()
         self.held = {}  # key name -> time to release it
-        self.boxes = collections.Counter()
-        self.box_now = None
         self.checks = 0
 
-    # Screen positions of client points.
-    def screen(self, x, y):
+    def at(self, x, y):
+        """Screen coordinates of a client point, for xdotool."""
         return str(self.game.client[0] + x), str(self.game.client[1] + y)
 
     def sky_point(self):
         # Anywhere in the client area but the thrust buttons' corner.
         while True:
-            x = self.rng.randrange(0, self.game.width)
-            y = self.rng.randrange(0, self.game.height)
+            x, y = self.rng.randrange(self.game.width), self.rng.randrange(self.game.height)
             if not (x > self.game.width - 110 and y < 205):
                 return x, y
 
-    def button_point(self, name):
-        dx, y = BUTTONS[name]
-        x = self.game.width + dx
-        return (x + self.rng.randrange(2, BUTTON_SIZE - 2), y + self.rng.randrange(2, BUTTON_SIZE - 2))
-
-    # The kinds of input.
-    def tap(self):
-        name = self.rng.choice(TAP_KEYS)
-        if name in self.held:
-            return
-        self.game.key(name)
-        self.sent["key " + name if name in ("F2", "F3", "F4", "Escape", "Return", "Tab")
-                  else "key other"] += 1
-
-    def hold(self):
-        name = self.rng.choice(ARROWS[:3])
-        if name in self.held:
-            return
-        self.game.keydown(name)
-        self.held[name] = time.time() + self.rng.uniform(0.05, 2.0)
-        self.sent["arrow hold"] += 1
-
     def release_due(self, everything=False):
-        now = time.time()
         for name, when in list(self.held.items()):
-            if everything or when <= now:
-                self.game.keyup(name)
+            if everything or when <= time.time():
+                self.game.key(name, "keyup")
                 del self.held[name]
 
-    def click(self):
-        x, y = self.sky_point()
-        self.game.xdotool("mousemove", *self.screen(x, y), "click", "1")
-        self.sent["click"] += 1
-
-    def press_button(self):
-        name = self.rng.choice(list(BUTTONS))
-        x, y = self.button_point(name)
-        args = ["mousemove", *self.screen(x, y), "mousedown", "1",
-                "sleep", "%.2f" % self.rng.uniform(0.05, 1.5)]
-        if self.rng.random() < 0.3:
-            # Slide off the button before letting go: the thruster stops at the edge.
-            args += ["mousemove", *self.screen(*self.sky_point()), "sleep", "0.2"]
-        args += ["mouseup", "1"]
-        self.game.xdotool(*args)
-        self.sent["thrust button"] += 1
-
-    def drag(self):
-        (x0, y0), (x1, y1) = self.sky_point(), self.sky_point()
-        self.game.xdotool("mousemove", *self.screen(x0, y0), "mousedown", "1", "sleep", "0.1",
-                          "mousemove", *self.screen((x0 + x1) // 2, (y0 + y1) // 2),
-                          "sleep", "0.1", "mousemove", *self.screen(x1, y1), "mouseup", "1")
-        self.sent["drag"] += 1
-
-    def menu(self):
-        letter = self.rng.choice(list(MENU_ITEMS))
-        self.game.key("alt+g")
-        time.sleep(0.15)
-        self.game.key(letter)
-        self.sent["menu " + MENU_ITEMS[letter]] += 1
-
-    ACTIONS = [(tap, 40), (hold, 20), (click, 12), (press_button, 10), (drag, 5), (menu, 5)]
-
     def step(self):
-        actions, weights = zip(*self.ACTIONS)
-        self.rng.choices(actions, weights)[0](self)
-        time.sleep(self.rng.uniform(0.02, 0.25))
+        """One input of a random kind, and the release of the held keys that are due."""
+        game, rng = self.game, self.rng
+        kind = rng.choices(("key", "arrow hold", "click", "thrust button", "drag", "menu"),
+                           (40, 20, 12, 10, 5, 5))[0]
+        name = rng.choice(TAP_KEYS if kind == "key" else ARROWS[:3])
+        if kind == "key" and name not in self.held:
+            game.key(name)
+            kind += " " + (name if name in COUNTED_KEYS else "other")
+        elif kind == "arrow hold" and name not in self.held:
+            game.key(name, "keydown")
+            self.held[name] = time.time() + rng.uniform(0.05, 2.0)
+        elif kind == "click":
+            game.xdotool("mousemove", *self.at(*self.sky_point()), "click", "1")
+        elif kind == "thrust button":
+            dx, y = BUTTONS[rng.choice(list(BUTTONS))]
+            args = ["mousemove", *self.at(game.width + dx + rng.randrange(2, 46),
+                                          y + rng.randrange(2, 46)),
+                    "mousedown", "1", "sleep", "%.2f" % rng.uniform(0.05, 1.5)]
+            if rng.random() < 0.3:
+                # Slide off the button before letting go: the thruster stops at the edge.
+                args += ["mousemove", *self.at(*self.sky_point()), "sleep", "0.2"]
+            game.xdotool(*args, "mouseup", "1")
+        elif kind == "drag":
+            (x0, y0), (x1, y1) = self.sky_point(), self.sky_point()
+            game.xdotool("mousemove", *self.at(x0, y0), "mousedown", "1", "sleep", "0.1",
+                         "mousemove", *self.at((x0 + x1) // 2, (y0 + y1) // 2),
+                         "sleep", "0.1", "mousemove", *self.at(x1, y1), "mouseup", "1")
+        elif kind == "menu":
+            letter = rng.choice(list(MENU_ITEMS))
+            game.key("alt+g")
+            time.sleep(0.15)
+            game.key(letter)
+            kind += " " + MENU_ITEMS[letter]
+        self.sent[kind] += 1
+        time.sleep(rng.uniform(0.02, 0.25))
         self.release_due()
-
-    # Watching.
-    def look_for_box(self):
-        fields = self.game.box()
-        now = None
-        if fields is not None:
-            caption = fields.get("caption", "")
-            # The end-of-flight box has no caption; its title says what happened.
-            now = caption if caption else "end of flight: " + fields.get("title", "")
-        if now is not None and now != self.box_now:
-            self.boxes[now] += 1
-        self.box_now = now
 
     def answers(self):
         """Whether the game still runs, has its window and takes a message; a second try after a
@@ -158,9 +108,8 @@ class Monkey:
         return "the game's window does not answer"
 
 
-def close_boxes(monkey, tries=10):
+def close_boxes(game, tries=10):
     """Closes whatever box is open: Escape first (every box takes it), then its buttons."""
-    game = monkey.game
     for attempt in range(tries):
         if game.box() is None:
             return True
@@ -173,98 +122,57 @@ def close_boxes(monkey, tries=10):
     return game.box() is None
 
 
-def exit_from_menu(monkey):
-    """Exit from the Game menu, with no box in the way. A restart first, so that no flight ends
-    (and opens its box) between the last look and the menu."""
-    game = monkey.game
+def exit_from_menu(game):
+    """Exit from the Game menu, with no box in the way; its exit code. A restart first, so that
+    no flight ends (and opens its box) between the last look and the menu."""
     for attempt in range(3):
-        if not close_boxes(monkey):
+        if not close_boxes(game):
             continue
         game.key("F3")
         # Once the craft stands at its start, no flight can end. A box that opened meanwhile
         # hides that and is closed in the next round.
         if not game.wait_shot("restarted", game.start_scene, 10)[1] or game.box() is not None:
             continue
-        if not game.open_menu():
-            continue
-        game.key("x")
-        code = game.wait_exit(15)
-        if code is not None:
-            return code
+        if game.open_menu():
+            game.key("x")
+            code = game.wait_exit(15)
+            if code is not None:
+                return code
     return None
 
 
-def main():
-    build_dir = sys.argv[1]
-    seconds = float(os.environ.get("TAVUNE_MONKEY_SECONDS", "300"))
-    seed = int(os.environ.get("TAVUNE_MONKEY_SEED", str(int(time.time() * 1000) % 1000000007)))
-    print("monkey: seed %d, %.0f seconds (TAVUNE_MONKEY_SEED=%d repeats this input)"
-          % (seed, seconds, seed), flush=True)
-    rng = random.Random(seed)
-    game = Game(build_dir, "monkey")
-    monkey = Monkey(game, rng)
-    failure = None
-    code = None
-    began = time.time()
-    try:
+class Play(unittest.TestCase):
+    def test_monkey(self):
+        seconds = float(os.environ.get("TAVUNE_MONKEY_SECONDS", "300"))
+        seed = int(os.environ.get("TAVUNE_MONKEY_SEED", "1"))
+        game = Game(BUILD_DIR, "monkey")
+        monkey = Monkey(game, random.Random(seed))
+        self.addCleanup(game.kill)
+        self.addCleanup(lambda: game.shot("last"))
+        self.addCleanup(lambda: print("monkey: seed %d; %d checks answered; events sent: %s" % (
+            seed, monkey.checks, sorted(monkey.sent.items()))))
         game.start()
         # The first game calibrates with the window shut to input.
-        if game.wait_ready() is None:
-            raise RuntimeError("the game never showed its start and took input")
-        next_check = began + CHECK_EVERY
-        next_shot = began + SHOT_EVERY
-        next_look = began + BOX_LOOK_EVERY
-        while time.time() - began < seconds and failure is None:
+        self.assertIsNotNone(game.wait_ready(), "the game shows its start and takes input")
+        began = time.time()
+        next_check, next_shot = began + 10, began + 30
+        while time.time() - began < seconds:
             monkey.step()
             now = time.time()
-            if now >= next_look:
-                monkey.look_for_box()
-                next_look = now + BOX_LOOK_EVERY
             if now >= next_check:
-                failure = monkey.answers()
-                next_check = now + CHECK_EVERY
-                print("monkey: %3.0f s, %4d events, %2d boxes seen, the game %s"
-                      % (now - began, sum(monkey.sent.values()), sum(monkey.boxes.values()),
-                         "answers" if failure is None else "does NOT answer"), flush=True)
+                self.assertIsNone(monkey.answers(), "after %.0f s" % (now - began))
+                print("monkey: %3.0f s, %4d events, the game answers" % (
+                    now - began, sum(monkey.sent.values())), flush=True)
+                next_check = now + 10
             if now >= next_shot:
                 game.shot("play")
-                next_shot = now + SHOT_EVERY
-        played = time.time() - began
+                next_shot = now + 30
         monkey.release_due(everything=True)
         game.xdotool("mouseup", "1")
-        if failure is None:
-            game.shot("before-exit")
-            code = exit_from_menu(monkey)
-            if code != 0:
-                failure = "Exit from the menu ended the game with exit code %s" % code
-    except Exception as error:  # a broken tool or probe ends the run as a failure, with a shot
-        failure = "the monkey stopped: %r" % (error,)
-        played = time.time() - began
-    finally:
-        if game.process is not None and game.process.poll() is None:
-            try:
-                game.shot("failure")
-            except Exception:
-                pass
-            # The game runs as the wrapper's own process (it execs wine), so this ends it.
-            game.process.kill()
-            game.process.wait()
-        game.finish_saving()
-
-    print("monkey: played %.0f s; %d events sent:" % (played, sum(monkey.sent.values())))
-    for kind, count in sorted(monkey.sent.items()):
-        print("    %-22s %5d" % (kind, count))
-    print("monkey: boxes seen, looking once a second (%d):" % sum(monkey.boxes.values()))
-    for kind, count in sorted(monkey.boxes.items()):
-        print("    %-40s %4d" % (kind, count))
-    print("monkey: the game answered %d checks; exit code %s" % (monkey.checks, code))
-    print("monkey: screenshots in %s" % game.shots_dir)
-    if failure:
-        print("FAILED: %s (seed %d)" % (failure, seed))
-        return 1
-    print("ok: %.0f s of random input, and Exit ended the game with exit code 0" % played)
-    return 0
+        game.shot("before-exit")
+        self.assertEqual(exit_from_menu(game), 0, "Exit from the menu ends with exit code 0")
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    BUILD_DIR = sys.argv[1]
+    unittest.main(argv=sys.argv[:1], verbosity=2)

@@ -6,497 +6,366 @@ real keys and clicks and checks what the screen shows.
 
 Screenshots of every run are kept in BUILD_DIR/e2e-shots/SCENARIO/."""
 
-import collections
 import os
 import sys
 import time
+import unittest
 
 import autopilot
-from game import (LIGHT_GREY, WHITE, BoxWatch, Game, craft_box, is_flame_colour, landing_site,
-                  poll, terrain_tops, vertex_columns)
+from game import (BLACK, FLAME_COLOURS, LIGHT_GREY, RED, WHITE, BoxWatch, Game, craft_box, poll,
+                  terrain_tops)
 
-failures = []
-
-
-def check(condition, message):
-    if not condition:
-        failures.append(message)
-        print("FAILED: " + message)
-    else:
-        print("ok: " + message)
+BUILD_DIR = None
+CRASH_VERTICAL = ("Too much vertical velocity. Your landing speed must be under 10 m/sec.",
+                  "Nice crater! All that training really payed off.",
+                  "You just dug a hole half way to Clavius.")
+CRASH_SIDEWAYS = "Too much horizontal velocity. Your horizontal motion must be less than 1 m/sec."
+CRASH_OFF_SITE = "Missed the landing site. You must land on flat terrain."
+LANDED = ("Congratulations!", ("You have landed safely.",))
 
 
-def wait_until_ready(game):
-    # The first game calibrates for ten ticks with the window shut to input.
-    check(game.wait_ready() is not None, "the game shows its start and takes input")
-
-
-def check_layout(game, shot, what):
-    """The instruments and the three thrust buttons stand at the client's top right."""
-    w = game.width
-    labels = shot.count(w - 200, 25, w - 100, 95, lambda p: p == WHITE)
-    values = shot.count(w - 75, 25, w, 95, lambda p: p == WHITE)
-    check(labels > 50 and values > 50, "%s: the instruments are drawn" % what)
-    for name, x, y in (("main", w - 75, 150), ("left", w - 100, 100), ("right", w - 50, 100)):
-        face = shot.count(x, y, x + 48, y + 48, lambda p: p == LIGHT_GREY)
-        check(face > 48 * 48 // 2, "%s: the %s thrust button is shown" % (what, name))
-
-
-def startup(game):
-    shot = game.shot("start")
-    w, h = game.width, game.height
-    tops = terrain_tops(shot, w, h)
-    check(None not in tops[:shot.width - shot.ox], "white ground spans every column on the screen")
-    check(shot.count(0, 0, w - 210, 20, lambda p: p != (0, 0, 0)) == 0, "the sky is black")
-    box = craft_box(shot, w, tops)
-    check(box is not None, "the craft is drawn")
-    if box:
-        # The picture's first column and its first two rows hold only black and white.
-        check(box[0] - 1 == w // 2, "the craft's left edge is on the centre column")
-        check(0.08 * h < box[1] < 0.25 * h, "the craft is about a sixth of the way down")
-        # Other flat runs may lie anywhere: the site is the one the craft's height points to.
-        site = landing_site(tops, box[1] - 2)
-        columns = [x for x in vertex_columns(w) if site and site[0] <= x < site[0] + site[1]]
-        check(site is not None,
-              "the craft starts 1000 m over a flat run of four whole segments or more: %s, "
-              "vertex columns %s" % (site, columns))
-    check_layout(game, shot, "at the start")
-
-
-def craft_top(game, label, band=None):
-    shot = game.shot(label)
-    return shot, game.craft(shot, band)
-
-
-def wait_craft(game, label, condition, timeout=20, band=None):
-    """Screenshots until the craft's box meets the condition: (shot, box), or (last shot, None)."""
-    def met(shot):
-        box = game.craft(shot, band)
-        return box if box and condition(box) else None
-    return game.wait_shot(label, met, timeout)
-
-
-def fall_band(game):
-    """The columns of a craft falling straight down from its start, its flames and its debris:
-    the boxes open left of them."""
-    return game.width // 2 - 40, game.width // 2 + 72
-
-
-def thrust(game):
-    _, start = craft_top(game, "ready")
-    game.key("space")  # the release of a key starts the flight
-    game.keydown("Down")
-    # Held until the craft has climbed and the flame, shown every other tick, has been seen.
-    flame_seen = False
-    climbed = None
-    deadline = time.time() + 20
-    try:
-        while start and not (flame_seen and climbed) and time.time() < deadline:
-            shot = game.shot("thrust")
-            box = game.craft(shot)
-            if box:
-                # The main flame hangs below the craft.
-                flames = shot.count(box[0] + 2, box[1] + 24, box[0] + 30, box[1] + 60,
-                                    is_flame_colour)
-                flame_seen = flame_seen or flames > 10
-                if box[1] < start[1] - 5:
-                    climbed = box
-    finally:
-        game.keyup("Down")
-    check(flame_seen, "holding Down shows the main flame")
-    check(climbed is not None, "holding Down makes the craft climb (%s -> %s)" % (start, climbed))
-    if climbed:
-        _, later = wait_craft(game, "falling", lambda box: box[1] > climbed[1])
-        check(later is not None, "released, the craft falls back (%s -> %s)" % (climbed, later))
-
-
-def crash(game):
-    game.key("space")
-    # A free fall from 1000 m takes about 3.5 s, the crash animation about 2 s more; the box
-    # follows it. The probe looks for the box beside the screenshots, of which the last hundred
-    # hold the animation.
-    shots = collections.deque(maxlen=100)
-    watch = BoxWatch(game)
-    deadline = time.time() + 60
-    fields = None
-    while fields is None and time.time() < deadline:
-        shots.append(game.shot("fall"))
-        fields = watch.fields()
-    watch.close()
-    red_frames = 0
-    tall_frames = 0
-    band = fall_band(game)
-    for shot in shots:
-        red = shot.count(band[0], 0, band[1], game.height, lambda p: p == (255, 0, 0))
-        if red > 5:
-            red_frames += 1
-            # Debris frames reach above the craft's own 30 rows.
-            box = game.craft(shot, band)
-            if box and box[3] - box[1] > 32:
-                tall_frames += 1
-    check(red_frames >= 3, "the crash plays fiery pictures (%d frames seen)" % red_frames)
-    check(tall_frames >= 1, "debris frames rise above the craft")
-    check(fields is not None and fields.get("title") == "CRASH!",
-          "the end-of-flight box says CRASH!: %s" % (fields,))
-
-
-def restart_and_new(game):
-    shot, start = craft_top(game, "ready")
-    tops = terrain_tops(shot, game.width, game.height)
-    game.key("space")
-    game.keydown("Left")
-    try:
-        # The flames beside and below the craft never reach above its top row.
-        _, moved = wait_craft(game, "moved", lambda box: start and box[1] > start[1])
-    finally:
-        game.keyup("Left")
-    check(moved is not None, "the craft moved")
-    game.key("F3")
-    shot, again = wait_craft(game, "restarted", lambda box: box == start)
-    check(again is not None, "F3 puts the craft back at its start")
-    check(terrain_tops(shot, game.width, game.height) == tops, "F3 keeps the terrain")
-    def new_start(shot):
-        scene = game.start_scene(shot)
-        return scene if scene and scene[0] != tops else None
-
-    # Two terrains in a row could show the same ground line, and then the screen cannot tell
-    # F2 from nothing: another F2 then, and the chance of that fades with each.
-    for attempt in range(3):
-        game.key("F2")
-        shot, fresh = game.wait_shot("new", new_start, 10)
-        if fresh:
-            break
-    check(terrain_tops(shot, game.width, game.height) != tops, "F2 brings a new terrain")
-    check(game.start_scene(shot) is not None,
-          "F2 puts the craft at its start, over the new landing site")
-
-
-def exit_from_menu(game):
-    check(game.open_menu(), "Alt+G opens the Game menu")
-    game.key("x")
-    code = game.wait_exit(30)
-    check(code == 0, "Exit from the menu ends the process with exit code 0 (got %s)" % code)
-
-
-def options_fuel(game):
-    check(game.panel_shows(3, "1000.00  "), "the panel shows the default fuel 1000.00")
-    game.key("F4")
-    fields = game.wait_box()
-    check(fields is not None and fields.get("caption") == "Tavune Options",
-          "F4 opens the options: %s" % (fields,))
-    # The focus starts on OK; Cancel, the gravity bar and then the fuel bar follow.
-    for _ in range(3):
-        game.key("Tab")
-    game.key("End")
-    game.shot("fuel-right")
-    game.key("Return")
-    check(game.wait_no_box(), "OK closes the options")
-    check(game.wait_panel(3, "3000.00  "), "the restarted craft shows fuel 3000.00")
-
-
-def about_pauses(game):
-    _, start = craft_top(game, "ready")
-    game.key("space")
-    # About as soon as the craft falls: far from the ground, and above where the box shows.
-    _, falling = wait_craft(game, "falling", lambda box: start and box[1] > start[1])
-    check(falling is not None, "the flight starts")
-    game.key("alt+g")
-    game.key("b")
-    fields = game.wait_box()
-    check(fields is not None and fields.get("caption") == "About Tavune",
-          "the menu opens the About box: %s" % (fields,))
-    # The last tick's picture may reach the screen after the box: two looks that agree first.
-    band = fall_band(game)
-    first = None
-    deadline = time.time() + 10
-    while time.time() < deadline:
-        _, box = craft_top(game, "about1", band)
-        if box and box == first:
-            break
-        first = box
-        time.sleep(0.2)
-    time.sleep(0.6)  # how long the craft is watched
-    _, second = craft_top(game, "about2", band)
-    check(first is not None and first == second,
-          "the craft stands still while About is open (%s -> %s)" % (first, second))
-    game.key("Return")
-    check(game.wait_no_box(), "OK closes the About box")
-    _, third = wait_craft(game, "after", lambda box: second and box[1] > second[1], band=band)
-    check(third is not None, "the flight goes on after OK (%s -> %s)" % (second, third))
-
-
-def lost(game):
-    game.key("space")
-    game.keydown("Down")
-    try:
-        fields = game.wait_box(60)
-    finally:
-        game.keyup("Down")
-    check(fields is not None and fields.get("title") == "Tavune Lost!",
-          "flying straight up ends in Tavune Lost!: %s" % (fields,))
-    check(fields is not None and fields.get("message", "").startswith("You are out of range"),
-          "the box explains the loss")
-
-
-def fuel_line(game):
-    """The fuel on the instrument panel as a screenshot shows it."""
-    shot, w = game.shot("fuel"), game.width
-    return [shot.at(x, y) for y in range(25 + 3 * 16, 25 + 4 * 16) for x in range(w - 75, w)]
-
-
-def desktop_habits(game):
-    """Whatever the player does on the desktop, the game stands still while it cannot be flown,
-    carries on where it was, and lays itself out for any client area."""
-    screen_width = game.screen_size()[0]
-    _, start = craft_top(game, "ready")
-
-    def stood_still(what, leave, come_back):
-        # A free fall from the start reaches the ground in about 3.5 s: one while the game was
-        # away would have brought the craft down, where a few ticks move it a little.
-        game.key("F3")
-        wait_craft(game, "restarted", lambda box: box == start)
-        game.key("space")
-        _, before = wait_craft(game, "before " + what, lambda box: start and box[1] != start[1])
-        leave()
-        time.sleep(4.0)
-        come_back()
-        _, back = wait_craft(game, "after " + what, lambda box: True, timeout=5)
-        check(game.box() is None and before is not None and back is not None and
-              before[1] <= back[1] < (before[1] + game.height - 20) // 2,
-              "the craft has not fallen %s (%s -> %s)" % (what, before, back))
-
-    def close_menu():
-        game.key("Escape")  # the drop-down, then the menu bar
-        game.key("Escape")
-        check(poll(lambda: game.probe("menu") != "open", 10), "Escape closes the menu")
-
-    def burning(shot):
-        box = game.craft(shot)
-        return box and shot.count(box[0] + 2, box[1] + 24, box[0] + 30, box[1] + 60,
-                                  is_flame_colour) > 10
-
-    def restore(width):
-        game.probe("show", "restore")
-        check(game.wait_placed(lambda x, y, w, h: w == width) is not None,
-              "restored, the window is as it was: %s" % (game.seen,))
-
-    def fuel_stays():
-        first = fuel_line(game)
-        time.sleep(0.5)  # the panel shows the fuel every sixth tick
-        return fuel_line(game) == first
-
-    stood_still("behind the Game menu", lambda: check(game.open_menu(), "Alt+G opens the menu"),
-                close_menu)
-    game.keydown("Down")
-    try:
-        check(game.wait_shot("burning", burning, 10)[1], "holding Down shows the main flame")
-        game.keydown("alt")
-    finally:
-        game.keyup("Down")
-        game.keyup("alt")
-    check(poll(fuel_stays, 5, 0), "Down released while Alt is held stops the engine")
-    stood_still("while minimised", lambda: game.probe("show", "minimize"),
-                lambda: restore(screen_width))
-
-    for how, wide in (("normal", False), ("maximize", True)):
-        game.probe("show", how)
-        check(game.wait_placed(lambda x, y, w, h: (w == screen_width) == wide) is not None,
-              "%s: the window takes its new size %s" % (how, game.seen))
-        if not wide:
-            # The right edge of the frame, dragged 130 columns on: the new size when it ends.
-            x, y, w, h = game.client
-            drop = x + w + 130
-            game.xdotool("mousemove", str(x + w + 1), str(y + h // 2), "mousedown", "1")
-            for step in list(range(x + w + 11, drop, 10)) + [drop]:
-                game.xdotool("mousemove", str(step), str(y + h // 2), "sleep", "0.05")
-            game.xdotool("mouseup", "1")
-            check(game.wait_placed(lambda x, y, w, h: abs(x + w - drop) <= 4) is not None,
-                  "the window ends as wide as the drag of its edge: %s" % (game.seen,))
-        shot, scene = game.wait_shot(how, game.start_scene)
-        # The ground line never comes lower than 20 rows above the bottom.
-        check(scene is not None and all(t <= game.height - 20 for t in scene[0] if t),
-              "%s: a new game fills the %dx%d client, the ground along its bottom and the craft "
-              "over its site" % (how, game.width, game.height))
-        check_layout(game, shot, how)
-        if not wide:
-            game.key("space")
-            fields = game.wait_box(20)
-            check(fields is not None and fields.get("title") == "CRASH!",
-                  "a flight in the smaller window falls to the ground: %s" % (fields,))
-            game.probe("show", "minimize")
-            restore(game.width)
-            band = fall_band(game)
-            check(game.wait_shot("wreck", lambda shot: shot.count(
-                band[0], 0, band[1], game.height, lambda p: p == (255, 0, 0)) > 5, 10)[1],
-                  "repainted behind the box, the wreck stays one")
-            check(autopilot.close_box(game), "the box closes")
-
-
-# The scripted player: it sees only screenshots and presses only the flying keys.
-VERTICAL_MESSAGES = (
-    "Too much vertical velocity. Your landing speed must be under 10 m/sec.",
-    "Nice crater! All that training really payed off.",
-    "You just dug a hole half way to Clavius.",
-)
-HORIZONTAL_MESSAGE = ("Too much horizontal velocity. Your horizontal motion must be less than "
-                      "1 m/sec.")
-MISSED_MESSAGE = "Missed the landing site. You must land on flat terrain."
-
-
-def fly_once(game, pilot, name, make_mission, expect_title, expect_messages, new_game):
-    """One flight with the pilot. Its log and last frame are kept as NAME.log and NAME-*.png;
-    when the box says otherwise (or TAVUNE_PILOT_RECORD is set), also every eighth frame and
-    the last thirty."""
-    pilot.forget()
-    if new_game:
-        game.key("F2")  # the pilot waits for the new start
-    began = time.time()
-    try:
-        scene = pilot.wait_for_start_position()
-        fields = pilot.fly(scene, make_mission(scene))
-    except autopilot.PilotError as e:
-        fields = None
-        pilot.log.append("pilot error: %s" % e)
-        print("pilot error: %s" % e)
-    took = time.time() - began
-    good = (fields is not None and fields.get("title") == expect_title and
-            fields.get("message") in expect_messages)
-    check(good, "%s: the box says %s (%s) after %.1f s" % (name, expect_title, fields, took))
-    if not good or os.environ.get("TAVUNE_PILOT_RECORD"):
-        pilot.save_record(name)
-    else:
-        pilot.save_log(name)
-        pilot.save_last_frame(name)
-    if fields is not None or game.box() is not None:
-        check(autopilot.close_box(game), "%s: the box closes" % name)
-    return good
-
-
-def land(game):
-    """One landing; first the pilot's reading of the scene is held against this file's own."""
-    pilot = autopilot.Pilot(game)
-    try:
-        scene = pilot.wait_for_start_position()
-    except autopilot.PilotError as e:
-        check(False, str(e))
-        pilot.save_record("start")
-        return
-    shot = game.shot("pilot-scene")
-    w, h = game.width, game.height
-    tops = terrain_tops(shot, w, h)
-    check(scene.tops == tops, "the pilot reads the same ground line")
-    box = craft_box(shot, w, tops)
-    # The picture's first column and its first two rows hold only black and white.
-    check(box is not None and (box[0] - 1, box[1] - 2) == scene.craft,
-          "the pilot finds the craft at %s (%s)" % (scene.craft, box))
-    site = landing_site(tops, box[1] - 2) if box else None
-    check(site == (scene.site_x, scene.site_w, scene.site_row),
-          "the pilot finds the site %s" % (site,))
-    if fly_once(game, pilot, "landing", autopilot.site_mission, "Congratulations!",
-                ("You have landed safely.",), new_game=False):
-        # The flames blink beside and below the craft: it must stay in sight all the same.
-        check(pilot.seen >= 0.95 * pilot.count,
-              "the craft was seen in %d of %d frames" % (pilot.seen, pilot.count))
-    pilot.close()
-
-
-def outcomes(game):
-    """The four other ends of a flight, each flown on a terrain of its own."""
-    pilot = autopilot.Pilot(game)
-    # Free fall: nothing pressed from start to ground.
-    game.key("space")
-    fields = game.wait_box(60)
-    check(fields is not None and fields.get("title") == "CRASH!" and
-          fields.get("message") in VERTICAL_MESSAGES,
-          "free fall ends in a vertical-velocity crash: %s" % (fields,))
-    if fields is not None:
-        check(autopilot.close_box(game), "free fall: the box closes")
-    fly_once(game, pilot, "sideways", autopilot.sideways_mission, "CRASH!",
-             (HORIZONTAL_MESSAGE,), new_game=True)
-    fly_once(game, pilot, "off-site", autopilot.off_site_mission, "CRASH!", (MISSED_MESSAGE,),
-             new_game=True)
-    # Out of range: up with the main engine until the craft is gone from the sky and beyond.
-    game.key("F2")
-    scene = pilot.wait_for_start_position()
-    game.key("space")
-    game.keydown("Down")
-    try:
-        highest = scene.craft[1]
-        unseen = 0
-        deadline = time.time() + 60
-        fields = None
-        while fields is None and time.time() < deadline:
-            found = pilot.finder.find(pilot.grab(), (0, 0, game.width, scene.site_row))
-            if found:
-                highest = min(highest, found[1])
-                unseen = 0
-            else:
-                unseen += 1
-            fields = game.box()
-    finally:
-        game.keyup("Down")
-    check(highest < scene.craft[1] - 20 and unseen >= 5,
-          "the climbing craft leaves through the top of the screen (last seen at row %d)" %
-          highest)
-    check(fields is not None and fields.get("title") == "Tavune Lost!" and
-          fields.get("message", "").startswith("You are out of range"),
-          "climbing out of range ends in Tavune Lost!: %s" % (fields,))
-    if fields is not None:
-        check(autopilot.close_box(game), "out of range: the box closes")
-    pilot.close()
-
-
-def land10(game):
-    """Ten landings in ten attempts, each on a new terrain."""
-    pilot = autopilot.Pilot(game)
-    began = time.time()
-    landed = 0
-    for attempt in range(1, 11):
-        landed += fly_once(game, pilot, "landing%02d" % attempt, autopilot.site_mission,
-                           "Congratulations!", ("You have landed safely.",),
-                           new_game=attempt > 1)
-    print("landed %d of 10 in %.0f s" % (landed, time.time() - began))
-    pilot.close()
-
-
-SCENARIOS = {
-    "startup": startup,
-    "thrust": thrust,
-    "crash": crash,
-    "restart": restart_and_new,
-    "exit": exit_from_menu,
-    "options": options_fuel,
-    "about": about_pauses,
-    "lost": lost,
-    "land": land,
-    "outcomes": outcomes,
-    "land10": land10,
-    "window": desktop_habits,
-}
-
-
-def main():
-    build_dir, name = sys.argv[1], sys.argv[2]
-    game = Game(build_dir, name)
-    try:
+class Scenarios(unittest.TestCase):
+    def setUp(self):
+        name = self._testMethodName[len("test_"):]
+        game = self.game = Game(BUILD_DIR, name)
+        self.addCleanup(game.kill)
+        self.addCleanup(lambda: game.shot("last"))
         # In the window's scenario the player switches to another program while the first game
         # sets up, and clicks on the game's caption to come back.
         away = game.background_probe("away") if name == "window" else None
         game.start()
         if away:
-            check(away.wait(30) == 0, "another program took the activation during the set-up")
+            away.communicate(timeout=30)
+            self.assertEqual(away.returncode, 0, "another program took the activation in the set-up")
             game.click(game.width // 3, -29)
-        wait_until_ready(game)
-        SCENARIOS[name](game)
-    finally:
-        game.shot("last")
-        game.kill()
-        game.finish_saving()
-    if failures:
-        print("%d checks failed; screenshots in %s" % (len(failures), game.shots_dir))
-        return 1
-    return 0
+        # The first game calibrates for ten ticks with the window shut to input.
+        self.assertIsNotNone(game.wait_ready(), "the game shows its start and takes input")
+
+    def check_layout(self, shot, what):
+        """The instruments and the three thrust buttons stand at the client's top right."""
+        w = self.game.width
+        for name, x, y, width, height, colour, least in (
+                ("labels", w - 200, 25, 100, 70, WHITE, 50), ("values", w - 75, 25, 75, 70, WHITE, 50),
+                ("main button", w - 75, 150, 48, 48, LIGHT_GREY, 48 * 48 // 2),
+                ("left button", w - 100, 100, 48, 48, LIGHT_GREY, 48 * 48 // 2),
+                ("right button", w - 50, 100, 48, 48, LIGHT_GREY, 48 * 48 // 2)):
+            self.assertGreater(shot.count(x, y, x + width, y + height, (colour,)), least,
+                               "%s: the instruments' %s are drawn" % (what, name))
+
+    def wait_craft(self, label, condition, timeout=20, band=(0, None)):
+        """Screenshots until the craft's box meets the condition: (shot, box), or (last, None)."""
+        def met(shot):
+            box = self.game.craft(shot, band)
+            return box if box and condition(box) else None
+        return self.game.wait_shot(label, met, timeout)
+
+    def fall_band(self):
+        """The columns of a craft falling straight down from its start, its flames and its
+        debris."""
+        return self.game.width // 2 - 40, self.game.width // 2 + 72
+
+    def burning(self, shot, box=None):
+        """Whether the main flame hangs below the craft."""
+        box = box or self.game.craft(shot)
+        return box and shot.count(box[0] + 2, box[1] + 24, box[0] + 30, box[1] + 60,
+                                  FLAME_COLOURS) > 10
+
+    def wreck(self, shot):
+        band = self.fall_band()
+        return shot.count(band[0], 0, band[1], self.game.height, (RED,)) > 5
+
+    def test_startup(self):
+        game = self.game
+        shot = game.shot("start")
+        w, h = game.width, game.height
+        self.assertIsNotNone(game.start_scene(shot), "white ground spans every column on the "
+                             "screen, with a level landing site of four segments of thirty or "
+                             "more; the craft alone, its left edge on the centre column, a sixth "
+                             "of the way down")
+        self.assertEqual(shot.count(0, 0, w - 210, 20, (BLACK,)), (w - 210) * 20, "black sky")
+        self.assertTrue(game.panel_shows(0, "1000.00  "), "the craft starts at 1000 m")
+        self.check_layout(shot, "at the start")
+
+    def test_thrust(self):
+        game = self.game
+        start = game.craft(game.shot("ready"))
+        game.key("space")  # the release of a key starts the flight
+        game.key("Down", "keydown")
+        # Held until the craft has climbed and the flame, shown every other tick, has been seen.
+        flame_seen = climbed = None
+        deadline = time.time() + 20
+        try:
+            while not (flame_seen and climbed) and time.time() < deadline:
+                shot = game.shot()
+                box = game.craft(shot)
+                if box:
+                    flame_seen = flame_seen or self.burning(shot, box)
+                    climbed = box if box[1] < start[1] - 5 else climbed
+        finally:
+            game.key("Down", "keyup")
+        self.assertTrue(flame_seen, "holding Down shows the main flame")
+        self.assertIsNotNone(climbed, "holding Down makes the craft climb from %s" % (start,))
+        _, later = self.wait_craft("falling", lambda box: box[1] > climbed[1])
+        self.assertIsNotNone(later, "released, the craft falls back from %s" % (climbed,))
+
+    def test_crash(self):
+        game = self.game
+        game.key("space")
+
+        def tall(shot):
+            # Debris frames reach above the craft's own 30 rows; looked for below the box, which
+            # opens higher up (and reaches into the columns of the fall).
+            tops, (x0, x1) = terrain_tops(shot), self.fall_band()
+            box = craft_box(shot, tops, x0, x1, min(t for t in tops[x0:x1] if t) - 80)
+            return bool(box) and box[3] - box[1] > 32
+
+        # A free fall from 1000 m takes about 3.5 s, the crash animation about 2 s more; the box
+        # follows it. The probe looks for the box beside the screenshots.
+        watch = BoxWatch(game)
+        deadline = time.time() + 60
+        fields, fiery, debris = None, 0, 0
+        while fields is None and time.time() < deadline:
+            shot = game.shot()
+            if self.wreck(shot):
+                fiery += 1
+                debris += tall(shot)
+            fields = watch.fields()
+        watch.close()
+        self.assertGreaterEqual(fiery, 3, "the crash plays fiery pictures")
+        self.assertGreater(debris, 0, "debris frames rise above the craft")
+        self.assertEqual((fields or {}).get("title"), "CRASH!", "the end-of-flight box")
+
+    def test_restart(self):
+        game = self.game
+        shot = game.shot("ready")
+        start, tops = game.craft(shot), terrain_tops(shot)
+        game.key("space")
+        game.key("Left", "keydown")
+        try:
+            # The flames beside and below the craft never reach above its top row.
+            _, moved = self.wait_craft("moved", lambda box: box[1] > start[1])
+        finally:
+            game.key("Left", "keyup")
+        self.assertIsNotNone(moved, "the craft moved")
+        game.key("F3")
+        shot, again = self.wait_craft("restarted", lambda box: box == start)
+        self.assertIsNotNone(again, "F3 puts the craft back at its start")
+        self.assertEqual(terrain_tops(shot), tops, "F3 keeps the terrain")
+
+        # Two terrains in a row could show the same ground line, and then the screen cannot tell
+        # F2 from nothing: another F2 then, and the chance of that fades with each.
+        for attempt in range(3):
+            game.key("F2")
+            shot, fresh = game.wait_shot(
+                "new", lambda shot: game.start_scene(shot) and terrain_tops(shot) != tops, 10)
+            if fresh:
+                break
+        self.assertNotEqual(terrain_tops(shot), tops, "F2 brings a new terrain")
+        self.assertIsNotNone(game.start_scene(shot), "F2 puts the craft at its new start")
+
+    def test_exit(self):
+        self.assertTrue(self.game.open_menu(), "Alt+G opens the Game menu")
+        self.game.key("x")
+        self.assertEqual(self.game.wait_exit(30), 0, "Exit from the menu ends with exit code 0")
+
+    def test_options(self):
+        game = self.game
+        self.assertTrue(game.panel_shows(3, "1000.00  "), "the panel shows the default fuel")
+        game.key("F4")
+        self.assertEqual((game.wait_box() or {}).get("caption"), "Tavune Options", "F4 opens")
+        # The focus starts on OK; Cancel, the gravity bar and then the fuel bar follow.
+        for _ in range(3):
+            game.key("Tab")
+        game.key("End")
+        game.shot("fuel-right")
+        game.key("Return")
+        self.assertTrue(game.wait_no_box(), "OK closes the options")
+        self.assertTrue(poll(lambda: game.panel_shows(3, "3000.00  "), 20), "restarted: fuel 3000")
+
+    def test_about(self):
+        game = self.game
+        start = game.craft(game.shot("ready"))
+        game.key("space")
+        # About as soon as the craft falls: far from the ground, and above where the box shows.
+        self.assertTrue(self.wait_craft("falling", lambda box: box[1] > start[1])[1], "it falls")
+        game.key("alt+g")
+        game.key("b")
+        self.assertEqual((game.wait_box() or {}).get("caption"), "About Tavune", "the About box")
+        # The last tick's picture may reach the screen after the box: two looks that agree first.
+        band = self.fall_band()
+        first = None
+        deadline = time.time() + 10
+        while time.time() < deadline:
+            box = game.craft(game.shot(), band)
+            if box and box == first:
+                break
+            first = box
+            time.sleep(0.2)
+        time.sleep(0.6)  # how long the craft is watched
+        second = game.craft(game.shot("about"), band)
+        self.assertTrue(first and first == second, "the craft stands still while About is open "
+                        "(%s -> %s)" % (first, second))
+        game.key("Return")
+        self.assertTrue(game.wait_no_box(), "OK closes the About box")
+        _, third = self.wait_craft("after", lambda box: box[1] > second[1], band=band)
+        self.assertIsNotNone(third, "the flight goes on after OK")
+
+    def test_lost(self):
+        """Up with the main engine until the craft is gone from the sky, and beyond."""
+        game, finder = self.game, autopilot.CraftFinder()
+        start = finder.find(game.shot(), (0, 0, game.width, game.height))
+        game.key("space")
+        game.key("Down", "keydown")
+        try:
+            highest, unseen, fields = start[1], 0, None
+            deadline = time.time() + 60
+            while fields is None and time.time() < deadline:
+                found = finder.find(game.shot(), (0, 0, game.width, game.height))
+                highest = min(highest, found[1]) if found else highest
+                unseen = 0 if found else unseen + 1
+                fields = game.box()
+        finally:
+            game.key("Down", "keyup")
+        self.assertTrue(highest < start[1] - 20 and unseen >= 5, "the climbing craft leaves "
+                        "through the top of the screen (last seen at row %d)" % highest)
+        self.assertEqual((fields or {}).get("title"), "Tavune Lost!", "flying up: %s" % fields)
+        self.assertTrue(fields["message"].startswith("You are out of range"), "why it is lost")
+
+    def test_window(self):
+        """Whatever the player does on the desktop, the game stands still while it cannot be
+        flown, carries on where it was, and lays itself out for any client area."""
+        game = self.game
+        screen_width = game.screen.size[0]
+        start = game.craft(game.shot("ready"))
+
+        def stood_still(what, leave, come_back):
+            # A free fall from the start reaches the ground in about 3.5 s: one while the game was
+            # away would have brought the craft down, where a few ticks move it a little.
+            game.key("F3")
+            self.wait_craft("restarted", lambda box: box == start)
+            game.key("space")
+            _, before = self.wait_craft("before " + what, lambda box: box[1] != start[1])
+            leave()
+            time.sleep(4.0)
+            come_back()
+            _, back = self.wait_craft("after " + what, lambda box: True, timeout=5)
+            self.assertTrue(game.box() is None and before and back and
+                            before[1] <= back[1] < (before[1] + game.height - 20) // 2,
+                            "the craft has not fallen %s (%s -> %s)" % (what, before, back))
+
+        def close_menu():
+            game.key("Escape")  # the drop-down, then the menu bar
+            game.key("Escape")
+            self.assertTrue(poll(lambda: game.probe("menu") != "open", 10), "Escape closes it")
+
+        def restore(width):
+            game.probe("show", "restore")
+            self.assertIsNotNone(game.wait_placed(lambda x, y, w, h: w == width),
+                                 "restored, the window is as it was: %s" % (game.seen,))
+
+        def fuel_line():
+            shot, w = game.shot(), game.width
+            return [shot.row(y, w - 75, w) for y in range(25 + 3 * 16, 25 + 4 * 16)]
+
+        def fuel_stays():
+            first = fuel_line()
+            time.sleep(0.5)  # the panel shows the fuel every sixth tick
+            return fuel_line() == first
+
+        stood_still("behind the Game menu", lambda: self.assertTrue(game.open_menu()), close_menu)
+        game.key("Down", "keydown")
+        try:
+            self.assertTrue(game.wait_shot("burning", self.burning, 10)[1], "Down: the flame")
+            game.key("alt", "keydown")
+        finally:
+            game.key("Down", "keyup")
+            game.key("alt", "keyup")
+        self.assertTrue(poll(fuel_stays, 5, 0), "Down released while Alt is held stops the engine")
+        stood_still("while minimised", lambda: game.probe("show", "minimize"),
+                    lambda: restore(screen_width))
+
+        for how, wide in (("normal", False), ("maximize", True)):
+            game.probe("show", how)
+            self.assertIsNotNone(game.wait_placed(lambda x, y, w, h: (w == screen_width) == wide),
+                                 "%s: the window takes its new size %s" % (how, game.seen))
+            if not wide:
+                # The right edge of the frame, dragged 130 columns on: the new size when it ends.
+                x, y, w, h = game.client
+                drop = x + w + 130
+                game.xdotool("mousemove", str(x + w + 1), str(y + h // 2), "mousedown", "1")
+                for step in list(range(x + w + 11, drop, 10)) + [drop]:
+                    game.xdotool("mousemove", str(step), str(y + h // 2), "sleep", "0.05")
+                game.xdotool("mouseup", "1")
+                self.assertIsNotNone(game.wait_placed(lambda x, y, w, h: abs(x + w - drop) <= 4),
+                                     "the window ends as wide as the drag: %s" % (game.seen,))
+            shot, scene = game.wait_shot(how, game.start_scene)
+            # The ground line never comes lower than 20 rows above the bottom.
+            self.assertTrue(scene and all(t <= game.height - 20 for t in scene[0] if t),
+                            "%s: a new game fills the %dx%d client, the ground along its bottom "
+                            "and the craft over its site" % (how, game.width, game.height))
+            self.check_layout(shot, how)
+            if not wide:
+                game.key("space")
+                self.assertEqual((game.wait_box() or {}).get("title"), "CRASH!",
+                                 "a flight in the smaller window falls to the ground")
+                game.probe("show", "minimize")
+                restore(game.width)
+                self.assertTrue(game.wait_shot("wreck", self.wreck, 10)[1],
+                                "repainted behind the box, the wreck stays one")
+                self.assertTrue(game.close_box(), "the box closes")
+
+    # The scripted player: it sees only screenshots and presses only the flying keys.
+    def fly_once(self, pilot, name, make_mission, title, messages, new_game=True):
+        """One flight with the pilot: what went wrong, or None. Its log and last frame are kept
+        as NAME.log and NAME-*.png; the last thirty frames when the box says otherwise (or
+        TAVUNE_PILOT_RECORD is set)."""
+        if new_game:
+            self.game.key("F2")  # the pilot waits for the new start
+        began = time.time()
+        try:
+            scene = pilot.wait_for_start_position()
+            fields = pilot.fly(scene, make_mission(scene))
+        except autopilot.PilotError as e:
+            fields = None
+            pilot.log.append("pilot error: %s" % e)
+        good = fields and fields.get("title") == title and fields.get("message") in messages
+        pilot.save(name, 1 if good and not os.environ.get("TAVUNE_PILOT_RECORD") else 30)
+        if (fields is not None or self.game.box() is not None) and not self.game.close_box():
+            return "%s: the box does not close" % name
+        return None if good else "%s: the box says %s after %.1f s, not %s" % (
+            name, fields, time.time() - began, title)
+
+    def test_land(self):
+        pilot = autopilot.Pilot(self.game)
+        self.assertIsNone(self.fly_once(pilot, "landing", autopilot.site_mission, *LANDED,
+                                        new_game=False))
+        # The flames blink beside and below the craft: it must stay in sight all the same.
+        self.assertGreaterEqual(pilot.seen, 0.95 * pilot.count, "the craft was seen in %d of %d "
+                                "frames" % (pilot.seen, pilot.count))
+
+    def test_land10(self):
+        """Ten landings in ten attempts, each on a new terrain."""
+        pilot = autopilot.Pilot(self.game)
+        failed = [self.fly_once(pilot, "landing%02d" % attempt, autopilot.site_mission, *LANDED,
+                                new_game=attempt > 1) for attempt in range(1, 11)]
+        self.assertEqual([f for f in failed if f], [])
+
+    def test_outcomes(self):
+        """Three other ends of a flight (test_lost flies the fourth), on terrains of their own."""
+        game = self.game
+        pilot = autopilot.Pilot(game)
+        # Free fall: nothing pressed from start to ground.
+        game.key("space")
+        fields = game.wait_box(60) or {}
+        self.assertEqual(fields.get("title"), "CRASH!", "free fall: %s" % fields)
+        self.assertIn(fields["message"], CRASH_VERTICAL, "free fall: a vertical-velocity crash")
+        self.assertTrue(game.close_box(), "free fall: the box closes")
+        self.assertIsNone(self.fly_once(pilot, "sideways", autopilot.sideways_mission, "CRASH!",
+                                        (CRASH_SIDEWAYS,)))
+        self.assertIsNone(self.fly_once(pilot, "off-site", autopilot.off_site_mission, "CRASH!",
+                                        (CRASH_OFF_SITE,)))
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    BUILD_DIR = sys.argv[1]
+    unittest.main(argv=sys.argv[:1] + ["Scenarios.test_" + sys.argv[2]], verbosity=2)

@@ -74,7 +74,6 @@ bool done = false;
 bool paused = false; // no step is queued: the next comes when the queue has run empty
 FuzzMessage recent[RECENT_MESSAGES];
 long recentCount = 0;
-bool tracing = false; // TAVUNE_FUZZ_TRACE=1: every message on stderr
 // The player letting go of everything: waiting for the queue to run empty, then released.
 enum class HandsOff { Busy, Settling, Released };
 HandsOff handsOff = HandsOff::Busy;
@@ -186,10 +185,6 @@ DWORD WINAPI Watchdog(void*) {
     return 0;
 }
 
-BoxSession* InnermostBox() {
-    return sessions.empty() ? nullptr : &sessions.back();
-}
-
 void OpenSession(HWND box) {
     BoxSession session = {};
     session.box = box;
@@ -241,11 +236,6 @@ void AfterSentMessage(const CWPRETSTRUCT& call) {
 void Issue(const FuzzMessage& message, bool closing) {
     recent[recentCount % RECENT_MESSAGES] = message;
     ++recentCount;
-    if (tracing) {
-        std::fprintf(stderr, "fuzz #%ld depth %d boxes %d phase %d: %s\n", recentCount, stepDepth,
-                     static_cast<int>(sessions.size()), flight.phase,
-                     DescribeMessage(message).c_str());
-    }
     report->fuzzMessages += closing ? 0 : 1;
     if (message.invalidateFirst) {
         InvalidateRect(message.target, nullptr, TRUE);
@@ -263,7 +253,10 @@ void PostNextStep() {
     PostLoopStep(Step, ++expectedStep);
 }
 
-void MeasureGameTargets() {
+void OpenMainWindow() {
+    // The fuzz is the clock; the terrain follows the shard's seed, not the time of day.
+    OpenGameWindow();
+    SeedRandom(generator->random.Next());
     gameTargets = FuzzTargets{};
     gameTargets.main = mainWindow;
     GetClientRect(mainWindow, &gameTargets.client);
@@ -273,13 +266,6 @@ void MeasureGameTargets() {
         GetWindowRect(thrustButtons[id], &rect);
         MapWindowPoints(nullptr, mainWindow, reinterpret_cast<POINT*>(&rect), 2);
     }
-}
-
-void OpenMainWindow() {
-    // The fuzz is the clock; the terrain follows the shard's seed, not the time of day.
-    OpenGameWindow();
-    SeedRandom(generator->random.Next());
-    MeasureGameTargets();
 }
 
 // Ends whatever tracking the steps may be running inside, so that the loops unwind: a mouse
@@ -384,14 +370,6 @@ bool HandsOffStep() {
     return true;
 }
 
-FuzzTargets BoxTargets(const BoxSession& session) {
-    FuzzTargets targets = gameTargets;
-    targets.box = session.box;
-    targets.boxKind = session.kind;
-    targets.controls = session.controls;
-    return targets;
-}
-
 // Leaves the queue empty for once: a box is shown, and anything invalid painted, only when its
 // loop finds nothing else to do. The next step follows at WM_ENTERIDLE, when the driver's loop
 // finds the queue empty, or at the latest on the driver's timer.
@@ -418,7 +396,7 @@ void ContinueFuzz(bool topLevel) {
         }
         sessions.clear();
     }
-    BoxSession* session = InnermostBox();
+    BoxSession* session = sessions.empty() ? nullptr : &sessions.back();
     if (finishing) {
         if (session != nullptr) {
             PostNextStep();
@@ -466,14 +444,17 @@ void ContinueFuzz(bool topLevel) {
         } else {
             --session->budget;
             session->shown = session->shown || IsWindowVisible(session->box);
-            Issue(BoxMessage(*generator, BoxTargets(*session)), false);
+            FuzzTargets targets = gameTargets;
+            targets.box = session->box;
+            targets.boxKind = session->kind;
+            targets.controls = session->controls;
+            Issue(BoxMessage(*generator, targets), false);
         }
         return;
     }
     Issue(GameMessage(*generator, MIXES[shard->profile], gameTargets), false);
 }
 
-// topLevel: dispatched by the driver's own loop, with no other loop running.
 void Step(UINT_PTR serial) {
     // Top level: dispatched by the driver's own loop, with no other loop running.
     const bool topLevel = topLevelStep;
@@ -527,15 +508,6 @@ void RunLoop() {
         DispatchMessageA(&message);
     }
     KillTimer(nullptr, timer);
-}
-
-void StartGame(int profile) {
-    ResetGameAndDrawing();
-    if (profile != PROFILE_CALIBRATION) {
-        // As after a first game whose ten ticks took 50 ms each.
-        flight.calibrated = 1;
-        settings.timeStep = 0.375f;
-    }
 }
 
 } // namespace
@@ -613,15 +585,18 @@ FuzzReport RunFuzzShard(const FuzzShard& theShard) {
     handsOff = HandsOff::Busy;
     handsOffAt = 0;
     rescues = 0;
-    const char* trace = std::getenv("TAVUNE_FUZZ_TRACE");
-    tracing = trace != nullptr && *trace != '\0' && *trace != '0';
 
     accelerators = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
     PumpMessages();
     // Wine makes its fonts, brushes and bitmaps for a first window once and keeps them.
     OpenGameWindow();
     CloseGameWindow();
-    StartGame(theShard.profile);
+    ResetGameAndDrawing();
+    if (theShard.profile != PROFILE_CALIBRATION) {
+        // As after a first game whose ten ticks took 50 ms each.
+        flight.calibrated = 1;
+        settings.timeStep = 0.375f;
+    }
     const int gdiBefore = CountGdiObjects(false);
     const int windowDCsBefore = CountGdiObjects() - gdiBefore;
     OpenMainWindow();

@@ -68,9 +68,13 @@ void InvertPicture(HDC dc, int x, int y, HBITMAP picture) {
     DeleteDC(pictureDC);
 }
 
-HBITMAP LoadPicture(int id) {
-    return LoadBitmapA(appInstance, MAKEINTRESOURCEA(id));
-}
+// The craft, then the right, left and main flames at their places beside it.
+const struct {
+    int id;
+    int x;
+    int y;
+} PICTURES[] = {
+    {IDB_CRAFT, 0, 0}, {IDB_FLAME_RIGHT, 29, 5}, {IDB_FLAME_LEFT, -29, 5}, {IDB_FLAME_MAIN, 4, 25}};
 
 class CraftDrawingTest : public ::testing::Test {
   protected:
@@ -87,20 +91,18 @@ class CraftDrawingTest : public ::testing::Test {
 
         // Copies of their own for the expected pictures: a bitmap selected into the game's
         // contexts cannot be selected anywhere else.
-        craftCopy = LoadPicture(IDB_CRAFT);
-        leftFlameCopy = LoadPicture(IDB_FLAME_LEFT);
-        rightFlameCopy = LoadPicture(IDB_FLAME_RIGHT);
-        mainFlameCopy = LoadPicture(IDB_FLAME_MAIN);
+        for (int i = 0; i < 4; ++i) {
+            copies[i] = LoadBitmapA(appInstance, MAKEINTRESOURCEA(PICTURES[i].id));
+            ASSERT_NE(copies[i], nullptr);
+        }
         ASSERT_NE(graphics.craftBitmap, nullptr);
         ASSERT_NE(graphics.mainFlameBitmap, nullptr);
-        ASSERT_NE(craftCopy, nullptr);
     }
 
     void TearDown() override {
-        DeleteObject(mainFlameCopy);
-        DeleteObject(rightFlameCopy);
-        DeleteObject(leftFlameCopy);
-        DeleteObject(craftCopy);
+        for (HBITMAP copy : copies) {
+            DeleteObject(copy);
+        }
         FreeGraphicsSet();
         EXPECT_EQ(CountGdiObjects(), gdiObjectsAtStart);
     }
@@ -109,15 +111,12 @@ class CraftDrawingTest : public ::testing::Test {
     // combined by exclusive-or at their places.
     void DrawExpected(int x, int y, FlameSet flames, DWORD background = 0) {
         expected.Clear(background);
-        DrawBitmapAt(expected.dc, static_cast<int16_t>(x), static_cast<int16_t>(y), craftCopy);
-        if (flames.right) {
-            InvertPicture(expected.dc, x + 29, y + 5, rightFlameCopy);
-        }
-        if (flames.left) {
-            InvertPicture(expected.dc, x - 29, y + 5, leftFlameCopy);
-        }
-        if (flames.main) {
-            InvertPicture(expected.dc, x + 4, y + 25, mainFlameCopy);
+        DrawBitmapAt(expected.dc, static_cast<int16_t>(x), static_cast<int16_t>(y), copies[0]);
+        const bool shown[] = {false, flames.right, flames.left, flames.main};
+        for (int i = 1; i < 4; ++i) {
+            if (shown[i]) {
+                InvertPicture(expected.dc, x + PICTURES[i].x, y + PICTURES[i].y, copies[i]);
+            }
         }
     }
 
@@ -129,10 +128,7 @@ class CraftDrawingTest : public ::testing::Test {
 
     PixelCanvas canvas{CANVAS_WIDTH, CANVAS_HEIGHT};
     PixelCanvas expected{CANVAS_WIDTH, CANVAS_HEIGHT};
-    HBITMAP craftCopy = nullptr;
-    HBITMAP leftFlameCopy = nullptr;
-    HBITMAP rightFlameCopy = nullptr;
-    HBITMAP mainFlameCopy = nullptr;
+    HBITMAP copies[4] = {};
     int gdiObjectsAtStart = 0;
 };
 
@@ -232,32 +228,8 @@ TEST_F(CraftDrawingTest, FlamesOnlyWhenBlinkPhaseFuelAndSettingAllow) {
     }
 }
 
-TEST_F(CraftDrawingTest, EachThrusterShowsItsOwnFlameAtItsPlace) {
-    struct Case {
-        int thruster;
-        FlameSet flames;
-    };
-    const Case cases[] = {
-        {THRUSTER_RIGHT, {true, false, false}},
-        {THRUSTER_LEFT, {false, true, false}},
-        {THRUSTER_MAIN, {false, false, true}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.thruster);
-        canvas.Clear();
-        SetThrusters(c.thruster == THRUSTER_MAIN, c.thruster == THRUSTER_RIGHT,
-                     c.thruster == THRUSTER_LEFT);
-        craftDrawing = CRAFT_DRAWING_AT_START;
-        craftDrawing.flameBlink = 0;
-        PlaceCraft(103, 205);
-        DrawCraft(canvas.dc, 0);
-        DrawExpected(103, 205, c.flames);
-        EXPECT_EQ(CanvasDifference(canvas, expected), "");
-        ExpectShownFlags(c.flames);
-    }
-}
-
-// Whatever stops new flames, an erasing call still takes away those the last frame showed.
+// A repaint with the blink at 0 draws every firing thruster's flame; whatever then stops new
+// flames, an erasing call still takes away those the last frame showed.
 TEST_F(CraftDrawingTest, ErasingRemovesTheLastFramesFlames) {
     struct Change {
         const char* name;
@@ -281,7 +253,9 @@ TEST_F(CraftDrawingTest, ErasingRemovesTheLastFramesFlames) {
             craftDrawing.flameBlink = 0;
             PlaceCraft(150, 100);
             DrawCraft(canvas.dc, 0);
-            ASSERT_EQ(craftDrawing.mainFlameShown, 1);
+            DrawExpected(150, 100, ALL_FLAMES);
+            ASSERT_EQ(CanvasDifference(canvas, expected), "");
+            ExpectShownFlags(ALL_FLAMES);
 
             change.apply();
             craftDrawing.flameBlink = 0; // only the change may keep new flames away
@@ -335,7 +309,7 @@ TEST_F(CraftDrawingTest, ErasingBlackensExactlyTheUncoveredStrips) {
             FillRect(expected.dc, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         }
         DrawBitmapAt(expected.dc, static_cast<int16_t>(c.to.x), static_cast<int16_t>(c.to.y),
-                     craftCopy);
+                     copies[0]);
         EXPECT_EQ(CanvasDifference(canvas, expected), "");
         EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_BRUSH), GetStockObject(BLACK_BRUSH));
         EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_PEN), GetStockObject(BLACK_PEN));

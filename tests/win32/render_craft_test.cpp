@@ -104,6 +104,8 @@ class CraftDrawingTest : public ::testing::Test {
             DeleteObject(copy);
         }
         FreeGraphicsSet();
+        // Nothing left behind, by DrawBitmapAt (which every expected drawing uses) either; one
+        // that deleted the caller's picture would blank the expected drawings.
         EXPECT_EQ(CountGdiObjects(), gdiObjectsAtStart);
     }
 

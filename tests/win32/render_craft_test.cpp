@@ -27,11 +27,6 @@ constexpr int CANVAS_HEIGHT = 320;
 constexpr int16_t TEST_ORIGIN_X = 200;
 constexpr int16_t TEST_ORIGIN_Y = 150;
 
-struct Point {
-    int x;
-    int y;
-};
-
 struct FlameSet {
     bool right;
     bool left;
@@ -135,7 +130,7 @@ class CraftDrawingTest : public ::testing::Test {
 };
 
 // Small and large steps in every direction, a pause, and one-pixel steps.
-const Point FLIGHT_PATH[] = {
+const POINT FLIGHT_PATH[] = {
     {150, 105}, {150, 95},  {153, 95},  {146, 95},  {149, 101}, {145, 94},  {152, 88}, {150, 92},
     {150, 92},  {250, 92},  {250, 200}, {60, 40},   {300, 230}, {40, 230},  {41, 231}, {40, 230},
     {39, 229},  {120, 150}, {121, 149}, {119, 151}, {119, 60},  {330, 240},
@@ -156,7 +151,7 @@ TEST_P(CraftTrailTest, EveryMoveLeavesOnlyTheFreshCraft) {
     DrawExpected(150, 100, NO_FLAMES);
     EXPECT_EQ(CanvasDifference(canvas, expected), "");
     int step = 0;
-    for (const Point& to : FLIGHT_PATH) {
+    for (const POINT& to : FLIGHT_PATH) {
         const bool all = pattern == THRUSTERS_ALL;
         // Over the drawing moves this runs through all eight combinations.
         const int changing = pattern == THRUSTERS_CHANGING ? (step * 3 + step / 4) % 8 : 0;
@@ -242,9 +237,9 @@ TEST_F(CraftDrawingTest, ErasingRemovesTheLastFramesFlames) {
         {"touchdown", [] { flight.phase = PHASE_TOUCHDOWN; }},
         {"thrusters released", [] { SetThrusters(false, false, false); }},
     };
-    const Point moves[] = {{150, 100}, {155, 108}, {140, 90}};
+    const POINT moves[] = {{150, 100}, {155, 108}, {140, 90}};
     for (const Change& change : changes) {
-        for (const Point& to : moves) {
+        for (const POINT& to : moves) {
             SCOPED_TRACE(change.name);
             SCOPED_TRACE(to.x);
             canvas.Clear();
@@ -270,18 +265,11 @@ TEST_F(CraftDrawingTest, ErasingRemovesTheLastFramesFlames) {
     }
 }
 
-struct Rect {
-    int left;
-    int top;
-    int right;
-    int bottom;
-};
-
 struct EraseCase {
     const char* name;
-    Point from;
-    Point to;
-    std::vector<Rect> blackened;
+    POINT from;
+    POINT to;
+    std::vector<RECT> blackened;
 };
 
 // The exact strips that turn black on a white screen, besides the craft's own black pixels.
@@ -306,8 +294,7 @@ TEST_F(CraftDrawingTest, ErasingBlackensExactlyTheUncoveredStrips) {
         DrawCraft(canvas.dc, 1);
 
         expected.Clear(white);
-        for (const Rect& r : c.blackened) {
-            const RECT area = {r.left, r.top, r.right, r.bottom};
+        for (const RECT& area : c.blackened) {
             FillRect(expected.dc, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         }
         DrawBitmapAt(expected.dc, static_cast<int16_t>(c.to.x), static_cast<int16_t>(c.to.y),

@@ -35,23 +35,18 @@ struct Mapping {
     int thruster;
 };
 
+// clang-format off
 const Mapping MAPPINGS[] = {
-    {0, BUTTON_MAIN, THRUSTER_MAIN},
-    {0, BUTTON_LEFT, THRUSTER_LEFT},
-    {0, BUTTON_RIGHT, THRUSTER_RIGHT},
-    {1, BUTTON_MAIN, THRUSTER_MAIN},
-    {1, BUTTON_LEFT, THRUSTER_RIGHT},
-    {1, BUTTON_RIGHT, THRUSTER_LEFT},
-    {-1, BUTTON_LEFT, THRUSTER_RIGHT},
-    {7, BUTTON_RIGHT, THRUSTER_LEFT},
+    {0, BUTTON_MAIN, THRUSTER_MAIN},   {0, BUTTON_LEFT, THRUSTER_LEFT},
+    {0, BUTTON_RIGHT, THRUSTER_RIGHT}, {1, BUTTON_MAIN, THRUSTER_MAIN},
+    {1, BUTTON_LEFT, THRUSTER_RIGHT},  {1, BUTTON_RIGHT, THRUSTER_LEFT},
+    {-1, BUTTON_LEFT, THRUSTER_RIGHT}, {7, BUTTON_RIGHT, THRUSTER_LEFT},
     {7, BUTTON_MAIN, THRUSTER_MAIN},
     // Ids of no button fire the main engine, never an index past the thruster flags.
-    {0, -1, THRUSTER_MAIN},
-    {0, 3, THRUSTER_MAIN},
-    {1, -1, THRUSTER_MAIN},
-    {1, 3, THRUSTER_MAIN},
+    {0, -1, THRUSTER_MAIN}, {0, 3, THRUSTER_MAIN}, {1, -1, THRUSTER_MAIN}, {1, 3, THRUSTER_MAIN},
     {1, 1000, THRUSTER_MAIN},
 };
+// clang-format on
 
 // A button's own thruster, both from the mapping and from a press by key and by mouse.
 TEST_F(ThrustButtonsTest, EachButtonFiresItsMappedThrusterAndNoOther) {

@@ -29,10 +29,6 @@ const char VERTICAL_REMARK[] =
 const char CRATER_REMARK[] = "Nice crater! All that training really payed off.";
 const char CLAVIUS_REMARK[] = "You just dug a hole half way to Clavius.";
 
-DWORD ScreenColour(COLORREF colour) {
-    return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
-}
-
 int NextRandomAfter(uint32_t seed, int draws) {
     SeedRandom(seed);
     for (int i = 0; i < draws; ++i) {
@@ -86,7 +82,8 @@ TEST_F(EndGameDialogTest, AnnouncesEachOutcomeWithItsTextsAndPicture) {
         {6, "Flight over", "The flight has ended.", IDB_CRASH_SCENE, 0},
         {255, "Flight over", "The flight has ended.", IDB_CRASH_SCENE, 0},
     };
-    const DWORD face = ScreenColour(GetSysColor(COLOR_3DFACE));
+    const COLORREF colour = GetSysColor(COLOR_3DFACE);
+    const DWORD face = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
     const int w = PICTURE_WIDTH + 2;
     for (const OutcomeCase& c : cases) {
         SCOPED_TRACE(::testing::Message() << "outcome " << int{c.outcome} << ", " << c.message);

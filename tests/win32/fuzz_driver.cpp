@@ -109,17 +109,13 @@ std::string RecentMessages() {
 
 std::string GameState() {
     char text[256];
-    std::snprintf(
-        text, sizeof text,
-        "phase %d, outcome %d, thrusters %ld %ld %ld, fuel %g, altitude %g, x %g, "
-        "vx %g, vy %g, gravity %g, fuel setting %g, thrust %g, flags %ld %ld",
-        flight.phase, flight.outcome, static_cast<long>(flight.thrusterOn[0]),
-        static_cast<long>(flight.thrusterOn[1]), static_cast<long>(flight.thrusterOn[2]),
-        static_cast<double>(flight.fuel), static_cast<double>(flight.altitude),
-        static_cast<double>(flight.posX), static_cast<double>(flight.vx),
-        static_cast<double>(flight.vy), static_cast<double>(settings.gravity),
-        static_cast<double>(settings.initialFuel), static_cast<double>(settings.mainThrust),
-        static_cast<long>(settings.reverseSideThrust), static_cast<long>(settings.drawFlame));
+    std::snprintf(text, sizeof text,
+                  "phase %d, outcome %d, thrusters %d %d %d, fuel %g, altitude %g, x %g, vx %g, "
+                  "vy %g, gravity %g, fuel setting %g, thrust %g, flags %d %d",
+                  flight.phase, flight.outcome, flight.thrusterOn[0], flight.thrusterOn[1],
+                  flight.thrusterOn[2], flight.fuel, flight.altitude, flight.posX, flight.vx,
+                  flight.vy, settings.gravity, settings.initialFuel, settings.mainThrust,
+                  settings.reverseSideThrust, settings.drawFlame);
     return text;
 }
 

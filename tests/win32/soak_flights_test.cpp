@@ -155,14 +155,12 @@ void PlaceCraft(FlightKind kind, int flightNumber) {
         case DRIFT_AWAY:
             flight.vx = flightNumber % 2 == 0 ? 60.0f : -60.0f;
             break;
+        case SLIDE_ON_SITE:
+            flight.vx = 3.0f;
+            [[fallthrough]];
         case SOFT_ON_SITE:
             flight.posX = PosXForColumn(overSite);
             flight.altitude = AltitudeAboveRow(screen.originY + SITE_TO_ORIGIN_ROWS, 3);
-            break;
-        case SLIDE_ON_SITE:
-            flight.posX = PosXForColumn(overSite);
-            flight.altitude = AltitudeAboveRow(screen.originY + SITE_TO_ORIGIN_ROWS, 3);
-            flight.vx = 3.0f;
             break;
         case SOFT_OFF_SITE: {
             const int x = SlopedColumn();

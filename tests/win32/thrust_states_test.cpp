@@ -68,25 +68,14 @@ class ThrustTransitionTest : public ThrustButtonsTest,
                              public ::testing::WithParamInterface<Transition> {
   protected:
     void Deliver(int id, Event event) {
-        switch (event) {
-            case Event::LeftDown:
-                SendMouse(id, WM_LBUTTONDOWN, 5, 40);
-                break;
-            case Event::MoveInside:
-                SendMouse(id, WM_MOUSEMOVE, 47, 47);
-                break;
-            case Event::MoveOutside:
-                SendMouse(id, WM_MOUSEMOVE, 48, 10);
-                break;
-            case Event::LeftUp:
-                SendMouse(id, WM_LBUTTONUP, 30, 30);
-                break;
-            case Event::KeyPress:
-                SendPrivate(id, WM_THRUST_PRESS);
-                break;
-            case Event::KeyRelease:
-                SendPrivate(id, WM_THRUST_RELEASE);
-                break;
+        // The mouse events' messages and places, in the order of Event.
+        const UINT messages[] = {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_MOUSEMOVE, WM_LBUTTONUP};
+        const POINT places[] = {{5, 40}, {47, 47}, {48, 10}, {30, 30}};
+        const int e = static_cast<int>(event);
+        if (event == Event::KeyPress || event == Event::KeyRelease) {
+            SendPrivate(id, event == Event::KeyPress ? WM_THRUST_PRESS : WM_THRUST_RELEASE);
+        } else {
+            SendMouse(id, messages[e], places[e].x, places[e].y);
         }
     }
 };

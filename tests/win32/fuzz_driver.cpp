@@ -137,8 +137,7 @@ void Fail(const std::string& what) {
 }
 
 void CheckInvariants(const char* when) {
-    const char* broken = BrokenInvariant();
-    if (broken != nullptr && report->failure.empty()) {
+    if (const char* broken = BrokenInvariant()) {
         Fail(std::string(broken) + " (" + when + ")");
     }
 }

@@ -83,10 +83,9 @@ TEST(FuzzGeneratorTest, TheSameSeedDrawsTheSameMessages) {
         const FuzzMessage a = GameMessage(first, mix, targets);
         const FuzzMessage b = GameMessage(second, mix, targets);
         const FuzzMessage c = GameMessage(other, mix, targets);
-        ASSERT_EQ(a.message, b.message) << i;
-        ASSERT_EQ(a.wParam, b.wParam) << i;
-        ASSERT_EQ(a.lParam, b.lParam) << i;
-        ASSERT_EQ(a.post, b.post) << i;
+        ASSERT_TRUE(a.message == b.message && a.wParam == b.wParam && a.lParam == b.lParam &&
+                    a.post == b.post)
+            << i;
         differences += a.message != c.message || a.wParam != c.wParam || a.lParam != c.lParam;
     }
     EXPECT_GT(differences, 1000);

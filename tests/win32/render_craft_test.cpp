@@ -349,6 +349,12 @@ TEST_F(CraftDrawingTest, ContactThroughEachProbeAlone) {
     }
 }
 
+// Where the craft's top row stands, and whether it touches the ground there.
+struct HeightCase {
+    int y;
+    int contact;
+};
+
 // Over the landing site of a generated terrain: altitude 0 puts the craft's lowest row on the
 // surface row, so the row below it is ground; two pixels higher it is still in the air.
 TEST_F(CraftDrawingTest, ContactOverAGeneratedLandingSite) {
@@ -358,12 +364,8 @@ TEST_F(CraftDrawingTest, ContactOverAGeneratedLandingSite) {
     ASSERT_EQ(screen.originY, 609); // the site's surface is row 638
     screen.originX = 512;
     screen.groundHeight = 700;
-    struct Case {
-        int y;
-        int contact;
-    };
-    const Case cases[] = {{607, 0}, {608, 1}, {609, 1}, {500, 0}};
-    for (const Case& c : cases) {
+    const HeightCase cases[] = {{607, 0}, {608, 1}, {609, 1}, {500, 0}};
+    for (const HeightCase& c : cases) {
         SCOPED_TRACE(c.y);
         PlaceCraft(500, c.y);
         EXPECT_EQ(DrawCraft(canvas.dc, 1), c.contact);
@@ -376,12 +378,8 @@ TEST_F(CraftDrawingTest, ContactOverAGeneratedLandingSite) {
 TEST_F(CraftDrawingTest, WithoutTerrainOnlyTheBottomOfThePlayAreaIsGround) {
     ASSERT_EQ(terrainRegion, nullptr);
     screen.groundHeight = 200;
-    struct Case {
-        int y;
-        int contact;
-    };
-    const Case cases[] = {{100, 0}, {168, 0}, {169, 0}, {170, 1}, {171, 1}, {250, 1}};
-    for (const Case& c : cases) {
+    const HeightCase cases[] = {{100, 0}, {168, 0}, {169, 0}, {170, 1}, {171, 1}, {250, 1}};
+    for (const HeightCase& c : cases) {
         SCOPED_TRACE(c.y);
         PlaceCraft(150, c.y);
         EXPECT_EQ(DrawCraft(canvas.dc, 1), c.contact);

@@ -74,7 +74,8 @@ TEST_F(ThrustButtonsTest, EachButtonFiresItsMappedThrusterAndNoOther) {
     }
 }
 
-TEST_F(ThrustButtonsTest, AReleaseAfterTheSettingChangedClearsTheNewlyMappedThruster) {
+// A release after the setting changed clears the newly mapped thruster; a slide fires it.
+TEST_F(ThrustButtonsTest, EachMessageFollowsTheSettingAsItStandsThen) {
     settings.reverseSideThrust = 0;
     SendPrivate(BUTTON_LEFT, WM_THRUST_PRESS);
     ASSERT_EQ(flight.thrusterOn[THRUSTER_LEFT], 1);
@@ -88,9 +89,7 @@ TEST_F(ThrustButtonsTest, AReleaseAfterTheSettingChangedClearsTheNewlyMappedThru
     // The right button now maps to the left thruster, and its release clears it.
     SendPrivate(BUTTON_RIGHT, WM_THRUST_RELEASE);
     EXPECT_EQ(flight.thrusterOn[THRUSTER_LEFT], 0);
-}
 
-TEST_F(ThrustButtonsTest, AMouseHoldFollowsTheSettingOfEachMessage) {
     settings.reverseSideThrust = 0;
     SendMouse(BUTTON_RIGHT, WM_LBUTTONDOWN, 10, 10);
     ASSERT_EQ(flight.thrusterOn[THRUSTER_RIGHT], 1);

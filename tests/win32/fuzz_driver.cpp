@@ -18,11 +18,9 @@
 #include "ui/thrust.h"
 #include "win32_test_util.h"
 
-// The whole fuzz runs as a chain of steps posted by PostLoopStep (dialogs_driver.h). Each
-// step first posts the next one and then sends or posts one message. Whatever loop runs at the
-// time (the driver's own, a box's modal loop, a scroll bar's or a menu's tracking loop) dispatches
-// the next step, so a message that opens a box is followed by steps that fuzz that box from
-// inside its loop, and no loop can wait for input that never comes.
+// The fuzz is a chain of steps (PostLoopStep), each posting the next and then one message: any
+// loop then running (a box's, a scroll bar's or menu's tracking loop) dispatches the next, so a
+// box is fuzzed from inside its own loop and no loop waits for input that never comes.
 
 namespace {
 

@@ -1,11 +1,8 @@
-// The one way the tests act inside a modal loop: a step posted to a message-only window of the
-// test thread runs when whichever loop is running (a box's, a menu's, a scroll bar's, the test's
-// own) dispatches it; and a hook on the thread sees every message sent there after its window
-// handled it, among them a box's WM_INITDIALOG and the WM_ENTERIDLE that the box's loop sends its
-// owner each time its queue runs empty. RunDialog builds on both: a test lists steps; the first
-// runs as soon as the box has handled WM_INITDIALOG, every later one each time the box's loop
-// has gone idle. The last step must close the box; a box still open after it is closed with -2
-// and fails the test. The fuzzer chains steps of its own through every loop it meets.
+// The one way the tests act inside a modal loop: a step posted to a message-only window runs when
+// whichever loop is running dispatches it, and a hook sees every message sent on the test thread
+// (a box's WM_INITDIALOG, the WM_ENTERIDLE its loop sends when its queue runs empty). RunDialog
+// runs a test's first step once the box has handled WM_INITDIALOG, each later one when its loop
+// has gone idle; a box still open after the last is closed with -2 and fails the test.
 #ifndef TAVUNE_TESTS_WIN32_DIALOGS_DRIVER_H
 #define TAVUNE_TESTS_WIN32_DIALOGS_DRIVER_H
 

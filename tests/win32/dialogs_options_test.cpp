@@ -35,10 +35,7 @@ void PlaceSettings(int16_t gravity, int16_t fuel, int16_t thrust) {
     settings.mainThrust = ThrustFromPosition(thrust);
 }
 
-class OptionsDialogTest : public ::testing::Test {
-  protected:
-    void SetUp() override { ResetWholeGame(); }
-};
+class OptionsDialogTest : public GameTest {};
 
 struct OpeningCase {
     const char* name;
@@ -122,33 +119,20 @@ struct ScrollCase {
 };
 
 TEST_F(OptionsDialogTest, EachScrollCodeMovesTheBarItWasSentBy) {
+    // clang-format off
     const ScrollCase cases[] = {
-        {SB_LINELEFT, 0, 0, 0},
-        {SB_LINELEFT, 29, 0, 28},
-        {SB_LINERIGHT, 0, 0, 1},
-        {SB_LINERIGHT, 29, 0, 29},
-        {SB_PAGELEFT, 0, 0, 0},
-        {SB_PAGELEFT, 29, 0, 28},
-        {SB_PAGELEFT, 10, 0, 9},
-        {SB_PAGERIGHT, 0, 0, 1},
-        {SB_PAGERIGHT, 29, 0, 29},
-        {SB_PAGERIGHT, 10, 0, 11},
-        {SB_THUMBPOSITION, 0, 29, 29},
-        {SB_THUMBPOSITION, 29, 0, 0},
-        {SB_THUMBTRACK, 0, 13, 13},
-        {SB_THUMBTRACK, 29, 0, 0},
-        {SB_LEFT, 0, 20, 0},
-        {SB_LEFT, 29, 20, 0},
-        {SB_RIGHT, 0, 20, 29},
-        {SB_RIGHT, 29, 20, 29},
-        {SB_ENDSCROLL, 0, 20, 0},
-        {SB_ENDSCROLL, 29, 20, 29},
-        {9, 10, 20, 10},
+        {SB_LINELEFT, 0, 0, 0},       {SB_LINELEFT, 29, 0, 28},     {SB_LINERIGHT, 0, 0, 1},
+        {SB_LINERIGHT, 29, 0, 29},    {SB_PAGELEFT, 0, 0, 0},       {SB_PAGELEFT, 29, 0, 28},
+        {SB_PAGELEFT, 10, 0, 9},      {SB_PAGERIGHT, 0, 0, 1},      {SB_PAGERIGHT, 29, 0, 29},
+        {SB_PAGERIGHT, 10, 0, 11},    {SB_THUMBPOSITION, 0, 29, 29}, {SB_THUMBPOSITION, 29, 0, 0},
+        {SB_THUMBTRACK, 0, 13, 13},   {SB_THUMBTRACK, 29, 0, 0},    {SB_LEFT, 0, 20, 0},
+        {SB_LEFT, 29, 20, 0},         {SB_RIGHT, 0, 20, 29},        {SB_RIGHT, 29, 20, 29},
+        {SB_ENDSCROLL, 0, 20, 0},     {SB_ENDSCROLL, 29, 20, 29},   {9, 10, 20, 10},
         {0xFFFF, 10, 20, 10},
         // A thumb outside the bar's range is held at its ends, where the thumb is drawn.
-        {SB_THUMBTRACK, 10, 40, 29},
-        {SB_THUMBPOSITION, 10, 0xFFFF, 0},
+        {SB_THUMBTRACK, 10, 40, 29},  {SB_THUMBPOSITION, 10, 0xFFFF, 0},
     };
+    // clang-format on
     // Each step checks the case before it and posts the next; the other two bars must not move.
     std::vector<DialogStep> steps;
     int index = 0;
@@ -191,7 +175,9 @@ TEST_F(OptionsDialogTest, EachScrollCodeMovesTheBarItWasSentBy) {
     EXPECT_TRUE(SameSettings(settings, DEFAULT_SETTINGS));
 }
 
-TEST_F(OptionsDialogTest, OkStoresWhereTheBarsWereMoved) {
+// Scroll codes move the bars, and keys on a focused bar, which turns them into its own codes each
+// followed by SB_ENDSCROLL, one step at a time; OK stores where they stand.
+TEST_F(OptionsDialogTest, OkStoresWhereScrollCodesAndKeysMovedTheBars) {
     const int result = RunDialog(ShowOptionsDialog,
                                  {[](HWND dialog) {
                                       PostScroll(dialog, IDC_GRAVITY_BAR, SB_LINELEFT); // 6 -> 5
@@ -205,42 +191,30 @@ TEST_F(OptionsDialogTest, OkStoresWhereTheBarsWereMoved) {
                                       EXPECT_EQ(Thumb(dialog, IDC_GRAVITY_BAR), 4);
                                       EXPECT_EQ(Thumb(dialog, IDC_FUEL_BAR), 17);
                                       EXPECT_EQ(Thumb(dialog, IDC_THRUST_BAR), 29);
+                                      SetFocus(GetDlgItem(dialog, IDC_FUEL_BAR));
+                                      PostKey(dialog, VK_RIGHT); // 17 -> 18
+                                      PostKey(dialog, VK_NEXT);  // page: 18 -> 19
+                                      PostKey(dialog, VK_NEXT);  // 19 -> 20
+                                      PostKey(dialog, VK_LEFT);  // 20 -> 19
+                                  },
+                                  [](HWND dialog) {
+                                      EXPECT_EQ(Thumb(dialog, IDC_FUEL_BAR), 19);
+                                      SetFocus(GetDlgItem(dialog, IDC_THRUST_BAR));
+                                      PostKey(dialog, VK_HOME);  // 0
+                                      PostKey(dialog, VK_END);   // 29
+                                      PostKey(dialog, VK_PRIOR); // 28
+                                  },
+                                  [](HWND dialog) {
+                                      EXPECT_EQ(Thumb(dialog, IDC_THRUST_BAR), 28);
                                       PostCommand(dialog, IDOK);
                                   }});
     EXPECT_EQ(result, 1);
     GameSettings expected = DEFAULT_SETTINGS;
     expected.gravity = 2.3333333f; // 4/3 + 1, rounded once
-    expected.initialFuel = 1800.0f;
-    expected.mainThrust = 38750.0f;
+    expected.initialFuel = 2000.0f;
+    expected.mainThrust = 37500.0f;
     EXPECT_EQ(FloatBits(settings.gravity), FloatBits(expected.gravity));
     EXPECT_TRUE(SameSettings(settings, expected));
-}
-
-TEST_F(OptionsDialogTest, KeysOnAFocusedBarMoveItOneStepAtATime) {
-    // The scroll bar turns the keys into its own WM_HSCROLL codes, each followed by SB_ENDSCROLL.
-    const int result =
-        RunDialog(ShowOptionsDialog, {[](HWND) {},
-                                      [](HWND dialog) {
-                                          SetFocus(GetDlgItem(dialog, IDC_FUEL_BAR));
-                                          PostKey(dialog, VK_RIGHT); // 9 -> 10
-                                          PostKey(dialog, VK_NEXT);  // page: 10 -> 11
-                                          PostKey(dialog, VK_NEXT);  // 11 -> 12
-                                          PostKey(dialog, VK_LEFT);  // 12 -> 11
-                                      },
-                                      [](HWND dialog) {
-                                          EXPECT_EQ(Thumb(dialog, IDC_FUEL_BAR), 11);
-                                          SetFocus(GetDlgItem(dialog, IDC_THRUST_BAR));
-                                          PostKey(dialog, VK_END);   // 29
-                                          PostKey(dialog, VK_PRIOR); // 28
-                                      },
-                                      [](HWND dialog) {
-                                          EXPECT_EQ(Thumb(dialog, IDC_THRUST_BAR), 28);
-                                          PostCommand(dialog, IDOK);
-                                      }});
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(settings.initialFuel, 1200.0f);
-    EXPECT_EQ(settings.mainThrust, 37500.0f);
-    EXPECT_EQ(settings.gravity, 3.0f);
 }
 
 // Default puts the bars back where the built-in settings have them and leaves the check boxes

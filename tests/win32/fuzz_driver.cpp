@@ -18,11 +18,9 @@
 #include "ui/thrust.h"
 #include "win32_test_util.h"
 
-// The whole fuzz runs as a chain of steps posted by PostLoopStep (dialogs_driver.h). Each
-// step first posts the next one and then sends or posts one message. Whatever loop runs at the
-// time (the driver's own, a box's modal loop, a scroll bar's or a menu's tracking loop) dispatches
-// the next step, so a message that opens a box is followed by steps that fuzz that box from
-// inside its loop, and no loop can wait for input that never comes.
+// The fuzz is a chain of steps (PostLoopStep), each posting the next and then one message: any
+// loop then running (a box's, a scroll bar's or menu's tracking loop) dispatches the next, so a
+// box is fuzzed from inside its own loop and no loop waits for input that never comes.
 
 namespace {
 
@@ -74,7 +72,6 @@ bool done = false;
 bool paused = false; // no step is queued: the next comes when the queue has run empty
 FuzzMessage recent[RECENT_MESSAGES];
 long recentCount = 0;
-bool tracing = false; // TAVUNE_FUZZ_TRACE=1: every message on stderr
 // The player letting go of everything: waiting for the queue to run empty, then released.
 enum class HandsOff { Busy, Settling, Released };
 HandsOff handsOff = HandsOff::Busy;
@@ -110,17 +107,13 @@ std::string RecentMessages() {
 
 std::string GameState() {
     char text[256];
-    std::snprintf(
-        text, sizeof text,
-        "phase %d, outcome %d, thrusters %ld %ld %ld, fuel %g, altitude %g, x %g, "
-        "vx %g, vy %g, gravity %g, fuel setting %g, thrust %g, flags %ld %ld",
-        flight.phase, flight.outcome, static_cast<long>(flight.thrusterOn[0]),
-        static_cast<long>(flight.thrusterOn[1]), static_cast<long>(flight.thrusterOn[2]),
-        static_cast<double>(flight.fuel), static_cast<double>(flight.altitude),
-        static_cast<double>(flight.posX), static_cast<double>(flight.vx),
-        static_cast<double>(flight.vy), static_cast<double>(settings.gravity),
-        static_cast<double>(settings.initialFuel), static_cast<double>(settings.mainThrust),
-        static_cast<long>(settings.reverseSideThrust), static_cast<long>(settings.drawFlame));
+    std::snprintf(text, sizeof text,
+                  "phase %d, outcome %d, thrusters %d %d %d, fuel %g, altitude %g, x %g, vx %g, "
+                  "vy %g, gravity %g, fuel setting %g, thrust %g, flags %d %d",
+                  flight.phase, flight.outcome, flight.thrusterOn[0], flight.thrusterOn[1],
+                  flight.thrusterOn[2], flight.fuel, flight.altitude, flight.posX, flight.vx,
+                  flight.vy, settings.gravity, settings.initialFuel, settings.mainThrust,
+                  settings.reverseSideThrust, settings.drawFlame);
     return text;
 }
 
@@ -142,8 +135,7 @@ void Fail(const std::string& what) {
 }
 
 void CheckInvariants(const char* when) {
-    const char* broken = BrokenInvariant();
-    if (broken != nullptr && report->failure.empty()) {
+    if (const char* broken = BrokenInvariant()) {
         Fail(std::string(broken) + " (" + when + ")");
     }
 }
@@ -184,10 +176,6 @@ DWORD WINAPI Watchdog(void*) {
         }
     }
     return 0;
-}
-
-BoxSession* InnermostBox() {
-    return sessions.empty() ? nullptr : &sessions.back();
 }
 
 void OpenSession(HWND box) {
@@ -241,11 +229,6 @@ void AfterSentMessage(const CWPRETSTRUCT& call) {
 void Issue(const FuzzMessage& message, bool closing) {
     recent[recentCount % RECENT_MESSAGES] = message;
     ++recentCount;
-    if (tracing) {
-        std::fprintf(stderr, "fuzz #%ld depth %d boxes %d phase %d: %s\n", recentCount, stepDepth,
-                     static_cast<int>(sessions.size()), flight.phase,
-                     DescribeMessage(message).c_str());
-    }
     report->fuzzMessages += closing ? 0 : 1;
     if (message.invalidateFirst) {
         InvalidateRect(message.target, nullptr, TRUE);
@@ -263,7 +246,10 @@ void PostNextStep() {
     PostLoopStep(Step, ++expectedStep);
 }
 
-void MeasureGameTargets() {
+void OpenMainWindow() {
+    // The fuzz is the clock; the terrain follows the shard's seed, not the time of day.
+    OpenGameWindow();
+    SeedRandom(generator->random.Next());
     gameTargets = FuzzTargets{};
     gameTargets.main = mainWindow;
     GetClientRect(mainWindow, &gameTargets.client);
@@ -273,13 +259,6 @@ void MeasureGameTargets() {
         GetWindowRect(thrustButtons[id], &rect);
         MapWindowPoints(nullptr, mainWindow, reinterpret_cast<POINT*>(&rect), 2);
     }
-}
-
-void OpenMainWindow() {
-    // The fuzz is the clock; the terrain follows the shard's seed, not the time of day.
-    OpenGameWindow();
-    SeedRandom(generator->random.Next());
-    MeasureGameTargets();
 }
 
 // Ends whatever tracking the steps may be running inside, so that the loops unwind: a mouse
@@ -384,14 +363,6 @@ bool HandsOffStep() {
     return true;
 }
 
-FuzzTargets BoxTargets(const BoxSession& session) {
-    FuzzTargets targets = gameTargets;
-    targets.box = session.box;
-    targets.boxKind = session.kind;
-    targets.controls = session.controls;
-    return targets;
-}
-
 // Leaves the queue empty for once: a box is shown, and anything invalid painted, only when its
 // loop finds nothing else to do. The next step follows at WM_ENTERIDLE, when the driver's loop
 // finds the queue empty, or at the latest on the driver's timer.
@@ -418,7 +389,7 @@ void ContinueFuzz(bool topLevel) {
         }
         sessions.clear();
     }
-    BoxSession* session = InnermostBox();
+    BoxSession* session = sessions.empty() ? nullptr : &sessions.back();
     if (finishing) {
         if (session != nullptr) {
             PostNextStep();
@@ -466,14 +437,17 @@ void ContinueFuzz(bool topLevel) {
         } else {
             --session->budget;
             session->shown = session->shown || IsWindowVisible(session->box);
-            Issue(BoxMessage(*generator, BoxTargets(*session)), false);
+            FuzzTargets targets = gameTargets;
+            targets.box = session->box;
+            targets.boxKind = session->kind;
+            targets.controls = session->controls;
+            Issue(BoxMessage(*generator, targets), false);
         }
         return;
     }
     Issue(GameMessage(*generator, MIXES[shard->profile], gameTargets), false);
 }
 
-// topLevel: dispatched by the driver's own loop, with no other loop running.
 void Step(UINT_PTR serial) {
     // Top level: dispatched by the driver's own loop, with no other loop running.
     const bool topLevel = topLevelStep;
@@ -527,15 +501,6 @@ void RunLoop() {
         DispatchMessageA(&message);
     }
     KillTimer(nullptr, timer);
-}
-
-void StartGame(int profile) {
-    ResetGameAndDrawing();
-    if (profile != PROFILE_CALIBRATION) {
-        // As after a first game whose ten ticks took 50 ms each.
-        flight.calibrated = 1;
-        settings.timeStep = 0.375f;
-    }
 }
 
 } // namespace
@@ -613,15 +578,18 @@ FuzzReport RunFuzzShard(const FuzzShard& theShard) {
     handsOff = HandsOff::Busy;
     handsOffAt = 0;
     rescues = 0;
-    const char* trace = std::getenv("TAVUNE_FUZZ_TRACE");
-    tracing = trace != nullptr && *trace != '\0' && *trace != '0';
 
     accelerators = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
     PumpMessages();
     // Wine makes its fonts, brushes and bitmaps for a first window once and keeps them.
     OpenGameWindow();
     CloseGameWindow();
-    StartGame(theShard.profile);
+    ResetGameAndDrawing();
+    if (theShard.profile != PROFILE_CALIBRATION) {
+        // As after a first game whose ten ticks took 50 ms each.
+        flight.calibrated = 1;
+        settings.timeStep = 0.375f;
+    }
     const int gdiBefore = CountGdiObjects(false);
     const int windowDCsBefore = CountGdiObjects() - gdiBefore;
     OpenMainWindow();

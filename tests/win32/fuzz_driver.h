@@ -56,9 +56,7 @@ struct FuzzReport {
 
 FuzzReport RunFuzzShard(const FuzzShard& shard);
 
-// The broken invariant of the game's state, or null: phase 0 to 13, thruster flags 0 or 1, fuel
-// finite and not negative; also finite flight values, an outcome 0 to 5, tracking flags 0 or 1,
-// and settings that the Options box can store.
+// The first invariant of the game's state that is broken, or null.
 const char* BrokenInvariant();
 
 #endif

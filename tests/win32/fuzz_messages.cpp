@@ -62,16 +62,14 @@ const UnfuzzableRange UNFUZZABLE[] = {
     {WM_NCCALCSIZE, WM_NCCALCSIZE, "pointer: RECT or NCCALCSIZE_PARAMS"},
     {WM_GETDLGCODE, WM_GETDLGCODE, "pointer: the MSG being asked about"},
     {WM_NCLBUTTONDOWN, WM_NCXBUTTONDBLCLK,
-     "caption and frame clicks: tracking loops that discard every other message until the "
-     "button comes up, and the close box"},
+     "frame clicks: loops that discard all else until the button comes up; the close box"},
     {EM_GETSEL, 0x00DA, "edit-control messages, most with buffer or rectangle pointers"},
     {SBM_GETRANGE, SBM_GETRANGE, "pointer: two ints"},
     {SBM_SETSCROLLINFO, 0x00EB, "pointer: SCROLLINFO or SCROLLBARINFO"},
     {WM_IME_STARTCOMPOSITION, WM_IME_KEYLAST, "input-method messages, some with pointers"},
     {WM_INITDIALOG, WM_INITDIALOG, "creation: sent once by the dialog manager"},
     {WM_SYSCOMMAND, WM_SYSCOMMAND,
-     "SC_CLOSE ends the window, SC_MOVE and SC_SIZE from the keyboard wait in a loop that "
-     "discards every other message: only the safe commands are drawn, on their own"},
+     "SC_CLOSE ends the window, SC_MOVE and SC_SIZE loop: only safe commands, on their own"},
     {WM_MENUGETOBJECT, WM_MENUGETOBJECT, "pointer: MENUGETOBJECTINFO"},
     {CB_GETEDITSEL, 0x0165, "combo-box messages, most with string or rectangle pointers"},
     {LB_ADDSTRING, 0x01B3, "list-box messages, most with string or rectangle pointers"},
@@ -94,23 +92,14 @@ struct MessageName {
     const char* name;
 };
 
+#define NAMED(message)                                                                             \
+    { message, #message }
 const MessageName MESSAGE_NAMES[] = {
-    {WM_PAINT, "WM_PAINT"},
-    {WM_KEYDOWN, "WM_KEYDOWN"},
-    {WM_KEYUP, "WM_KEYUP"},
-    {WM_CHAR, "WM_CHAR"},
-    {WM_COMMAND, "WM_COMMAND"},
-    {WM_SYSCOMMAND, "WM_SYSCOMMAND"},
-    {WM_TIMER, "WM_TIMER"},
-    {WM_HSCROLL, "WM_HSCROLL"},
-    {WM_MOUSEMOVE, "WM_MOUSEMOVE"},
-    {WM_LBUTTONDOWN, "WM_LBUTTONDOWN"},
-    {WM_LBUTTONUP, "WM_LBUTTONUP"},
-    {WM_THRUST_RELEASE, "WM_THRUST_RELEASE"},
-    {WM_THRUST_PRESS, "WM_THRUST_PRESS"},
-    {WM_CLOSE, "WM_CLOSE"},
-    {BM_CLICK, "BM_CLICK"},
-};
+    NAMED(WM_PAINT),     NAMED(WM_KEYDOWN),        NAMED(WM_KEYUP),       NAMED(WM_CHAR),
+    NAMED(WM_COMMAND),   NAMED(WM_SYSCOMMAND),     NAMED(WM_TIMER),       NAMED(WM_HSCROLL),
+    NAMED(WM_MOUSEMOVE), NAMED(WM_LBUTTONDOWN),    NAMED(WM_LBUTTONUP),   NAMED(WM_CLOSE),
+    NAMED(BM_CLICK),     NAMED(WM_THRUST_RELEASE), NAMED(WM_THRUST_PRESS)};
+#undef NAMED
 
 // The keys that move around a box: focus, check boxes and scroll bars.
 const WPARAM BOX_KEYS[] = {VK_TAB,   VK_LEFT, VK_RIGHT, VK_UP,    VK_DOWN,
@@ -208,18 +197,13 @@ FuzzMessage MainMouseMessage(FuzzRandom& random, const FuzzTargets& targets) {
 FuzzMessage ButtonMessage(FuzzRandom& random, const FuzzTargets& targets) {
     const HWND button = targets.buttons[random.Below(3)];
     const uint32_t kind = random.Below(100);
-    UINT message;
-    if (kind < 30) {
-        message = WM_LBUTTONDOWN;
-    } else if (kind < 55) {
-        message = WM_LBUTTONUP;
-    } else if (kind < 75) {
-        message = WM_MOUSEMOVE;
-    } else if (kind < 85) {
-        message = WM_THRUST_PRESS;
-    } else if (kind < 95) {
-        message = WM_THRUST_RELEASE;
-    } else {
+    const UINT message = kind < 30   ? WM_LBUTTONDOWN
+                         : kind < 55 ? WM_LBUTTONUP
+                         : kind < 75 ? WM_MOUSEMOVE
+                         : kind < 85 ? WM_THRUST_PRESS
+                         : kind < 95 ? WM_THRUST_RELEASE
+                                     : WM_PAINT;
+    if (message == WM_PAINT) {
         return PaintMessage(random, button);
     }
     if (message == WM_THRUST_PRESS || message == WM_THRUST_RELEASE) {

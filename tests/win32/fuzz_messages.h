@@ -71,15 +71,7 @@ const char* BoxKindName(int kind);
 
 // How often each kind of message is drawn while no box is open, in parts of the sum.
 struct FuzzMix {
-    int timer;
-    int keys;
-    int mainMouse;
-    int buttons;
-    int command;
-    int paint;
-    int scroll;
-    int sysCommand;
-    int random;
+    int timer, keys, mainMouse, buttons, command, paint, scroll, sysCommand, random;
 };
 
 // What the generators may aim at.

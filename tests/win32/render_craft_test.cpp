@@ -27,11 +27,6 @@ constexpr int CANVAS_HEIGHT = 320;
 constexpr int16_t TEST_ORIGIN_X = 200;
 constexpr int16_t TEST_ORIGIN_Y = 150;
 
-struct Point {
-    int x;
-    int y;
-};
-
 struct FlameSet {
     bool right;
     bool left;
@@ -68,9 +63,13 @@ void InvertPicture(HDC dc, int x, int y, HBITMAP picture) {
     DeleteDC(pictureDC);
 }
 
-HBITMAP LoadPicture(int id) {
-    return LoadBitmapA(appInstance, MAKEINTRESOURCEA(id));
-}
+// The craft, then the right, left and main flames at their places beside it.
+const struct {
+    int id;
+    int x;
+    int y;
+} PICTURES[] = {
+    {IDB_CRAFT, 0, 0}, {IDB_FLAME_RIGHT, 29, 5}, {IDB_FLAME_LEFT, -29, 5}, {IDB_FLAME_MAIN, 4, 25}};
 
 class CraftDrawingTest : public ::testing::Test {
   protected:
@@ -87,21 +86,21 @@ class CraftDrawingTest : public ::testing::Test {
 
         // Copies of their own for the expected pictures: a bitmap selected into the game's
         // contexts cannot be selected anywhere else.
-        craftCopy = LoadPicture(IDB_CRAFT);
-        leftFlameCopy = LoadPicture(IDB_FLAME_LEFT);
-        rightFlameCopy = LoadPicture(IDB_FLAME_RIGHT);
-        mainFlameCopy = LoadPicture(IDB_FLAME_MAIN);
+        for (int i = 0; i < 4; ++i) {
+            copies[i] = LoadBitmapA(appInstance, MAKEINTRESOURCEA(PICTURES[i].id));
+            ASSERT_NE(copies[i], nullptr);
+        }
         ASSERT_NE(graphics.craftBitmap, nullptr);
         ASSERT_NE(graphics.mainFlameBitmap, nullptr);
-        ASSERT_NE(craftCopy, nullptr);
     }
 
     void TearDown() override {
-        DeleteObject(mainFlameCopy);
-        DeleteObject(rightFlameCopy);
-        DeleteObject(leftFlameCopy);
-        DeleteObject(craftCopy);
+        for (HBITMAP copy : copies) {
+            DeleteObject(copy);
+        }
         FreeGraphicsSet();
+        // Nothing left behind, by DrawBitmapAt (which every expected drawing uses) either; one
+        // that deleted the caller's picture would blank the expected drawings.
         EXPECT_EQ(CountGdiObjects(), gdiObjectsAtStart);
     }
 
@@ -109,15 +108,12 @@ class CraftDrawingTest : public ::testing::Test {
     // combined by exclusive-or at their places.
     void DrawExpected(int x, int y, FlameSet flames, DWORD background = 0) {
         expected.Clear(background);
-        DrawBitmapAt(expected.dc, static_cast<int16_t>(x), static_cast<int16_t>(y), craftCopy);
-        if (flames.right) {
-            InvertPicture(expected.dc, x + 29, y + 5, rightFlameCopy);
-        }
-        if (flames.left) {
-            InvertPicture(expected.dc, x - 29, y + 5, leftFlameCopy);
-        }
-        if (flames.main) {
-            InvertPicture(expected.dc, x + 4, y + 25, mainFlameCopy);
+        DrawBitmapAt(expected.dc, static_cast<int16_t>(x), static_cast<int16_t>(y), copies[0]);
+        const bool shown[] = {false, flames.right, flames.left, flames.main};
+        for (int i = 1; i < 4; ++i) {
+            if (shown[i]) {
+                InvertPicture(expected.dc, x + PICTURES[i].x, y + PICTURES[i].y, copies[i]);
+            }
         }
     }
 
@@ -129,15 +125,12 @@ class CraftDrawingTest : public ::testing::Test {
 
     PixelCanvas canvas{CANVAS_WIDTH, CANVAS_HEIGHT};
     PixelCanvas expected{CANVAS_WIDTH, CANVAS_HEIGHT};
-    HBITMAP craftCopy = nullptr;
-    HBITMAP leftFlameCopy = nullptr;
-    HBITMAP rightFlameCopy = nullptr;
-    HBITMAP mainFlameCopy = nullptr;
+    HBITMAP copies[4] = {};
     int gdiObjectsAtStart = 0;
 };
 
 // Small and large steps in every direction, a pause, and one-pixel steps.
-const Point FLIGHT_PATH[] = {
+const POINT FLIGHT_PATH[] = {
     {150, 105}, {150, 95},  {153, 95},  {146, 95},  {149, 101}, {145, 94},  {152, 88}, {150, 92},
     {150, 92},  {250, 92},  {250, 200}, {60, 40},   {300, 230}, {40, 230},  {41, 231}, {40, 230},
     {39, 229},  {120, 150}, {121, 149}, {119, 151}, {119, 60},  {330, 240},
@@ -158,7 +151,7 @@ TEST_P(CraftTrailTest, EveryMoveLeavesOnlyTheFreshCraft) {
     DrawExpected(150, 100, NO_FLAMES);
     EXPECT_EQ(CanvasDifference(canvas, expected), "");
     int step = 0;
-    for (const Point& to : FLIGHT_PATH) {
+    for (const POINT& to : FLIGHT_PATH) {
         const bool all = pattern == THRUSTERS_ALL;
         // Over the drawing moves this runs through all eight combinations.
         const int changing = pattern == THRUSTERS_CHANGING ? (step * 3 + step / 4) % 8 : 0;
@@ -232,32 +225,8 @@ TEST_F(CraftDrawingTest, FlamesOnlyWhenBlinkPhaseFuelAndSettingAllow) {
     }
 }
 
-TEST_F(CraftDrawingTest, EachThrusterShowsItsOwnFlameAtItsPlace) {
-    struct Case {
-        int thruster;
-        FlameSet flames;
-    };
-    const Case cases[] = {
-        {THRUSTER_RIGHT, {true, false, false}},
-        {THRUSTER_LEFT, {false, true, false}},
-        {THRUSTER_MAIN, {false, false, true}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.thruster);
-        canvas.Clear();
-        SetThrusters(c.thruster == THRUSTER_MAIN, c.thruster == THRUSTER_RIGHT,
-                     c.thruster == THRUSTER_LEFT);
-        craftDrawing = CRAFT_DRAWING_AT_START;
-        craftDrawing.flameBlink = 0;
-        PlaceCraft(103, 205);
-        DrawCraft(canvas.dc, 0);
-        DrawExpected(103, 205, c.flames);
-        EXPECT_EQ(CanvasDifference(canvas, expected), "");
-        ExpectShownFlags(c.flames);
-    }
-}
-
-// Whatever stops new flames, an erasing call still takes away those the last frame showed.
+// A repaint with the blink at 0 draws every firing thruster's flame; whatever then stops new
+// flames, an erasing call still takes away those the last frame showed.
 TEST_F(CraftDrawingTest, ErasingRemovesTheLastFramesFlames) {
     struct Change {
         const char* name;
@@ -268,9 +237,9 @@ TEST_F(CraftDrawingTest, ErasingRemovesTheLastFramesFlames) {
         {"touchdown", [] { flight.phase = PHASE_TOUCHDOWN; }},
         {"thrusters released", [] { SetThrusters(false, false, false); }},
     };
-    const Point moves[] = {{150, 100}, {155, 108}, {140, 90}};
+    const POINT moves[] = {{150, 100}, {155, 108}, {140, 90}};
     for (const Change& change : changes) {
-        for (const Point& to : moves) {
+        for (const POINT& to : moves) {
             SCOPED_TRACE(change.name);
             SCOPED_TRACE(to.x);
             canvas.Clear();
@@ -281,7 +250,9 @@ TEST_F(CraftDrawingTest, ErasingRemovesTheLastFramesFlames) {
             craftDrawing.flameBlink = 0;
             PlaceCraft(150, 100);
             DrawCraft(canvas.dc, 0);
-            ASSERT_EQ(craftDrawing.mainFlameShown, 1);
+            DrawExpected(150, 100, ALL_FLAMES);
+            ASSERT_EQ(CanvasDifference(canvas, expected), "");
+            ExpectShownFlags(ALL_FLAMES);
 
             change.apply();
             craftDrawing.flameBlink = 0; // only the change may keep new flames away
@@ -294,18 +265,11 @@ TEST_F(CraftDrawingTest, ErasingRemovesTheLastFramesFlames) {
     }
 }
 
-struct Rect {
-    int left;
-    int top;
-    int right;
-    int bottom;
-};
-
 struct EraseCase {
     const char* name;
-    Point from;
-    Point to;
-    std::vector<Rect> blackened;
+    POINT from;
+    POINT to;
+    std::vector<RECT> blackened;
 };
 
 // The exact strips that turn black on a white screen, besides the craft's own black pixels.
@@ -330,12 +294,11 @@ TEST_F(CraftDrawingTest, ErasingBlackensExactlyTheUncoveredStrips) {
         DrawCraft(canvas.dc, 1);
 
         expected.Clear(white);
-        for (const Rect& r : c.blackened) {
-            const RECT area = {r.left, r.top, r.right, r.bottom};
+        for (const RECT& area : c.blackened) {
             FillRect(expected.dc, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         }
         DrawBitmapAt(expected.dc, static_cast<int16_t>(c.to.x), static_cast<int16_t>(c.to.y),
-                     craftCopy);
+                     copies[0]);
         EXPECT_EQ(CanvasDifference(canvas, expected), "");
         EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_BRUSH), GetStockObject(BLACK_BRUSH));
         EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_PEN), GetStockObject(BLACK_PEN));
@@ -386,6 +349,12 @@ TEST_F(CraftDrawingTest, ContactThroughEachProbeAlone) {
     }
 }
 
+// Where the craft's top row stands, and whether it touches the ground there.
+struct HeightCase {
+    int y;
+    int contact;
+};
+
 // Over the landing site of a generated terrain: altitude 0 puts the craft's lowest row on the
 // surface row, so the row below it is ground; two pixels higher it is still in the air.
 TEST_F(CraftDrawingTest, ContactOverAGeneratedLandingSite) {
@@ -395,12 +364,8 @@ TEST_F(CraftDrawingTest, ContactOverAGeneratedLandingSite) {
     ASSERT_EQ(screen.originY, 609); // the site's surface is row 638
     screen.originX = 512;
     screen.groundHeight = 700;
-    struct Case {
-        int y;
-        int contact;
-    };
-    const Case cases[] = {{607, 0}, {608, 1}, {609, 1}, {500, 0}};
-    for (const Case& c : cases) {
+    const HeightCase cases[] = {{607, 0}, {608, 1}, {609, 1}, {500, 0}};
+    for (const HeightCase& c : cases) {
         SCOPED_TRACE(c.y);
         PlaceCraft(500, c.y);
         EXPECT_EQ(DrawCraft(canvas.dc, 1), c.contact);
@@ -413,12 +378,8 @@ TEST_F(CraftDrawingTest, ContactOverAGeneratedLandingSite) {
 TEST_F(CraftDrawingTest, WithoutTerrainOnlyTheBottomOfThePlayAreaIsGround) {
     ASSERT_EQ(terrainRegion, nullptr);
     screen.groundHeight = 200;
-    struct Case {
-        int y;
-        int contact;
-    };
-    const Case cases[] = {{100, 0}, {168, 0}, {169, 0}, {170, 1}, {171, 1}, {250, 1}};
-    for (const Case& c : cases) {
+    const HeightCase cases[] = {{100, 0}, {168, 0}, {169, 0}, {170, 1}, {171, 1}, {250, 1}};
+    for (const HeightCase& c : cases) {
         SCOPED_TRACE(c.y);
         PlaceCraft(150, c.y);
         EXPECT_EQ(DrawCraft(canvas.dc, 1), c.contact);

@@ -49,11 +49,6 @@ int WrongPixels(const PixelCanvas& canvas, const std::vector<DWORD>& picture, in
 
 constexpr DWORD BACKGROUND = 0x203040;
 
-int FirstCrashPicture(int id) {
-    return id >= IDB_DEBRIS_1 ? PICTURE_DEBRIS_1 + id - IDB_DEBRIS_1
-                              : PICTURE_EXPLOSION_1 + id - IDB_EXPLOSION_1;
-}
-
 // Every picture that the build made is under its number, loads with its size (a black-and-white
 // palette as a monochrome bitmap, which the end-of-flight box relies on), and is drawn pixel for
 // pixel by DrawBitmapAt; the crash pictures also by the host, from the main window's set.
@@ -92,7 +87,8 @@ TEST(ResourcePictures, EachIsTheMadeFileAndDrawsAsItsPixels) {
         if (id >= IDB_EXPLOSION_1 && id <= IDB_DEBRIS_10) {
             canvas.Clear(BACKGROUND);
             WIN32_HOST.drawPicture(reinterpret_cast<DrawSurface>(canvas.dc), 64, 6,
-                                   FirstCrashPicture(id));
+                                   id >= IDB_DEBRIS_1 ? PICTURE_DEBRIS_1 + id - IDB_DEBRIS_1
+                                                      : PICTURE_EXPLOSION_1 + id - IDB_EXPLOSION_1);
             EXPECT_EQ(WrongPixels(canvas, source, info.bmWidth, info.bmHeight, 64, 6, BACKGROUND),
                       0)
                 << "as the crash shows it";

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -51,29 +50,17 @@ enum FlightKind {
     FLIGHT_KINDS,
 };
 
-const char* const KIND_NAMES[FLIGHT_KINDS] = {"free fall",    "burns",        "climb away",
-                                              "drift away",   "soft on site", "soft off site",
-                                              "slide on site"};
-
-// The outcome each kind must end in; 0 for BURNS, which may end in any crash.
-const uint8_t EXPECTED_OUTCOME[FLIGHT_KINDS] = {
-    OUTCOME_VERTICAL_CRASH,  0, OUTCOME_LOST, OUTCOME_LOST, OUTCOME_LANDED, OUTCOME_MISSED_SITE,
-    OUTCOME_HORIZONTAL_CRASH};
-
-const char* ExpectedTitle(uint8_t outcome) {
-    switch (outcome) {
-        case OUTCOME_LANDED:
-            return "Congratulations!";
-        case OUTCOME_LOST:
-            return "Tavune Lost!";
-        default:
-            return "CRASH!";
-    }
-}
-
-GameWindow AsGame(HWND window) {
-    return reinterpret_cast<GameWindow>(window);
-}
+// Each kind's name and the outcome it must end in; 0 for BURNS, which may end in any crash.
+const struct {
+    const char* name;
+    uint8_t outcome;
+} KINDS[FLIGHT_KINDS] = {{"free fall", OUTCOME_VERTICAL_CRASH},
+                         {"burns", 0},
+                         {"climb away", OUTCOME_LOST},
+                         {"drift away", OUTCOME_LOST},
+                         {"soft on site", OUTCOME_LANDED},
+                         {"soft off site", OUTCOME_MISSED_SITE},
+                         {"slide on site", OUTCOME_HORIZONTAL_CRASH}};
 
 void Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam = 0) {
     SendMessageA(window, message, wParam, lParam);
@@ -129,7 +116,7 @@ int FlyToTheEnd(HWND window) {
         if (currentKind == BURNS && flight.phase == PHASE_FLYING) {
             BurnsInput(ticksFlown);
         }
-        GameTick(AsGame(window));
+        GameTick(reinterpret_cast<GameWindow>(window));
         PumpMessages();
     }
     return flight.phase == PHASE_DIALOG ? 1 : 0;
@@ -168,14 +155,12 @@ void PlaceCraft(FlightKind kind, int flightNumber) {
         case DRIFT_AWAY:
             flight.vx = flightNumber % 2 == 0 ? 60.0f : -60.0f;
             break;
+        case SLIDE_ON_SITE:
+            flight.vx = 3.0f;
+            [[fallthrough]];
         case SOFT_ON_SITE:
             flight.posX = PosXForColumn(overSite);
             flight.altitude = AltitudeAboveRow(screen.originY + SITE_TO_ORIGIN_ROWS, 3);
-            break;
-        case SLIDE_ON_SITE:
-            flight.posX = PosXForColumn(overSite);
-            flight.altitude = AltitudeAboveRow(screen.originY + SITE_TO_ORIGIN_ROWS, 3);
-            flight.vx = 3.0f;
             break;
         case SOFT_OFF_SITE: {
             const int x = SlopedColumn();
@@ -300,11 +285,14 @@ class SoakTest : public ::testing::Test {
             Send(thrustButtons[BUTTON_MAIN], WM_LBUTTONUP, 0, MAKELPARAM(24, 24));
         }
         HoldKey(VK_DOWN, false);
-        EXPECT_EQ(ended, 1) << "flight " << number << " (" << KIND_NAMES[kind]
+        EXPECT_EQ(ended, 1) << "flight " << number << " (" << KINDS[kind].name
                             << ") still in phase " << int{flight.phase} << " after " << ticksFlown
                             << " ticks";
         EXPECT_EQ(boxesOpened, opened + 1) << "flight " << number << ": one box per flight";
-        EXPECT_EQ(title, ExpectedTitle(outcomeInBox)) << "flight " << number;
+        EXPECT_EQ(title, outcomeInBox == OUTCOME_LANDED ? "Congratulations!"
+                         : outcomeInBox == OUTCOME_LOST ? "Tavune Lost!"
+                                                        : "CRASH!")
+            << "flight " << number;
         return outcomeInBox;
     }
 };
@@ -320,12 +308,12 @@ TEST_F(SoakTest, ThreeHundredFlightsLeaveGdiAndMemoryFlat) {
         if (outcome <= OUTCOME_LOST) {
             ++outcomes[outcome];
         }
-        const uint8_t expected = EXPECTED_OUTCOME[kind];
+        const uint8_t expected = KINDS[kind].outcome;
         const bool right = expected != 0 ? outcome == expected
                                          : outcome >= OUTCOME_LANDED && outcome < OUTCOME_LOST;
         if (!right) {
             ++wrongOutcomes;
-            ADD_FAILURE() << "flight " << number << " (" << KIND_NAMES[kind]
+            ADD_FAILURE() << "flight " << number << " (" << KINDS[kind].name
                           << ") ended in outcome " << int{outcome};
         }
         if (wrongOutcomes > 5 || HasFatalFailure()) {
@@ -334,20 +322,12 @@ TEST_F(SoakTest, ThreeHundredFlightsLeaveGdiAndMemoryFlat) {
         if (number % SAMPLE_EVERY == 0) {
             samples.push_back(TakeSample(number));
             const Sample& s = samples.back();
-            std::printf("soak: after %3d flights: %4d GDI objects, committed private %6lu KB\n",
-                        s.flights, s.gdiObjects, static_cast<unsigned long>(s.privateBytes / 1024));
-            std::fflush(stdout);
             RecordProperty("after_" + std::to_string(s.flights),
                            std::to_string(s.gdiObjects) + " " +
                                std::to_string(s.privateBytes / 1024));
         }
     }
     const double seconds = (GetTickCount() - started) / 1000.0;
-    std::printf("soak: %d flights in %.1f s; outcomes landed %d, vertical %d, horizontal %d, "
-                "missed %d, lost %d\n",
-                FLIGHTS, seconds, outcomes[OUTCOME_LANDED], outcomes[OUTCOME_VERTICAL_CRASH],
-                outcomes[OUTCOME_HORIZONTAL_CRASH], outcomes[OUTCOME_MISSED_SITE],
-                outcomes[OUTCOME_LOST]);
     // scripts/bench reads the figures from here (--gtest_output=json).
     RecordProperty("milliseconds", static_cast<int>(seconds * 1000 + 0.5));
     RecordProperty("outcomes",
@@ -374,16 +354,15 @@ TEST_F(SoakTest, ThreeHundredFlightsLeaveGdiAndMemoryFlat) {
     // No upward trend: the later half of the samples does not sit above the earlier half.
     const size_t first = WARM_UP_FLIGHTS / SAMPLE_EVERY - 1;
     const size_t middle = first + (samples.size() - first) / 2;
-    double early = 0;
-    double late = 0;
-    for (size_t i = first; i < middle; ++i) {
-        early += static_cast<double>(samples[i].privateBytes);
-    }
-    for (size_t i = middle; i < samples.size(); ++i) {
-        late += static_cast<double>(samples[i].privateBytes);
-    }
-    early /= static_cast<double>(middle - first);
-    late /= static_cast<double>(samples.size() - middle);
+    auto mean = [&samples](size_t from, size_t to) {
+        double sum = 0;
+        for (size_t i = from; i < to; ++i) {
+            sum += static_cast<double>(samples[i].privateBytes);
+        }
+        return sum / static_cast<double>(to - from);
+    };
+    const double early = mean(first, middle);
+    const double late = mean(middle, samples.size());
     EXPECT_LE(late - early, 64.0 * 1024)
         << "private memory creeps up: early mean " << early << " bytes, late mean " << late;
 }

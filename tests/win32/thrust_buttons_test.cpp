@@ -35,23 +35,18 @@ struct Mapping {
     int thruster;
 };
 
+// clang-format off
 const Mapping MAPPINGS[] = {
-    {0, BUTTON_MAIN, THRUSTER_MAIN},
-    {0, BUTTON_LEFT, THRUSTER_LEFT},
-    {0, BUTTON_RIGHT, THRUSTER_RIGHT},
-    {1, BUTTON_MAIN, THRUSTER_MAIN},
-    {1, BUTTON_LEFT, THRUSTER_RIGHT},
-    {1, BUTTON_RIGHT, THRUSTER_LEFT},
-    {-1, BUTTON_LEFT, THRUSTER_RIGHT},
-    {7, BUTTON_RIGHT, THRUSTER_LEFT},
+    {0, BUTTON_MAIN, THRUSTER_MAIN},   {0, BUTTON_LEFT, THRUSTER_LEFT},
+    {0, BUTTON_RIGHT, THRUSTER_RIGHT}, {1, BUTTON_MAIN, THRUSTER_MAIN},
+    {1, BUTTON_LEFT, THRUSTER_RIGHT},  {1, BUTTON_RIGHT, THRUSTER_LEFT},
+    {-1, BUTTON_LEFT, THRUSTER_RIGHT}, {7, BUTTON_RIGHT, THRUSTER_LEFT},
     {7, BUTTON_MAIN, THRUSTER_MAIN},
     // Ids of no button fire the main engine, never an index past the thruster flags.
-    {0, -1, THRUSTER_MAIN},
-    {0, 3, THRUSTER_MAIN},
-    {1, -1, THRUSTER_MAIN},
-    {1, 3, THRUSTER_MAIN},
+    {0, -1, THRUSTER_MAIN}, {0, 3, THRUSTER_MAIN}, {1, -1, THRUSTER_MAIN}, {1, 3, THRUSTER_MAIN},
     {1, 1000, THRUSTER_MAIN},
 };
+// clang-format on
 
 // A button's own thruster, both from the mapping and from a press by key and by mouse.
 TEST_F(ThrustButtonsTest, EachButtonFiresItsMappedThrusterAndNoOther) {
@@ -79,7 +74,8 @@ TEST_F(ThrustButtonsTest, EachButtonFiresItsMappedThrusterAndNoOther) {
     }
 }
 
-TEST_F(ThrustButtonsTest, AReleaseAfterTheSettingChangedClearsTheNewlyMappedThruster) {
+// A release after the setting changed clears the newly mapped thruster; a slide fires it.
+TEST_F(ThrustButtonsTest, EachMessageFollowsTheSettingAsItStandsThen) {
     settings.reverseSideThrust = 0;
     SendPrivate(BUTTON_LEFT, WM_THRUST_PRESS);
     ASSERT_EQ(flight.thrusterOn[THRUSTER_LEFT], 1);
@@ -93,9 +89,7 @@ TEST_F(ThrustButtonsTest, AReleaseAfterTheSettingChangedClearsTheNewlyMappedThru
     // The right button now maps to the left thruster, and its release clears it.
     SendPrivate(BUTTON_RIGHT, WM_THRUST_RELEASE);
     EXPECT_EQ(flight.thrusterOn[THRUSTER_LEFT], 0);
-}
 
-TEST_F(ThrustButtonsTest, AMouseHoldFollowsTheSettingOfEachMessage) {
     settings.reverseSideThrust = 0;
     SendMouse(BUTTON_RIGHT, WM_LBUTTONDOWN, 10, 10);
     ASSERT_EQ(flight.thrusterOn[THRUSTER_RIGHT], 1);

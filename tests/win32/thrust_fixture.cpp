@@ -10,7 +10,7 @@
 #include "win32_test_util.h"
 
 static const char PARENT_CLASS_NAME[] = "TavuneThrustTestParent";
-static const COLORREF SCRIBBLE_COLOUR = RGB(12, 34, 56);
+static const DWORD SCRIBBLE_COLOUR = 0x0C2238; // 0x00RRGGBB, as the screen's pixels read
 
 int RegisterThrustClassOnce() {
     static const int result = [] {
@@ -39,24 +39,18 @@ LPARAM PointerAt(int x, int y) {
                       static_cast<WORD>(static_cast<int16_t>(y)));
 }
 
-// The pixels of a 48 x 48 picture, taken straight from the program's resources rather than from
-// the images the buttons loaded.
-static std::vector<DWORD> ButtonPixels(int bitmapId) {
-    return ResourcePixels(bitmapId, THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE);
-}
-
-static const std::vector<DWORD>& ReleasedPixels(int id) {
-    static const std::vector<DWORD> pixels[THRUST_BUTTON_COUNT] = {
-        ButtonPixels(IDB_BUTTON_MAIN_UP), ButtonPixels(IDB_BUTTON_LEFT_UP),
-        ButtonPixels(IDB_BUTTON_RIGHT_UP)};
-    return pixels[id];
-}
-
-static const std::vector<DWORD>& PressedPixels(int id) {
-    static const std::vector<DWORD> pixels[THRUST_BUTTON_COUNT] = {
-        ButtonPixels(IDB_BUTTON_MAIN_DOWN), ButtonPixels(IDB_BUTTON_LEFT_DOWN),
-        ButtonPixels(IDB_BUTTON_RIGHT_DOWN)};
-    return pixels[id];
+// The pixels of a button's picture, released or pressed, taken straight from the program's
+// resources rather than from the images the buttons loaded.
+static const std::vector<DWORD>& ImagePixels(int id, bool pressed) {
+    static const int ids[2][THRUST_BUTTON_COUNT] = {
+        {IDB_BUTTON_MAIN_UP, IDB_BUTTON_LEFT_UP, IDB_BUTTON_RIGHT_UP},
+        {IDB_BUTTON_MAIN_DOWN, IDB_BUTTON_LEFT_DOWN, IDB_BUTTON_RIGHT_DOWN}};
+    static std::vector<DWORD> pixels[2][THRUST_BUTTON_COUNT];
+    if (pixels[pressed][id].empty()) {
+        pixels[pressed][id] =
+            ResourcePixels(ids[pressed][id], THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE);
+    }
+    return pixels[pressed][id];
 }
 
 const char* ShownName(Shown shown) {
@@ -68,16 +62,14 @@ const char* ShownName(Shown shown) {
 Shown ShownImage(HWND button, int id) {
     const std::vector<DWORD> onScreen =
         WindowPixels(button, 0, 0, THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE);
-    if (onScreen == ReleasedPixels(id)) {
+    if (onScreen == ImagePixels(id, false)) {
         return Shown::Released;
     }
-    if (onScreen == PressedPixels(id)) {
+    if (onScreen == ImagePixels(id, true)) {
         return Shown::Pressed;
     }
-    const DWORD scribble = (GetRValue(SCRIBBLE_COLOUR) << 16) | (GetGValue(SCRIBBLE_COLOUR) << 8) |
-                           GetBValue(SCRIBBLE_COLOUR);
     for (DWORD pixel : onScreen) {
-        if (pixel != scribble) {
+        if (pixel != SCRIBBLE_COLOUR) {
             return Shown::Other;
         }
     }
@@ -86,7 +78,8 @@ Shown ShownImage(HWND button, int id) {
 
 void Scribble(HWND button) {
     HDC dc = GetDC(button);
-    HBRUSH brush = CreateSolidBrush(SCRIBBLE_COLOUR);
+    HBRUSH brush = CreateSolidBrush(
+        RGB(SCRIBBLE_COLOUR >> 16, (SCRIBBLE_COLOUR >> 8) & 0xFF, SCRIBBLE_COLOUR & 0xFF));
     RECT all = {0, 0, THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE};
     FillRect(dc, &all, brush);
     DeleteObject(brush);

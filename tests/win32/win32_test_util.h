@@ -115,28 +115,17 @@ inline std::vector<DWORD> WindowPixels(HWND window, int x, int y, int width, int
 // Where two canvases of the same size differ: empty when every pixel matches, otherwise the
 // number of differing pixels and the first of them, for a failure message.
 inline std::string CanvasDifference(const PixelCanvas& actual, const PixelCanvas& expected) {
-    if (actual.width != expected.width || actual.height != expected.height) {
-        return "canvases differ in size";
-    }
     const std::vector<DWORD> got = actual.Snapshot();
     const std::vector<DWORD> want = expected.Snapshot();
-    int differing = 0;
-    int first = -1;
+    size_t differing = 0;
+    char first[64] = "";
     for (size_t i = 0; i < got.size(); ++i) {
-        if (got[i] != want[i]) {
-            ++differing;
-            first = first < 0 ? static_cast<int>(i) : first;
+        if (got[i] != want[i] && differing++ == 0) {
+            std::snprintf(first, sizeof first, "first at (%d, %d)",
+                          static_cast<int>(i) % actual.width, static_cast<int>(i) / actual.width);
         }
     }
-    if (differing == 0) {
-        return "";
-    }
-    char text[160];
-    std::snprintf(text, sizeof text,
-                  "%d pixels differ; first at (%d, %d): 0x%06lX, expected 0x%06lX", differing,
-                  first % actual.width, first / actual.width,
-                  static_cast<unsigned long>(got[first]), static_cast<unsigned long>(want[first]));
-    return text;
+    return differing == 0 ? "" : std::to_string(differing) + " pixels differ; " + first;
 }
 
 // The number of GDI objects this process holds. GetGuiResources answers 0 under Wine, so the

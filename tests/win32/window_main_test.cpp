@@ -73,19 +73,6 @@ class MainWindowTest : public ::testing::Test {
     void Send(UINT message, WPARAM wParam, LPARAM lParam = 0) {
         SendMessageA(mainWindow, message, wParam, lParam);
     }
-
-    void Tick(int ticks = 1) { TickGame(ticks); }
-
-    void StartGame() { ASSERT_TRUE(TickToReady()); }
-
-    // The client area as it is on the screen now, but the corner of the instruments and buttons.
-    void CapturePlayArea(PixelCanvas& canvas) {
-        HDC dc = GetDC(mainWindow);
-        BitBlt(canvas.dc, 0, 0, canvas.width, canvas.height, dc, 0, 0, SRCCOPY);
-        ReleaseDC(mainWindow, dc);
-    }
-
-    int gdiBefore = 0;
 };
 
 TEST_F(MainWindowTest, CreationMeasuresTheScreenAndLoadsEverything) {
@@ -112,23 +99,10 @@ TEST_F(MainWindowTest, CreationMeasuresTheScreenAndLoadsEverything) {
     }
 }
 
-TEST_F(MainWindowTest, TimerDrivesTheGameToReady) {
-    SetTimer(mainWindow, GAME_TIMER_ID, GAME_TIMER_PERIOD_MS, nullptr);
-    const DWORD start = GetTickCount();
-    EXPECT_TRUE(PumpUntil([] { return flight.phase == PHASE_READY; }, 30000));
-    const DWORD waited = GetTickCount() - start;
-    EXPECT_EQ(flight.calibrated, 1);
-    // Ten ticks of at least 50 ms, 7.5 simulated seconds to the real one; a busy machine may
-    // stretch them, but not beyond the time the test saw go by.
-    EXPECT_GT(settings.timeStep, 0.3f);
-    EXPECT_LE(settings.timeStep, static_cast<float>(waited / 10000.0 * 7.5));
-    EXPECT_TRUE(IsWindowEnabled(mainWindow));
-    EXPECT_NE(terrainRegion, nullptr);
-}
-
-// While the player cannot play, no tick advances the game; coming back, a calibration under way
-// starts over, so the time step never counts the time nobody played.
-TEST_F(MainWindowTest, TheGameStandsStillWhileThePlayerCannotPlay) {
+// The timer drives a new game through its calibration to the waiting craft. While the player
+// cannot play, no tick advances the game; coming back, a calibration under way starts over, so
+// the time step never counts the time nobody played.
+TEST_F(MainWindowTest, TheTimerDrivesTheGameOnlyWhileThePlayerCanPlay) {
     struct Absence {
         const char* name;
         void (*leave)(HANDLE* other);
@@ -174,7 +148,12 @@ TEST_F(MainWindowTest, TheGameStandsStillWhileThePlayerCannotPlay) {
         const DWORD back = GetTickCount();
         absence.comeBack(other);
         EXPECT_TRUE(PumpUntil([] { return flight.phase == PHASE_READY; }, 30000));
-        // Ten ticks, not counting the 600 ms away: no longer than the test saw go by since.
+        EXPECT_EQ(flight.calibrated, 1);
+        EXPECT_TRUE(IsWindowEnabled(mainWindow));
+        EXPECT_NE(terrainRegion, nullptr);
+        // Ten ticks of at least 50 ms, 7.5 simulated seconds to the real one, not counting the
+        // 600 ms away: a busy machine may stretch them, but not beyond what the test saw go by.
+        EXPECT_GT(settings.timeStep, 0.3f);
         EXPECT_LE(settings.timeStep, static_cast<float>((GetTickCount() - back) / 10000.0 * 7.5));
         KillTimer(mainWindow, GAME_TIMER_ID);
     }
@@ -182,7 +161,7 @@ TEST_F(MainWindowTest, TheGameStandsStillWhileThePlayerCannotPlay) {
 
 // The play area is the client area, whatever size the window is given, down to a minimum.
 TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
-    StartGame();
+    ASSERT_TRUE(TickToReady());
     struct Size {
         const char* name;
         void (*give)();
@@ -230,7 +209,7 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
         }
         // A flight under way ends, and a new game starts on a terrain of the new size.
         EXPECT_EQ(flight.phase, PHASE_NEW_GAME);
-        Tick();
+        TickGame();
         ASSERT_NE(terrainRegion, nullptr);
         EXPECT_EQ(terrainRegion->width, client.right);
         EXPECT_EQ(terrainRegion->groundHeight, client.bottom);
@@ -270,8 +249,10 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
     EXPECT_EQ(flight.phase, PHASE_NEW_GAME);
 }
 
-TEST_F(MainWindowTest, KeysWhileReadyOnlyStartTheFlightOnRelease) {
-    StartGame();
+// While the craft waits, a key's or the mouse button's release starts the flight; the release of
+// the mouse button in no other phase.
+TEST_F(MainWindowTest, KeysAndTheMouseWhileReadyOnlyStartTheFlightOnRelease) {
+    ASSERT_TRUE(TickToReady());
     Send(WM_KEYDOWN, VK_DOWN);
     EXPECT_EQ(flight.thrusterOn[THRUSTER_MAIN], 0) << "no press while waiting";
     EXPECT_EQ(flight.phase, PHASE_READY);
@@ -290,10 +271,15 @@ TEST_F(MainWindowTest, KeysWhileReadyOnlyStartTheFlightOnRelease) {
         Send(WM_KEYUP, key);
         EXPECT_EQ(flight.phase, PHASE_FLYING) << key;
     }
+    for (int phase : {PHASE_DIALOG, PHASE_FLYING, PHASE_DEBRIS, PHASE_CALIBRATE, PHASE_READY}) {
+        flight.phase = static_cast<uint8_t>(phase);
+        Send(WM_LBUTTONUP, 0, MAKELPARAM(300, 300));
+        EXPECT_EQ(flight.phase, phase == PHASE_READY ? PHASE_FLYING : phase);
+    }
 }
 
 TEST_F(MainWindowTest, ArrowKeysHoldTheThrustButtonsDuringAFlight) {
-    StartGame();
+    ASSERT_TRUE(TickToReady());
     flight.phase = PHASE_FLYING;
     struct Case {
         WPARAM key;
@@ -324,18 +310,18 @@ TEST_F(MainWindowTest, ArrowKeysHoldTheThrustButtonsDuringAFlight) {
 // A key held across New or Restart keeps its thruster on while the craft waits; its release
 // starts the flight with the engine off.
 TEST_F(MainWindowTest, AnArrowHeldAcrossNewOrRestartStopsWithItsRelease) {
-    StartGame();
+    ASSERT_TRUE(TickToReady());
     for (WPARAM command : {CMD_NEW, CMD_RESTART}) {
         for (WPARAM key : {VK_DOWN, VK_LEFT, VK_RIGHT}) {
             SCOPED_TRACE(testing::Message() << "command " << command << ", key " << key);
             flight.phase = PHASE_FLYING;
             Send(WM_KEYDOWN, key);
             Send(WM_COMMAND, command);
-            Tick();
+            TickGame();
             ASSERT_EQ(flight.phase, PHASE_READY);
             Send(WM_KEYUP, key);
             EXPECT_EQ(flight.phase, PHASE_FLYING);
-            Tick(4);
+            TickGame(4);
             for (int on : flight.thrusterOn) {
                 EXPECT_EQ(on, 0);
             }
@@ -346,7 +332,7 @@ TEST_F(MainWindowTest, AnArrowHeldAcrossNewOrRestartStopsWithItsRelease) {
 
 // The key-ups of keys held while another window has the focus never come here.
 TEST_F(MainWindowTest, LosingTheFocusReleasesTheButtonsTheKeysHold) {
-    StartGame();
+    ASSERT_TRUE(TickToReady());
     HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
                                  nullptr, appInstance, nullptr);
     ASSERT_NE(other, nullptr);
@@ -380,49 +366,34 @@ TEST_F(MainWindowTest, LosingTheFocusReleasesTheButtonsTheKeysHold) {
 // Flames come and go by exclusive-or: a repaint of a part of the window away from the craft must
 // leave what the flame flags describe, so the ticks after it remove exactly what is there.
 TEST_F(MainWindowTest, APartialRepaintLeavesNoFlameBehind) {
-    StartGame();
+    ASSERT_TRUE(TickToReady());
     const int width = screen.screenWidth - 200; // left of the instruments and the buttons
-    PixelCanvas ticked(width, screen.groundHeight);
-    PixelCanvas repainted(width, screen.groundHeight);
     for (int thruster : {THRUSTER_MAIN, THRUSTER_RIGHT, THRUSTER_LEFT}) {
         for (int blink : {0, 1}) {
             SCOPED_TRACE(testing::Message() << "thruster " << thruster << ", blink " << blink);
             Send(WM_COMMAND, CMD_RESTART);
-            Tick();
+            TickGame();
             flight.phase = PHASE_FLYING;
             flight.thrusterOn[thruster] = 1;
             // The repaint comes with the flame on the screen, or just after the tick took it off.
             craftDrawing.flameBlink = 0;
-            Tick(1 + blink);
+            TickGame(1 + blink);
             const RECT sky = {10, 10, 200, 200};
             InvalidateRect(mainWindow, &sky, TRUE);
             UpdateWindow(mainWindow);
             flight.thrusterOn[thruster] = 0;
-            Tick(3);
-            CapturePlayArea(ticked);
+            TickGame(3);
+            const std::vector<DWORD> ticked =
+                WindowPixels(mainWindow, 0, 0, width, screen.groundHeight);
             InvalidateRect(mainWindow, nullptr, TRUE);
             UpdateWindow(mainWindow);
-            CapturePlayArea(repainted);
-            EXPECT_EQ(CanvasDifference(ticked, repainted), "");
+            EXPECT_TRUE(ticked == WindowPixels(mainWindow, 0, 0, width, screen.groundHeight));
         }
     }
 }
 
-TEST_F(MainWindowTest, MouseReleaseStartsOnlyAWaitingFlight) {
-    StartGame();
-    const int others[] = {PHASE_DIALOG, PHASE_FLYING, PHASE_DEBRIS, PHASE_CALIBRATE};
-    for (int phase : others) {
-        flight.phase = static_cast<uint8_t>(phase);
-        Send(WM_LBUTTONUP, 0, MAKELPARAM(300, 300));
-        EXPECT_EQ(flight.phase, phase);
-    }
-    flight.phase = PHASE_READY;
-    Send(WM_LBUTTONUP, 0, MAKELPARAM(300, 300));
-    EXPECT_EQ(flight.phase, PHASE_FLYING);
-}
-
 TEST_F(MainWindowTest, CommandsSetThePhaseAndUnknownIdsDoNothing) {
-    StartGame();
+    ASSERT_TRUE(TickToReady());
     flight.phase = PHASE_DEBRIS;
     Send(WM_COMMAND, MAKEWPARAM(CMD_NEW, 1));
     EXPECT_EQ(flight.phase, PHASE_NEW_GAME);
@@ -440,7 +411,7 @@ TEST_F(MainWindowTest, CommandsSetThePhaseAndUnknownIdsDoNothing) {
 // A box pauses the game; About goes back to where it was, Options to a restart whichever button
 // closes it.
 TEST_F(MainWindowTest, ABoxPausesTheGameAndEndsAsItShould) {
-    StartGame();
+    ASSERT_TRUE(TickToReady());
     const struct {
         WPARAM command;
         int closer;
@@ -464,13 +435,13 @@ TEST_F(MainWindowTest, ABoxPausesTheGameAndEndsAsItShould) {
 TEST_F(MainWindowTest, ExitDestroysTheWindowAndEverythingItMade) {
     // The first game of a process makes lasting objects of the system's (fonts, caption and
     // menu pictures, the busy cursor): count from a second one.
-    StartGame();
+    ASSERT_TRUE(TickToReady());
     CloseGameWindow();
-    gdiBefore = CountGdiObjects();
+    const int gdiBefore = CountGdiObjects();
     ASSERT_NE(OpenGameWindow(), nullptr);
-    StartGame();
+    ASSERT_TRUE(TickToReady());
     flight.phase = PHASE_FLYING;
-    Tick();
+    TickGame();
     Send(WM_COMMAND, CMD_EXIT);
     EXPECT_FALSE(IsWindow(mainWindow));
     EXPECT_EQ(terrainRegion, nullptr);
@@ -482,7 +453,7 @@ TEST_F(MainWindowTest, ExitDestroysTheWindowAndEverythingItMade) {
 }
 
 TEST_F(MainWindowTest, RepaintShowsTerrainCraftAndInstruments) {
-    StartGame();
+    ASSERT_TRUE(TickToReady());
     InvalidateRect(mainWindow, nullptr, TRUE);
     UpdateWindow(mainWindow);
     HDC dc = GetDC(mainWindow);

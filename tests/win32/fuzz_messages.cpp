@@ -92,8 +92,10 @@ struct MessageName {
     const char* name;
 };
 
-#define NAMED(message)                                                                             \
-    { message, #message }
+// Left as written: clang-format's versions break the macro's braces differently.
+// clang-format off
+#define NAMED(message) {message, #message}
+// clang-format on
 const MessageName MESSAGE_NAMES[] = {
     NAMED(WM_PAINT),     NAMED(WM_KEYDOWN),        NAMED(WM_KEYUP),       NAMED(WM_CHAR),
     NAMED(WM_COMMAND),   NAMED(WM_SYSCOMMAND),     NAMED(WM_TIMER),       NAMED(WM_HSCROLL),

@@ -5,6 +5,8 @@
 
 #include <wtsapi32.h>
 
+#include <cstring>
+
 #include "game/contact.h"
 #include "game/random.h"
 #include "game/state.h"
@@ -19,6 +21,7 @@
 
 HINSTANCE appInstance = nullptr;
 HWND mainWindow = nullptr;
+BOOL(WINAPI* registerSessionNotification)(HWND, DWORD) = WTSRegisterSessionNotification;
 
 int RegisterMainClass(HINSTANCE instance) {
     WNDCLASSA windowClass = {};
@@ -120,22 +123,40 @@ static bool sessionLocked = false;
 static bool standingStill = false; // the game timer is stopped
 // A box of the game's own is open, its loop running inside this window's procedure.
 static int boxesOpen = 0;
-// The play area changed size while a box was open: the new game waits until the box closes.
+// The play area changed size and no new game has started on it yet.
 static bool newGameOwed = false;
+// Windows tells no program that the session is locked unless it asks, and the asking fails while
+// the session's services are not yet up: it is asked again until it succeeds.
+static bool sessionChangesAsked = false;
+static int ticksSinceSessionAsk = 0;
+constexpr int TICKS_BETWEEN_SESSION_ASKS = 20;
+
+// Only a press that this window saw go down may start a waiting flight: the key or click that
+// closes a box or a menu, or that another program took, comes up here all the same. A press
+// seen here is forgotten when a box opens or the game stands still, whose loops or windows may
+// take its release; not when set-up shuts the window to input, across which an arrow may be held.
+static bool keyWentDownHere[256];
+static bool mouseWentDownHere = false;
+
+static void ForgetPresses() {
+    std::memset(keyWentDownHere, 0, sizeof keyWentDownHere);
+    mouseWentDownHere = false;
+}
 
 // The key-ups of keys held now go to another window, so each button the keyboard holds is
 // released here. A window deactivated with the focus loses it too; without the focus no key
-// reaches the buttons. A button the mouse holds ends with its capture.
-static void ReleaseKeyHeldButtons() {
+// reaches the buttons. With mouseHeldToo, a button the mouse holds is released as well, with its
+// capture: a press may end elsewhere while the game stands still.
+static void ReleaseThrustButtons(bool mouseHeldToo) {
     for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
-        if (buttonTracking[id] == 0) {
+        if (mouseHeldToo || buttonTracking[id] == 0) {
             SendMessageA(thrustButtons[id], WM_THRUST_RELEASE, 0, 0);
         }
     }
 }
 
-// Without its timer a game standing still costs nothing. The key-ups of keys held now go
-// elsewhere, so their thrusters are released. Coming back, it carries on where it was.
+// Without its timer a game standing still costs nothing. The ups of keys and buttons held now
+// may go elsewhere, so every thruster is released. Coming back, it carries on where it was.
 static void StandStillOrGoOn(HWND window) {
     const bool still =
         IsIconic(window) != FALSE || !programActive || menuOpen || movingOrSizing || sessionLocked;
@@ -145,7 +166,8 @@ static void StandStillOrGoOn(HWND window) {
     standingStill = still;
     if (still) {
         KillTimer(window, GAME_TIMER_ID);
-        ReleaseKeyHeldButtons();
+        ReleaseThrustButtons(true);
+        ForgetPresses();
         GameStandStill(reinterpret_cast<GameWindow>(window));
     } else {
         GameResume(reinterpret_cast<GameWindow>(window));
@@ -153,22 +175,26 @@ static void StandStillOrGoOn(HWND window) {
     }
 }
 
+// Owed until a tick starts it: a restart or the options meanwhile give the new game instead.
 static void StartNewGameWhenFree() {
-    if (boxesOpen > 0) {
-        newGameOwed = true;
-    } else {
+    newGameOwed = true;
+    if (boxesOpen == 0) {
         flight.phase = PHASE_NEW_GAME;
     }
 }
 
+static uint8_t RestartOrOwedNewGame() {
+    return newGameOwed ? PHASE_NEW_GAME : PHASE_RESTART;
+}
+
 void BoxOpening() {
     ++boxesOpen;
+    ForgetPresses();
 }
 
 void BoxClosed() {
     --boxesOpen;
     if (boxesOpen == 0 && newGameOwed) {
-        newGameOwed = false;
         flight.phase = PHASE_NEW_GAME;
     }
 }
@@ -198,11 +224,31 @@ static void FitPlayArea(HWND window) {
 }
 
 // The window itself says whether it is minimised and how big it is: the minimised size is no
-// size to play at. A drag of the frame is laid out once, when it ends: a new game set up in the
-// middle of it would cancel the drag.
-static void OnSize(HWND window) {
-    if (IsIconic(window) == FALSE && !movingOrSizing) {
+// size to play at.
+static void LayOutNow(HWND window) {
+    KillTimer(window, LAYOUT_TIMER_ID);
+    if (IsIconic(window) == FALSE) {
         FitPlayArea(window);
+    }
+}
+
+// A size is laid out once it has settled: under a window manager a drag of the frame reaches the
+// window as a stream of sizes with no end, and a new game at each would flicker through terrains.
+// Wine's own frame ends its drag with WM_EXITSIZEMOVE, which lays out at once; in the middle of
+// it a new game would cancel the drag. The first size, before any terrain, is laid out at once.
+static void OnSize(HWND window) {
+    if (terrainRegion == nullptr) {
+        LayOutNow(window);
+    } else if (IsIconic(window) == FALSE && !movingOrSizing) {
+        SetTimer(window, LAYOUT_TIMER_ID, LAYOUT_SETTLE_MS, nullptr);
+    }
+    StandStillOrGoOn(window);
+}
+
+static void OnSizeMove(HWND window, bool starts) {
+    movingOrSizing = starts;
+    if (!starts) {
+        LayOutNow(window);
     }
     StandStillOrGoOn(window);
 }
@@ -246,9 +292,47 @@ static void RefitMaximised(HWND window) {
                  work.bottom - work.top + 2 * border.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+static void AskForSessionChanges(HWND window) {
+    ticksSinceSessionAsk = 0;
+    if (!sessionChangesAsked) {
+        sessionChangesAsked = registerSessionNotification(window, NOTIFY_FOR_THIS_SESSION) != FALSE;
+    }
+}
+
 static void OnActivateProgram(HWND window, BOOL active) {
     programActive = active != FALSE;
+    if (programActive) {
+        AskForSessionChanges(window);
+    }
     StandStillOrGoOn(window);
+}
+
+static void OnGameTimer(HWND window) {
+    if (!sessionChangesAsked && ++ticksSinceSessionAsk >= TICKS_BETWEEN_SESSION_ASKS) {
+        AskForSessionChanges(window);
+    }
+    // The tick about to run sets up the new game that a new size is owed.
+    if (flight.phase == PHASE_NEW_GAME) {
+        newGameOwed = false;
+    }
+    GameTick(reinterpret_cast<GameWindow>(window));
+}
+
+// While the game is busy setting up, the busy cursor stays over its client area, its buttons
+// included; over a window shut to input the hit test says only that it is shut.
+static bool OnSetCursor(HWND window, LPARAM lParam) {
+    const int hit = static_cast<int16_t>(LOWORD(lParam));
+    POINT pointer;
+    RECT client;
+    GetCursorPos(&pointer);
+    ScreenToClient(window, &pointer);
+    GetClientRect(window, &client);
+    if (!BusyCursorShown() ||
+        (hit != HTCLIENT && !(hit == HTERROR && PtInRect(&client, pointer) != FALSE))) {
+        return false;
+    }
+    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    return true;
 }
 
 static void OnGetMinMaxInfo(HWND window, MINMAXINFO* limits) {
@@ -271,6 +355,8 @@ static void OnCreate(HWND window) {
     standingStill = false;
     boxesOpen = 0;
     newGameOwed = false;
+    sessionChangesAsked = false;
+    ForgetPresses();
     SetGameHost(&WIN32_HOST);
     CreateThrustButtons(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)),
                         window);
@@ -278,13 +364,15 @@ static void OnCreate(HWND window) {
     LoadGraphicsSet(window);
     flight.phase = PHASE_NEW_GAME;
     SetTimer(window, GAME_TIMER_ID, GAME_TIMER_PERIOD_MS, nullptr);
-    // Windows tells no program that the session is locked unless it asks.
-    WTSRegisterSessionNotification(window, NOTIFY_FOR_THIS_SESSION);
+    AskForSessionChanges(window);
 }
 
 static void OnDestroy(HWND window) {
-    WTSUnRegisterSessionNotification(window);
+    if (sessionChangesAsked) {
+        WTSUnRegisterSessionNotification(window);
+    }
     KillTimer(window, GAME_TIMER_ID);
+    KillTimer(window, LAYOUT_TIMER_ID);
     FreeGraphicsSet();
     PostQuitMessage(0);
 }
@@ -323,7 +411,11 @@ static int ButtonForKey(WPARAM key) {
     }
 }
 
-static void OnKeyDown(WPARAM key) {
+static void OnKeyDown(WPARAM key, LPARAM flags) {
+    // A repeat is no press: the first may have gone to a box that has closed since.
+    if (key < sizeof keyWentDownHere && (flags & (KF_REPEAT << 16)) == 0) {
+        keyWentDownHere[key] = true;
+    }
     // While the craft waits, a key only starts the flight, on its release.
     const int button = ButtonForKey(key);
     if (flight.phase != PHASE_READY && button >= 0) {
@@ -341,11 +433,23 @@ static void ReleaseButtonOfKey(WPARAM key) {
 }
 
 static void OnKeyUp(WPARAM key) {
+    const bool wentDownHere = key < sizeof keyWentDownHere && keyWentDownHere[key];
+    if (wentDownHere) {
+        keyWentDownHere[key] = false;
+    }
     // F2, F3 and F4 have already done their work through the accelerators.
-    if (flight.phase == PHASE_READY && key != VK_F2 && key != VK_F3 && key != VK_F4) {
+    if (flight.phase == PHASE_READY && wentDownHere && key != VK_F2 && key != VK_F3 &&
+        key != VK_F4) {
         flight.phase = PHASE_FLYING;
     }
     ReleaseButtonOfKey(key);
+}
+
+static void OnMouseUp() {
+    if (flight.phase == PHASE_READY && mouseWentDownHere) {
+        flight.phase = PHASE_FLYING;
+    }
+    mouseWentDownHere = false;
 }
 
 static void OnCommand(HWND window, int command) {
@@ -354,7 +458,7 @@ static void OnCommand(HWND window, int command) {
             flight.phase = PHASE_NEW_GAME;
             break;
         case CMD_RESTART:
-            flight.phase = PHASE_RESTART;
+            flight.phase = RestartOrOwedNewGame();
             break;
         case CMD_EXIT:
             SendMessageA(window, WM_CLOSE, 0, 0);
@@ -373,7 +477,7 @@ static void OnCommand(HWND window, int command) {
             flight.phase = PHASE_DIALOG;
             BoxOpening();
             ShowOptionsDialog(window);
-            flight.phase = PHASE_RESTART;
+            flight.phase = RestartOrOwedNewGame();
             BoxClosed();
             break;
         default:
@@ -393,7 +497,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             OnPaint(window);
             return 0;
         case WM_KEYDOWN:
-            OnKeyDown(wParam);
+            OnKeyDown(wParam, lParam);
             return 0;
         case WM_KEYUP:
             OnKeyUp(wParam);
@@ -409,8 +513,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         case WM_ENTERSIZEMOVE:
         case WM_EXITSIZEMOVE:
-            movingOrSizing = message == WM_ENTERSIZEMOVE;
-            OnSize(window);
+            OnSizeMove(window, message == WM_ENTERSIZEMOVE);
             return 0;
         case WM_WTSSESSION_CHANGE:
             OnSessionChange(window, wParam);
@@ -428,18 +531,26 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             OnGetMinMaxInfo(window, reinterpret_cast<MINMAXINFO*>(lParam));
             return 0;
         case WM_KILLFOCUS:
-            ReleaseKeyHeldButtons();
+            ReleaseThrustButtons(false);
             return 0;
+        case WM_SETCURSOR:
+            return OnSetCursor(window, lParam) ? TRUE
+                                               : DefWindowProcA(window, message, wParam, lParam);
         case WM_COMMAND:
             OnCommand(window, LOWORD(wParam));
             return 0;
         case WM_TIMER:
-            GameTick(reinterpret_cast<GameWindow>(window));
+            if (wParam == GAME_TIMER_ID) {
+                OnGameTimer(window);
+            } else if (wParam == LAYOUT_TIMER_ID) {
+                LayOutNow(window);
+            }
+            return 0;
+        case WM_LBUTTONDOWN:
+            mouseWentDownHere = true;
             return 0;
         case WM_LBUTTONUP:
-            if (flight.phase == PHASE_READY) {
-                flight.phase = PHASE_FLYING;
-            }
+            OnMouseUp();
             return 0;
         default:
             return DefWindowProcA(window, message, wParam, lParam);

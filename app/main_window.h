@@ -9,9 +9,16 @@
 
 constexpr UINT_PTR GAME_TIMER_ID = 1;
 constexpr UINT GAME_TIMER_PERIOD_MS = 50;
+// A one-shot timer: a new size is laid out once no other has come for this long.
+constexpr UINT_PTR LAYOUT_TIMER_ID = 2;
+constexpr UINT LAYOUT_SETTLE_MS = 250;
 constexpr char MAIN_CLASS_NAME[] = "Tavune";
 
 extern HWND mainWindow;
+
+// How the window asks to be told of session locks: WTSRegisterSessionNotification, which tests
+// may replace by one that fails as it can while the session's services are not yet up.
+extern BOOL(WINAPI* registerSessionNotification)(HWND window, DWORD flags);
 
 // Registers the class "Tavune"; 1 on success, else 0.
 int RegisterMainClass(HINSTANCE instance);

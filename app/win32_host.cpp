@@ -60,8 +60,15 @@ static void EnableInput(GameWindow window, int enable) {
     EnableWindow(AsWindow(window), enable != 0 ? TRUE : FALSE);
 }
 
+static bool busyCursorShown = false;
+
 static void ShowBusyCursor(int busy) {
-    SetCursor(LoadCursorA(nullptr, busy != 0 ? IDC_WAIT : IDC_ARROW));
+    busyCursorShown = busy != 0;
+    SetCursor(LoadCursorA(nullptr, busyCursorShown ? IDC_WAIT : IDC_ARROW));
+}
+
+bool BusyCursorShown() {
+    return busyCursorShown;
 }
 
 static void FocusWindow(GameWindow window) {

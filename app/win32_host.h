@@ -12,4 +12,8 @@ extern const GameHost WIN32_HOST;
 // formula (screen height + 11); the work area less one caption gives the right value on both.
 int FullScreenClientHeight();
 
+// Whether the game last asked for the busy cursor: from the start of a new game's set-up to the
+// end of its calibration.
+bool BusyCursorShown();
+
 #endif

@@ -136,11 +136,14 @@ TEST_F(MainWindowTest, TheTimerDrivesTheGameOnlyWhileThePlayerCanPlay) {
         ASSERT_TRUE(PumpUntil([] { return flight.calibrationFrames == 3; }, 30000));
         HANDLE other = nullptr;
         Send(WM_KEYDOWN, VK_DOWN);
+        SendMessageA(thrustButtons[BUTTON_LEFT], WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
         absence.leave(&other);
         PumpMessages();
-        // Away, the window takes input, or the player could never bring it back.
+        // Away, the window takes input, or the player could never bring it back; nothing fires.
         EXPECT_TRUE(IsWindowEnabled(mainWindow));
         EXPECT_EQ(flight.thrusterOn[THRUSTER_MAIN], 0);
+        EXPECT_EQ(flight.thrusterOn[THRUSTER_LEFT], 0);
+        EXPECT_EQ(GetCapture(), nullptr);
         const int framesLeft = flight.calibrationFrames;
         PumpUntil([] { return false; }, 600);
         EXPECT_EQ(static_cast<int>(flight.phase), PHASE_CALIBRATE);
@@ -192,7 +195,8 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
         SCOPED_TRACE(size.name);
         flight.phase = PHASE_FLYING;
         size.give();
-        PumpMessages();
+        // Laid out once the size has settled, by a timer of its own.
+        EXPECT_TRUE(PumpUntil([] { return flight.phase == PHASE_NEW_GAME; }, 5000));
         RECT client;
         GetClientRect(mainWindow, &client);
         EXPECT_GE(client.right, size.minWidth);
@@ -208,7 +212,6 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
             EXPECT_GE(button.left, client.right - 100) << id;
         }
         // A flight under way ends, and a new game starts on a terrain of the new size.
-        EXPECT_EQ(flight.phase, PHASE_NEW_GAME);
         TickGame();
         ASSERT_NE(terrainRegion, nullptr);
         EXPECT_EQ(terrainRegion->width, client.right);
@@ -234,19 +237,76 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
     flight.phase = PHASE_FLYING;
     ShowWindow(mainWindow, SW_MINIMIZE);
     ShowWindow(mainWindow, SW_RESTORE);
-    PumpMessages();
+    Send(WM_TIMER, LAYOUT_TIMER_ID);
     EXPECT_EQ(flight.phase, PHASE_FLYING);
     KillTimer(mainWindow, GAME_TIMER_ID); // restarted by the restore: this test ticks itself
 
-    // A new size under an open box waits for the box to close.
-    int phaseInBox = -1;
-    RunBoxCommand(CMD_ABOUT, {[&phaseInBox](HWND box) {
-                      SetWindowPos(mainWindow, nullptr, 0, 0, 700, 500, SWP_NOZORDER);
-                      phaseInBox = flight.phase;
-                      PostCommand(box, IDOK);
-                  }});
-    EXPECT_EQ(phaseInBox, PHASE_DIALOG);
-    EXPECT_EQ(flight.phase, PHASE_NEW_GAME);
+    // A stream of sizes, as a window manager's drag gives it, lays out nothing while it flows:
+    // the flight goes on where it is, and only the last size is laid out.
+    const int16_t widthBefore = screen.screenWidth;
+    const float vy = flight.vy;
+    for (int width : {700, 720, 740}) {
+        SetWindowPos(mainWindow, nullptr, 0, 0, width, 500, SWP_NOZORDER);
+        EXPECT_EQ(flight.phase, PHASE_FLYING);
+        EXPECT_EQ(screen.screenWidth, widthBefore);
+    }
+    EXPECT_TRUE(PumpUntil([] { return flight.phase == PHASE_NEW_GAME; }, 5000));
+    EXPECT_EQ(flight.vy, vy) << "the layout's timer is no game tick";
+    RECT client;
+    GetClientRect(mainWindow, &client);
+    EXPECT_EQ(screen.screenWidth, client.right);
+    TickGame();
+
+    // The new game a new size is owed is never lost: a box, a restart or the options while the
+    // game stands still (here behind a menu) give it on the new size.
+    const struct {
+        const char* name;
+        void (*meanwhile)();
+    } owed[] = {
+        {"About", [] { RunBoxCommand(CMD_ABOUT, {[](HWND box) { PostCommand(box, IDOK); }}); }},
+        {"Restart", [] { SendMessageA(mainWindow, WM_COMMAND, CMD_RESTART, 0); }},
+        {"Options", [] { RunBoxCommand(CMD_OPTIONS, {[](HWND box) { PostCommand(box, IDOK); }}); }},
+    };
+    int width = 600;
+    for (const auto& o : owed) {
+        SCOPED_TRACE(o.name);
+        ASSERT_TRUE(TickToReady());
+        Send(WM_ENTERMENULOOP, FALSE);
+        SetWindowPos(mainWindow, nullptr, 0, 0, width += 40, 500, SWP_NOZORDER);
+        EXPECT_TRUE(PumpUntil([] { return flight.phase == PHASE_NEW_GAME; }, 5000));
+        o.meanwhile();
+        Send(WM_EXITMENULOOP, FALSE);
+        KillTimer(mainWindow, GAME_TIMER_ID);
+        EXPECT_EQ(flight.phase, PHASE_NEW_GAME);
+        Send(WM_TIMER, GAME_TIMER_ID);
+        GetClientRect(mainWindow, &client);
+        ASSERT_NE(terrainRegion, nullptr);
+        EXPECT_EQ(terrainRegion->width, client.right);
+    }
+    // Once a new game has started on it, a restart is a restart again.
+    Send(WM_COMMAND, CMD_RESTART);
+    EXPECT_EQ(flight.phase, PHASE_RESTART);
+}
+
+// Set-up and calibration keep the busy cursor over the window, wherever the pointer moves in it.
+TEST_F(MainWindowTest, TheBusyCursorHoldsThroughSetUpAndCalibration) {
+    const HCURSOR busy = LoadCursorA(nullptr, IDC_WAIT);
+    const HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+    TickGame();
+    ASSERT_EQ(flight.phase, PHASE_CALIBRATE);
+    for (int step = 0; step < 2; ++step) {
+        if (step == 1) {
+            ASSERT_TRUE(TickToReady());
+        }
+        SCOPED_TRACE(step == 0 ? "calibrating" : "ready");
+        for (int x : {100, 300, 500}) {
+            SetCursor(step == 0 ? arrow : busy);
+            POINT inside = {x, screen.groundHeight / 2};
+            ClientToScreen(mainWindow, &inside);
+            SetCursorPos(inside.x, inside.y);
+            EXPECT_TRUE(PumpUntil([&] { return GetCursor() == (step == 0 ? busy : arrow); }, 2000));
+        }
+    }
 }
 
 // While the craft waits, a key's or the mouse button's release starts the flight; the release of
@@ -265,16 +325,45 @@ TEST_F(MainWindowTest, KeysAndTheMouseWhileReadyOnlyStartTheFlightOnRelease) {
     EXPECT_EQ(flight.phase, PHASE_FLYING);
     EXPECT_EQ(flight.thrusterOn[THRUSTER_MAIN], 0);
 
-    const WPARAM starters[] = {VK_SPACE, 'A', VK_UP, VK_LEFT};
-    for (WPARAM key : starters) {
+    // Only a release whose press went down here: the key that closes a box, or the menu, went
+    // down there; a held key's repeats are no press.
+    const struct {
+        WPARAM key;
+        LPARAM down; // the press's flags, or -1 when it went down elsewhere
+        bool starts;
+    } releases[] = {{VK_SPACE, 0, true},        {'A', 0, true},         {VK_UP, 0, true},
+                    {VK_LEFT, 0, true},         {VK_RETURN, -1, false}, {VK_ESCAPE, -1, false},
+                    {VK_RETURN, 1 << 30, false}};
+    for (const auto& release : releases) {
         flight.phase = PHASE_READY;
-        Send(WM_KEYUP, key);
-        EXPECT_EQ(flight.phase, PHASE_FLYING) << key;
+        if (release.down != -1) {
+            Send(WM_KEYDOWN, release.key, release.down);
+        }
+        Send(WM_KEYUP, release.key);
+        EXPECT_EQ(flight.phase, release.starts ? PHASE_FLYING : PHASE_READY) << release.key;
     }
-    for (int phase : {PHASE_DIALOG, PHASE_FLYING, PHASE_DEBRIS, PHASE_CALIBRATE, PHASE_READY}) {
-        flight.phase = static_cast<uint8_t>(phase);
-        Send(WM_LBUTTONUP, 0, MAKELPARAM(300, 300));
-        EXPECT_EQ(flight.phase, phase == PHASE_READY ? PHASE_FLYING : phase);
+    for (bool downHere : {false, true}) {
+        for (int phase : {PHASE_DIALOG, PHASE_FLYING, PHASE_DEBRIS, PHASE_CALIBRATE, PHASE_READY}) {
+            flight.phase = static_cast<uint8_t>(phase);
+            if (downHere) {
+                Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 300));
+            }
+            Send(WM_LBUTTONUP, 0, MAKELPARAM(300, 300));
+            EXPECT_EQ(flight.phase, phase == PHASE_READY && downHere ? PHASE_FLYING : phase);
+        }
+    }
+    // A box or a stand-still forgets a press: its release may come after the box's own keys.
+    for (UINT absence : {WM_ENTERMENULOOP, WM_COMMAND}) {
+        flight.phase = PHASE_READY;
+        Send(WM_KEYDOWN, VK_RETURN);
+        if (absence == WM_COMMAND) {
+            RunBoxCommand(CMD_ABOUT, {[](HWND box) { PostCommand(box, IDOK); }});
+        } else {
+            Send(WM_ENTERMENULOOP, FALSE);
+            Send(WM_EXITMENULOOP, FALSE);
+        }
+        Send(WM_KEYUP, VK_RETURN);
+        EXPECT_EQ(flight.phase, PHASE_READY) << absence;
     }
 }
 
@@ -484,6 +573,27 @@ TEST_F(MainWindowTest, RepaintShowsTerrainCraftAndInstruments) {
     }
     EXPECT_GT(text, 20);
     ReleaseDC(mainWindow, dc);
+}
+
+// Asking to be told of session locks fails while the session's services are not yet up (a game
+// started from the Startup folder): it is asked again on the game's ticks until it is granted.
+int sessionAsks = 0;
+BOOL WINAPI GrantTheThirdAsk(HWND, DWORD) {
+    return ++sessionAsks >= 3;
+}
+
+TEST_F(MainWindowTest, SessionLocksAreAskedForUntilGranted) {
+    CloseGameWindow();
+    struct RealAskBack {
+        ~RealAskBack() { registerSessionNotification = WTSRegisterSessionNotification; }
+    } realAskBack;
+    registerSessionNotification = GrantTheThirdAsk;
+    sessionAsks = 0;
+    ASSERT_NE(OpenGameWindow(), nullptr);
+    for (int tick = 0; tick < 60; ++tick) {
+        Send(WM_TIMER, GAME_TIMER_ID);
+    }
+    EXPECT_EQ(sessionAsks, 3);
 }
 
 // Painting and the containment test agree on every pixel of the play area.

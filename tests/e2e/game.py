@@ -183,6 +183,7 @@ class Game:
         self.screen = Screen(self.env["DISPLAY"])
         self.process = self.client = self.seen = None
         self.shot_number = 0
+        self.said = ""  # the last probe's words, for failure messages
 
     def desktop(self):
         """The tests' desktop that ctest gave this test (scripts/desktop set it up): its display
@@ -197,12 +198,17 @@ class Game:
     # The game process.
     def start(self):
         """Starts the game and waits until its window stays put as wide as the display (it can
-        be seen at its first size before it is shown maximised)."""
+        be seen at its first size before it is shown maximised). A game that an earlier run
+        left on this desktop is ended first: the probe would read its window."""
+        self.end_games()
         self.process = subprocess.Popen(self.run + [self.exe], env=self.env,
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
-        assert self.wait_placed(lambda x, y, w, h: w == self.screen.size[0] and h > 400), \
-            "the game's window did not reach its place (last seen at %s)" % (self.seen,)
+                                        stderr=subprocess.PIPE)
+        if not self.wait_placed(lambda x, y, w, h: w == self.screen.size[0] and h > 400):
+            ended = self.process.poll()
+            raise AssertionError("the game's window did not reach its place (last seen at %s; "
+                                 "probe: %s; %s)" % (self.seen, self.said, "running" if ended is None
+                                 else "exited %d: %s" % (ended, self.process.stderr.read())))
         # The pointer rests over the sky, where the keyboard goes.
         self.xdotool("mousemove", str(self.client[0] + 100), str(self.client[1] + 100))
 
@@ -238,11 +244,16 @@ class Game:
 
     def wait_ready(self, timeout=30):
         """Waits until the first game has calibrated and takes input: its scene is on the screen
-        (drawn only after the window was shut to input) and the window takes input again. The
-        shot of that scene, or None."""
+        (drawn only after the window was shut to input) and the window takes input on three
+        looks in a row, longer than a calibration that a return of the activation starts again.
+        The shot of that scene, or None; self.why says what was not seen."""
         shot, scene = self.wait_shot("scene", self.start_scene, timeout)
-        return shot if scene and poll(lambda: self.probe("enabled") == "enabled", timeout, 0.1) \
-            else None
+        taking = scene and poll(lambda: all(self.probe("enabled") == "enabled" for _ in range(3)),
+                                timeout, 0.1)
+        self.why = "" if taking else "the window never took input (%s)" % self.said if scene \
+            else "no start scene: the ground with its site and the craft at its start (%s)" % (
+                self.shots_dir)
+        return shot if taking else None
 
     def wait_exit(self, timeout=15):
         try:
@@ -254,8 +265,12 @@ class Game:
         if self.process and self.process.poll() is None:
             self.process.kill()
             self.process.wait()
-        # Wine may leave the exe running after the wrapper is gone. Only this prefix's: other
-        # tests may run the same exe on desktops of their own.
+        self.end_games()
+        self.screen.close()
+
+    def end_games(self):
+        """Wine may leave the exe running after the wrapper is gone. Only this prefix's: other
+        tests may run the same exe on desktops of their own."""
         for pid in os.listdir("/proc"):
             try:
                 with open("/proc/%s/cmdline" % pid, "rb") as f:
@@ -266,7 +281,6 @@ class Game:
                     os.kill(int(pid), 9)
             except (OSError, ValueError):
                 continue
-        self.screen.close()
 
     # Input.
     def xdotool(self, *args):
@@ -276,13 +290,21 @@ class Game:
         """Presses and lets go a key; or, with action keydown or keyup, only one of them."""
         self.xdotool(action, name)
 
+    def hold(self, name, seconds=0.2):
+        """Holds a key down as a finger does, a fifth of a second by default."""
+        self.xdotool("keydown", name, "sleep", str(seconds), "keyup", name)
+
     def click(self, x, y):
         self.xdotool("mousemove", str(self.client[0] + x), str(self.client[1] + y), "click", "1")
 
     # What the probe says.
     def probe(self, *args):
+        """What the probe says when it finds what it is asked, else ""; what it said either way
+        is kept in self.said."""
         result = subprocess.run(self.run + [self.probe_exe, *args], env=self.env,
                                 capture_output=True, text=True)
+        self.said = "probe %s: exit %d %r" % (" ".join(args), result.returncode,
+                                              (result.stdout + result.stderr).strip())
         return result.stdout.strip() if result.returncode == 0 else ""
 
     def background_probe(self, *args):
@@ -314,12 +336,9 @@ class Game:
         return False
 
     def close_box(self):
-        """Closes the end-of-flight box with Enter, as a player would (its OK button has the
-        focus); by the probe pressing OK if that did not do it. Whether it is closed."""
-        self.key("Return")
-        if self.wait_no_box(5):
-            return True
-        self.probe("press", "1")
+        """Closes the open box with Enter alone, as a player would (its OK button has the
+        focus). Whether it is closed."""
+        self.hold("Return")
         return self.wait_no_box()
 
     # What the screen shows.

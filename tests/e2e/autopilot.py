@@ -21,8 +21,7 @@ from game import ROOT, BoxWatch
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
 import make_art  # noqa: E402
 
-# What a player knows about the game (the manual's figures; the game calibrates its time step to
-# 7.5 simulated seconds a real second).
+# What a player knows of the game; the panel must show the start's altitude and fuel.
 SIM_PER_REAL, TICK_REAL = 7.5, 0.05
 TICK_SIM = TICK_REAL * SIM_PER_REAL
 GRAVITY, DRY_MASS, START_FUEL, START_ALTITUDE = 3.0, 1000.0, 1000.0, 1000.0
@@ -33,12 +32,10 @@ SITE_TO_ORIGIN = 29  # rows from the craft picture's top at altitude 0 down to t
 # looked for there, and kept out of there while it is high up.
 PANEL_LEFT_FROM_RIGHT, PANEL_BOTTOM, BUTTONS_LEFT_FROM_RIGHT = 210, 210, 102
 
-# How the pilot flies (simulated units).
+# How the pilot flies (simulated units). The engine gives 2 to 7 m/s², the nozzles 1 to 2.
 FRAME_INTERVAL = 0.02  # real seconds between screenshots, at least
-BRAKE = 1.0  # deceleration planned for the descent; the engine gives 2 to 7 m/s²
-V_FINAL, V_DESCENT_MAX = 2.0, 25.0  # vertical speeds planned at touchdown, and at most
-X_BRAKE = 0.3  # horizontal deceleration planned for the approach; the nozzles give 1 to 2 m/s²
-VX_MAX = 15.0
+BRAKE, X_BRAKE = 1.0, 0.3  # decelerations planned for the descent and the approach
+V_FINAL, V_DESCENT_MAX, VX_MAX = 2.0, 25.0, 15.0  # speeds planned at touchdown, and at most
 TRANSIT_MARGIN = 80.0  # metres kept above the highest ground between the craft and its target
 
 
@@ -59,18 +56,17 @@ class CraftFinder:
         if (width, height) != (CRAFT_W, CRAFT_H):
             raise PilotError("the craft picture is %dx%d" % (width, height))
         self.columns, self.rows = range(3, 29), range(0, 25)
-        bgrx = [bytes(make_art.PALETTE[i][::-1]) + b"\0" for i in range(16)]
-        self.template = [b"".join(bgrx[rows[r][c]] for c in self.columns) for r in self.rows]
+        bgr = [bytes(colour[::-1]) for colour in make_art.PALETTE]
+        self.template = [[bgr[rows[r][c]] for c in self.columns] for r in self.rows]
         self.anchor = next((c, r) for r in self.rows for c in self.columns
-                           if make_art.PALETTE[rows[r][c]] == (192, 192, 192))
+                           if bgr[rows[r][c]] == self.SILVER)
 
     def matches(self, frame, x, y, tolerance=6):
         wrong = 0
         for r, expected in zip(self.rows, self.template):
             got = frame.row(y + r, x + self.columns[0], x + self.columns[-1] + 1)
-            if len(got) != len(expected):
-                return False
-            wrong += sum(got[i:i + 3] != expected[i:i + 3] for i in range(0, len(got), 4))
+            wrong += (sum(got[4 * i:4 * i + 3] != pixel for i, pixel in enumerate(expected))
+                      if len(got) == 4 * len(expected) else tolerance + 1)
             if wrong > tolerance:
                 return False
         return True
@@ -78,8 +74,7 @@ class CraftFinder:
     def find(self, frame, area):
         """Top-left corner (x, y) of the craft picture whose top left lies in area (x0, y0, x1,
         y1), or None."""
-        x0, y0, x1, y1 = area
-        ax, ay = self.anchor
+        (x0, y0, x1, y1), (ax, ay) = area, self.anchor
         left = max(0, x0 + ax)
         for y in range(max(0, y0 + ay), min(frame.height, y1 + ay)):
             right = x1 + ax
@@ -97,31 +92,18 @@ class CraftFinder:
 class Scene:
     """What the screen shows before a flight (game.start_scene's reading), and the scale."""
 
-    def __init__(self, scene, width, height):
-        self.tops, box, (self.site_x, self.site_w, self.site_row) = scene
-        self.width, self.height = width, height
-        # The picture's first column and its first two rows hold only black and white.
-        self.craft = (box[0] - 1, box[1] - 2)
-        self.origin_x = width // 2
-        self.origin_y = self.site_row - SITE_TO_ORIGIN
-        self.kx = self.origin_x / 600.0  # pixels per metre
-        self.ky = self.origin_y / 1200.0
+    def __init__(self, scene, width):
+        self.tops, _, (self.site_x, self.site_w, self.site_row) = scene
+        self.width, self.origin_x, self.origin_y = width, width // 2, self.site_row - SITE_TO_ORIGIN
+        self.kx, self.ky = self.origin_x / 600.0, self.origin_y / 1200.0  # pixels per metre
 
-    # Metres and pixels.
     def left_to_pos(self, x):
         """posX (m) of a craft whose picture's left edge is on column x."""
         return (x - self.origin_x) / self.kx
 
-    def pos_to_left(self, pos):
-        return self.origin_x + int(pos * self.kx)
-
-    @staticmethod
-    def measured(d, k):
-        """Centre and variance of the positions that the game draws d pixels from the origin (it
-        truncates toward zero: pixel 0 holds two pixels' worth)."""
-        if d == 0:
-            return 0.0, (1.0 / k) ** 2 / 3.0
-        return (d + math.copysign(0.5, d)) / k, (1.0 / k) ** 2 / 12.0
+    def on_screen(self, pos, alt):
+        """Where the game draws the picture's top left corner for a craft at (pos, alt)."""
+        return self.origin_x + int(pos * self.kx), self.origin_y - int(alt * self.ky)
 
     def ground_row(self, x0, x1):
         """The row of the highest ground under columns x0..x1."""
@@ -129,41 +111,37 @@ class Scene:
         return min(t for t in self.tops[x0:max(x0, min(self.width - 1, x1)) + 1] if t)
 
     def ground_alt(self, x0, x1):
-        """Altitude (m) of the highest ground under columns x0..x1 (the site's surface is 0): the
-        craft's bottom row reaches it there."""
+        """Altitude (m) of that ground (the site's surface is 0): the craft's bottom row reaches
+        it there."""
         return (self.site_row - self.ground_row(x0, x1)) / self.ky
 
-    def clearance_px(self, x, y):
-        """Rows between the craft's bottom and the highest ground under it."""
-        return self.ground_row(x, x + CRAFT_W) - (y + CRAFT_H)
+
+def measured(d, k):
+    """Centre and variance of the positions that the game draws d pixels from the origin at k
+    pixels a metre (it truncates toward zero: pixel 0 holds two pixels' worth)."""
+    if d == 0:
+        return 0.0, (1.0 / k) ** 2 / 3.0
+    return (d + math.copysign(0.5, d)) / k, (1.0 / k) ** 2 / 12.0
 
 
-# Estimating the motion.
 class Axis:
-    """Kalman filter for position and velocity along one axis, with known acceleration."""
+    """Kalman filter for position and velocity along one axis, with known acceleration; q is the
+    spectral density of the acceleration nobody commanded."""
 
-    def __init__(self, p, v, q):
-        self.p, self.v = p, v
+    def __init__(self, p, q):
+        self.p, self.v, self.q = p, 0.0, q
         self.pp, self.pv, self.vv = 0.01, 0.0, 0.0001
-        self.q = q  # spectral density of the acceleration nobody commanded
 
     def predict(self, dt, a):
-        if dt <= 0:
-            return
         self.p += self.v * dt + 0.5 * a * dt * dt
         self.v += a * dt
         self.pp += 2 * dt * self.pv + dt * dt * self.vv + self.q * dt ** 3 / 3
         self.pv += dt * self.vv + self.q * dt ** 2 / 2
         self.vv += self.q * dt
 
-    def shake(self, var_v):
-        """Uncertainty added by a command edge: the tick on which it takes effect is not known."""
-        self.vv += var_v
-
     def update(self, z, r):
         s = self.pp + r
-        kp, kv = self.pp / s, self.pv / s
-        e = z - self.p
+        kp, kv, e = self.pp / s, self.pv / s, z - self.p
         self.p += kp * e
         self.v += kv * e
         self.pp, self.pv, self.vv = (1 - kp) * self.pp, (1 - kp) * self.pv, self.vv - kv * self.pv
@@ -172,34 +150,22 @@ class Axis:
 
 class Model:
     """The craft as the pilot believes it to be: both axes, the fuel, the thrust in effect.
-    Simulated time s counts from the release of the key that started the flight. A key change
-    reaches the game's next tick, on average half a tick later; a frame shows the last tick,
-    which the game's integration (speed first) has put half a tick ahead of the motion."""
+    Simulated time s counts from the release of the key that started the flight, at rest with a
+    full tank. A key change reaches the game's next tick, on average half a tick later; a frame
+    shows the last tick, which the game's integration (speed first) has put half a tick ahead."""
 
     def __init__(self, t0):
-        self.t0 = t0
-        self.x = Axis(0.0, 0.0, q=0.002)
-        self.y = Axis(START_ALTITUDE, 0.0, q=0.02)
-        self.fuel = START_FUEL
-        self.s = 0.0
+        self.t0, self.s, self.fuel = t0, 0.0, START_FUEL
+        self.x, self.y = Axis(0.0, q=0.002), Axis(START_ALTITUDE, q=0.02)
         self.main, self.side = False, 0
         self.applied = 0  # key changes already folded in
-
-    def copy(self):
-        twin = copy.copy(self)
-        twin.x, twin.y = copy.copy(self.x), copy.copy(self.y)
-        return twin
 
     def sim(self, t):
         return (t - self.t0) * SIM_PER_REAL
 
-    def mass(self):
-        return DRY_MASS + self.fuel
-
     def accelerations(self, main, side):
-        fuelled = self.fuel > 0
-        return (fuelled * side * SIDE_THRUST / self.mass(),
-                fuelled * main * MAIN_THRUST / self.mass() - GRAVITY)
+        mass, fuelled = DRY_MASS + self.fuel, self.fuel > 0
+        return fuelled * side * SIDE_THRUST / mass, fuelled * main * MAIN_THRUST / mass - GRAVITY
 
     def advance(self, to):
         dt = to - self.s
@@ -213,17 +179,17 @@ class Model:
 
     def catch_up(self, changes, to):
         """Brings the model to simulated time `to`, folding in the key changes."""
-        while self.applied < len(changes):
-            t, main, side = changes[self.applied]
+        for t, main, side in changes[self.applied:]:
             s_eff = self.sim(t) + TICK_SIM / 2
             if s_eff > to:
                 break
             self.advance(s_eff)
             # The edge lands on one tick or the next: a third of a tick's thrust either way.
+            mass = DRY_MASS + self.fuel
             if main != self.main:
-                self.y.shake((0.35 * MAIN_THRUST / self.mass() * TICK_SIM) ** 2)
+                self.y.vv += (0.35 * MAIN_THRUST / mass * TICK_SIM) ** 2
             if side != self.side:
-                self.x.shake((0.35 * SIDE_THRUST / self.mass() * TICK_SIM) ** 2)
+                self.x.vv += (0.35 * SIDE_THRUST / mass * TICK_SIM) ** 2
             self.main, self.side = main, side
             self.applied += 1
         self.advance(to)
@@ -233,32 +199,30 @@ class Keys:
     """The three flying keys, through one xdotool for the whole flight that reads its commands
     from a pipe (starting one per key costs about 20 ms). Each change is kept with its time."""
 
+    NAMES = {1: "Left", -1: "Right"}  # side +1: the Left key, whose nozzle pushes toward +x
+
     def __init__(self, game):
         self.process = subprocess.Popen(["xdotool", "-"], env=game.env, stdin=subprocess.PIPE,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.main = False
-        self.side = 0  # +1: the Left key, whose nozzle pushes toward +x; -1: the Right key
+        self.main, self.side = False, 0
         self.changes = []  # (real time, main, side)
         self.busy_until = 0.0  # xdotool sleeps inside a pulse until then
 
     def set(self, main, side, pulse=0.0):
         """Sets the keys; with pulse, lets the side key go again after that many seconds."""
-        key = {1: "Left", -1: "Right"}
         args = ["keydown" if main else "keyup", "Down"] if main != self.main else []
         if side != self.side:
-            args += (["keyup", key[self.side]] if self.side else []) + (
-                ["keydown", key[side]] if side else [])
+            args += (["keyup", self.NAMES[self.side]] if self.side else []) + (
+                ["keydown", self.NAMES[side]] if side else [])
         if pulse:
-            args += ["sleep", "%.3f" % pulse, "keyup", key[side]]
+            args += ["sleep", "%.3f" % pulse, "keyup", self.NAMES[side]]
         if args:
             self.process.stdin.write((" ".join(args) + "\n").encode())
             self.process.stdin.flush()
             # When xdotool carries it out: after the sleep of the last pulse.
             when = max(time.time(), self.busy_until)
             self.busy_until = when + pulse
-            self.changes.append((when, main, side))
-            if pulse:
-                self.changes.append((when + pulse, main, 0))
+            self.changes += [(when, main, side)] + ([(when + pulse, main, 0)] if pulse else [])
         self.main, self.side = main, 0 if pulse else side
 
     def close(self):
@@ -273,16 +237,14 @@ Mission = collections.namedtuple("Mission", "name target_left floor drift", defa
 
 
 def site_mission(scene):
-    centre = scene.site_x + scene.site_w // 2
-    return Mission("site", centre - CRAFT_W // 2, 0.0)
+    return Mission("site", scene.site_x + scene.site_w // 2 - CRAFT_W // 2, 0.0)
 
 
 def sideways_mission(scene):
     """Onto the site, but moving sideways at 2.5 m/s: come down a little off its centre and
     drift across it in the last metres."""
-    centre = scene.site_x + scene.site_w // 2
-    direction = 1 if centre < scene.width // 2 else -1
-    left = centre - CRAFT_W // 2 - direction * int(12 * scene.kx)
+    direction = 1 if scene.site_x + scene.site_w // 2 < scene.origin_x else -1
+    left = site_mission(scene).target_left - direction * int(12 * scene.kx)
     return Mission("sideways", left, 0.0, drift=2.5 * direction)
 
 
@@ -307,8 +269,7 @@ class Pilot:
     whoever reads a failure."""
 
     def __init__(self, game):
-        self.game = game
-        self.finder = CraftFinder()
+        self.game, self.finder = game, CraftFinder()
         self.forget()
 
     def forget(self):
@@ -317,13 +278,17 @@ class Pilot:
         self.recent = collections.deque(maxlen=30)  # (frame number, frame)
 
     def wait_for_start_position(self, timeout=20.0):
-        """After New or Restart: the scene with the craft at its start, once the repaint is done."""
+        """After New or Restart: the scene with the craft at its start, once the repaint is done;
+        the panel must show the altitude and the fuel that the pilot starts from."""
         shot, scene = self.game.wait_shot("start", self.game.start_scene, timeout)
-        if scene is None:
+        wrong = [(line, value) for line, value in ((0, START_ALTITUDE), (3, START_FUEL))
+                 if scene and not self.game.panel_shows(line, "%.2f  " % value)]
+        if scene is None or wrong:
             self.forget()
             self.recent.append((0, shot))
-            raise PilotError("the start position never showed")
-        return Scene(scene, self.game.width, self.game.height)
+            raise PilotError("the panel's line %d does not show %.2f" % wrong[0] if wrong else
+                             "the start position never showed")
+        return Scene(scene, self.game.width)
 
     def save(self, name, frames=1):
         """The log as NAME.log, the last frames as NAME-NUMBER.png."""
@@ -349,25 +314,22 @@ class Pilot:
         self.keys, boxes = Keys(self.game), BoxWatch(self.game)
         try:
             self.game.key("space")  # its release starts the flight
-            # The flight starts at rest at (0, 1000) with a full tank: that is known exactly.
             self.model = Model(time.time())
-            deadline = time.time() + timeout
-            last_frame = None
+            deadline, last = time.time() + timeout, self.model.t0
             while time.time() < deadline:
-                if last_frame is not None:
-                    # A few looks per tick are enough; more would only take the game's time.
-                    time.sleep(max(0.0, last_frame + FRAME_INTERVAL - time.time()))
+                # A few looks per tick are enough; more would only take the game's time.
+                time.sleep(max(0.0, last + FRAME_INTERVAL - time.time()))
                 frame = self.game.shot()
-                if last_frame is not None:
-                    self.period = 0.8 * self.period + 0.2 * min(0.5, frame.t - last_frame)
-                last_frame = frame.t
+                self.period = 0.8 * self.period + 0.2 * min(0.5, frame.t - last)
+                last = frame.t
                 found, note = self.look(frame)
                 self.count += 1
                 self.log.append("#%04d %.3f %s%s" % (self.count, frame.t, note, self.decide()))
                 self.recent.append((self.count, frame))
                 # The box probe runs beside the pilot, now and then, and all the time near the
-                # ground.
-                near = (found and scene.clearance_px(*found) <= 3) or self.missing >= 3
+                # ground (three rows or less below the craft, or the craft out of sight).
+                near = self.missing >= 3 or found and scene.ground_row(
+                    found[0], found[0] + CRAFT_W) - found[1] - CRAFT_H <= 3
                 box = boxes.fields(near or time.time() - boxes.started > 1.0)
                 if box is not None:
                     self.log.append("box: %s; craft seen in %d of %d frames" % (
@@ -382,18 +344,16 @@ class Pilot:
         """Finds the craft near where the model expects it, and corrects the model."""
         scene, model = self.scene, self.model
         model.catch_up(self.keys.changes, model.sim(frame.t) + TICK_SIM / 2)
-        px = scene.pos_to_left(model.x.p)
-        py = scene.origin_y - int(model.y.p * scene.ky)
-        finder = self.finder
-        found = (finder.find(frame, (px - 24, py - 24, px + 25, py + 25)) or
-                 finder.find(frame, (0, 0, scene.width, scene.height)))
+        px, py = scene.on_screen(model.x.p, model.y.p)
+        found = (self.finder.find(frame, (px - 24, py - 24, px + 25, py + 25)) or
+                 self.finder.find(frame, (0, 0, frame.width, frame.height)))
         if found is None:
             self.missing += 1
             return None, "craft not seen"
         self.seen += 1
         self.missing = 0
-        zx, rx = scene.measured(found[0] - scene.origin_x, scene.kx)
-        zy, ry = scene.measured(scene.origin_y - found[1], scene.ky)
+        zx, rx = measured(found[0] - scene.origin_x, scene.kx)
+        zy, ry = measured(scene.origin_y - found[1], scene.ky)
         # Between ticks the picture stands still: a tick's travel of jitter.
         ex = model.x.update(zx, rx + (model.x.v * TICK_SIM) ** 2 / 12 + 0.05)
         ey = model.y.update(zy, ry + (model.y.v * TICK_SIM) ** 2 / 12 + 0.05)
@@ -401,14 +361,11 @@ class Pilot:
 
     def decide(self):
         """Sets the keys for the moment they reach the game; returns a note for the log."""
-        scene, mission, model = self.scene, self.mission, self.model
-        ahead = model.copy()
-        now = time.time()
+        scene, mission, model, now = self.scene, self.mission, self.model, time.time()
+        ahead = copy.deepcopy(model)
         ahead.catch_up(self.keys.changes, model.sim(now) + TICK_SIM / 2)
         alt, vy, pos, vx = ahead.y.p, ahead.y.v, ahead.x.p, ahead.x.v
-        left = scene.pos_to_left(pos)
-        top = scene.origin_y - int(alt * scene.ky)
-
+        left, top = scene.on_screen(pos, alt)
         # Keep out of the panel's corner while high up.
         limit = scene.left_to_pos(scene.width - PANEL_LEFT_FROM_RIGHT - CRAFT_W - 8)
         dx = (min(self.target, limit) if top < PANEL_BOTTOM else self.target) - pos
@@ -427,7 +384,7 @@ class Pilot:
                 # Not ready to touch down: wait a little above the ground.
                 vy_want = max(vy_want, 0.0) if height > 10 else max(vy_want, -1.0)
         else:
-            a, b = sorted((left, scene.pos_to_left(self.target)))
+            a, b = sorted((left, mission.target_left))
             height = alt - scene.ground_alt(a, b + CRAFT_W) - TRANSIT_MARGIN
             vy_want = (-math.sqrt(V_FINAL ** 2 + 2 * BRAKE * height) if height > 0 else
                        min(3.0, -0.3 * height))
@@ -436,8 +393,8 @@ class Pilot:
         # a small preference for the present state spares needless edges. The engine acts a
         # whole tick at a time, whatever the pilot's pace.
         horizon = max(self.period * SIM_PER_REAL, TICK_SIM)
-        miss_on = abs(vy + ahead.accelerations(True, 0)[1] * horizon / 2 - vy_want)
-        miss_off = abs(vy + ahead.accelerations(False, 0)[1] * horizon / 2 - vy_want)
+        miss_on, miss_off = (abs(vy + ahead.accelerations(on, 0)[1] * horizon / 2 - vy_want)
+                             for on in (True, False))
         main = miss_off + 0.3 >= miss_on if self.keys.main else miss_on + 0.3 < miss_off
 
         # Horizontal: toward the target, slowing down on the way; then stay over it.
@@ -446,8 +403,7 @@ class Pilot:
             self.drifting = self.drifting or bool(mission.drift and height < 30)
             vx_want = mission.drift if self.drifting else max(-0.6, min(0.6, centring))
         else:
-            vx_want = math.copysign(min(VX_MAX, math.sqrt(2 * X_BRAKE * max(abs(dx) - 3, 0.0))),
-                                    dx)
+            vx_want = math.copysign(min(VX_MAX, math.sqrt(2 * X_BRAKE * max(abs(dx) - 3, 0))), dx)
         err = vx_want - vx
         toward = 1 if err > 0 else -1
         side = toward if abs(err) > 1.5 else 0
@@ -456,11 +412,9 @@ class Pilot:
             now - self.last_pulse > 0.3) else 0
         self.keys.set(main, side or pulse, TICK_REAL if pulse else 0.0)
         self.last_pulse = time.time() if pulse else self.last_pulse
-
-        return (" | alt %.1f vy %.2f (want %.1f) x %.1f vx %.2f (want %.2f) sd %.2f,%.2f"
-                " fuel %.0f period %.3f%s%s%s" % (
+        return (" | alt %.1f vy %.2f (want %.1f) x %.1f vx %.2f (want %.2f) sd %.2f,%.2f fuel %.0f"
+                " period %.3f%s%s%s" % (
                     model.y.p, model.y.v, vy_want, model.x.p, model.x.v, vx_want,
                     math.sqrt(model.y.vv), math.sqrt(model.x.vv), model.fuel, self.period,
                     " MAIN" if main else "", {1: " LEFT", -1: " RIGHT", 0: ""}[side or pulse],
                     " aligned" if self.aligned else ""))
-

@@ -1,17 +1,14 @@
-"""A scripted player for tavune.exe that sees only the screen and acts only through the keys.
-
-It reads screenshots (the ground line and its landing site, the craft's picture from frame to
-frame) and holds and lets go Down, Left and Right. It knows what the manual tells a player:
-gravity 3 m/s², a main engine of 10000 units of force on a craft of 1000 plus its fuel, side
-nozzles of 2000, 600 m to half the screen's width, 1200 m from the landing site's row less 29
-pixels up to the top, and 7.5 simulated seconds for each real second, a tick every 50 ms. A small
-Kalman filter per axis, fed with the thrust the pilot commanded, follows the craft down a speed
-profile to the ground under its target; short side pulses stop it over the target."""
+"""A scripted player for tavune.exe that sees only the screen and acts only through the keys: it
+reads screenshots (the ground line, its landing site, the craft's picture), holds and lets go
+Down, Left and Right, and knows what the manual tells a player (the figures below). A Kalman
+filter per axis, fed with the thrust commanded, follows the craft down a speed profile to the
+ground under its target; short side pulses stop it over there."""
 
 import collections
 import copy
 import math
 import os
+import re
 import subprocess
 import sys
 import time
@@ -21,13 +18,16 @@ from game import ROOT, BoxWatch
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
 import make_art  # noqa: E402
 
-# What a player knows of the game; the panel must show the start's altitude and fuel.
+# The manual's figures: 7.5 simulated seconds a real second, a tick every 50 ms, and the craft.
+# The panel must show the start's altitude and fuel.
 SIM_PER_REAL, TICK_REAL = 7.5, 0.05
 TICK_SIM = TICK_REAL * SIM_PER_REAL
 GRAVITY, DRY_MASS, START_FUEL, START_ALTITUDE = 3.0, 1000.0, 1000.0, 1000.0
 MAIN_THRUST, SIDE_THRUST, MAIN_BURN, SIDE_BURN = 10000.0, 2000.0, 10.0, 2.0
+# The scale: 600 m to half the width, 1200 m up to the top from the site's row less 29 pixels,
+# where the picture's top is at altitude 0.
+WIDTH_M, HEIGHT_M, SITE_TO_ORIGIN = 600.0, 1200.0, 29
 CRAFT_W, CRAFT_H = 32, 30
-SITE_TO_ORIGIN = 29  # rows from the craft picture's top at altitude 0 down to the site's row
 # The panel and the thrust buttons (client columns from the right edge, rows): the craft is never
 # looked for there, and kept out of there while it is high up.
 PANEL_LEFT_FROM_RIGHT, PANEL_BOTTOM, BUTTONS_LEFT_FROM_RIGHT = 210, 210, 102
@@ -44,17 +44,16 @@ class PilotError(Exception):
 
 
 class CraftFinder:
-    """Finds the craft picture in a frame by the part that its own flames never touch (rows 0-24,
-    columns 3-28: the side flames overlap the outer three columns, the main flame the last five
-    rows). Its first silver pixel is the anchor: nothing else in the sky is silver, and the
-    flames' colours, combined with the screen by exclusive-or, never make silver of black."""
+    """Finds the craft picture by the part that its flames never touch (the side flames overlap
+    the outer three columns, the main flame the last five rows), anchored on its first silver
+    pixel: nothing else in the sky is silver, and the flames' colours, combined with the screen by
+    exclusive-or, never make silver of black."""
 
     SILVER = b"\xc0\xc0\xc0"
 
     def __init__(self):
         width, height, _, rows = make_art.load_pictures()[1]
-        if (width, height) != (CRAFT_W, CRAFT_H):
-            raise PilotError("the craft picture is %dx%d" % (width, height))
+        assert (width, height) == (CRAFT_W, CRAFT_H), "the craft picture is %dx%d" % (width, height)
         self.columns, self.rows = range(3, 29), range(0, 25)
         bgr = [bytes(colour[::-1]) for colour in make_art.PALETTE]
         self.template = [[bgr[rows[r][c]] for c in self.columns] for r in self.rows]
@@ -62,14 +61,10 @@ class CraftFinder:
                            if bgr[rows[r][c]] == self.SILVER)
 
     def matches(self, frame, x, y, tolerance=6):
-        wrong = 0
-        for r, expected in zip(self.rows, self.template):
-            got = frame.row(y + r, x + self.columns[0], x + self.columns[-1] + 1)
-            wrong += (sum(got[4 * i:4 * i + 3] != pixel for i, pixel in enumerate(expected))
-                      if len(got) == 4 * len(expected) else tolerance + 1)
-            if wrong > tolerance:
-                return False
-        return True
+        rows = [frame.row(y + r, x + self.columns[0], x + self.columns[-1] + 1) for r in self.rows]
+        return all(len(got) == 4 * len(self.columns) for got in rows) and sum(
+            got[4 * i:4 * i + 3] != pixel for got, expected in zip(rows, self.template)
+            for i, pixel in enumerate(expected)) <= tolerance
 
     def find(self, frame, area):
         """Top-left corner (x, y) of the craft picture whose top left lies in area (x0, y0, x1,
@@ -77,15 +72,11 @@ class CraftFinder:
         (x0, y0, x1, y1), (ax, ay) = area, self.anchor
         left = max(0, x0 + ax)
         for y in range(max(0, y0 + ay), min(frame.height, y1 + ay)):
-            right = x1 + ax
-            if 95 <= y < 200:  # the thrust buttons are silver too
-                right = min(right, frame.width - BUTTONS_LEFT_FROM_RIGHT)
-            row = frame.row(y, left, right)
-            i = row.find(self.SILVER)
-            while i >= 0:
+            # The thrust buttons are silver too.
+            right = min(x1 + ax, frame.width - (BUTTONS_LEFT_FROM_RIGHT if 95 <= y < 200 else 0))
+            for i in (m.start() for m in re.finditer(self.SILVER, frame.row(y, left, right))):
                 if i % 4 == 0 and self.matches(frame, left + i // 4 - ax, y - ay):
                     return left + i // 4 - ax, y - ay
-                i = row.find(self.SILVER, i + 1)
         return None
 
 
@@ -95,24 +86,19 @@ class Scene:
     def __init__(self, scene, width):
         self.tops, _, (self.site_x, self.site_w, self.site_row) = scene
         self.width, self.origin_x, self.origin_y = width, width // 2, self.site_row - SITE_TO_ORIGIN
-        self.kx, self.ky = self.origin_x / 600.0, self.origin_y / 1200.0  # pixels per metre
+        self.kx, self.ky = self.origin_x / WIDTH_M, self.origin_y / HEIGHT_M  # pixels a metre
 
-    def left_to_pos(self, x):
-        """posX (m) of a craft whose picture's left edge is on column x."""
+    def left_to_pos(self, x):  # posX (m) of a craft whose picture's left edge is on column x
         return (x - self.origin_x) / self.kx
 
-    def on_screen(self, pos, alt):
-        """Where the game draws the picture's top left corner for a craft at (pos, alt)."""
+    def on_screen(self, pos, alt):  # the picture's top left corner for a craft at (pos, alt)
         return self.origin_x + int(pos * self.kx), self.origin_y - int(alt * self.ky)
 
-    def ground_row(self, x0, x1):
-        """The row of the highest ground under columns x0..x1."""
+    def ground_row(self, x0, x1):  # of the highest ground under columns x0..x1
         x0 = max(0, min(self.width - 1, x0))
         return min(t for t in self.tops[x0:max(x0, min(self.width - 1, x1)) + 1] if t)
 
-    def ground_alt(self, x0, x1):
-        """Altitude (m) of that ground (the site's surface is 0): the craft's bottom row reaches
-        it there."""
+    def ground_alt(self, x0, x1):  # where the craft's bottom row reaches that ground (site: 0 m)
         return (self.site_row - self.ground_row(x0, x1)) / self.ky
 
 
@@ -170,9 +156,8 @@ class Model:
     def advance(self, to):
         dt = to - self.s
         if dt > 0:
-            a_x, a_y = self.accelerations(self.main, self.side)
-            self.y.predict(dt, a_y)
-            self.x.predict(dt, a_x)
+            for axis, a in zip((self.x, self.y), self.accelerations(self.main, self.side)):
+                axis.predict(dt, a)
             burn = self.main * MAIN_BURN + bool(self.side) * SIDE_BURN
             self.fuel = max(0.0, self.fuel - burn * dt)
             self.s = to
@@ -264,9 +249,9 @@ def off_site_mission(scene):
 
 
 class Pilot:
-    """Flies one flight after another in a started game (see Game in game.py), frame by frame:
-    look, estimate, decide, press. Keeps each flight's log and its last thirty frames for
-    whoever reads a failure."""
+    """Flies one flight after another in a started game (game.Game), frame by frame: look,
+    estimate, decide, press. Keeps each flight's log and last thirty frames for whoever reads a
+    failure."""
 
     def __init__(self, game):
         self.game, self.finder = game, CraftFinder()
@@ -292,11 +277,11 @@ class Pilot:
 
     def save(self, name, frames=1):
         """The log as NAME.log, the last frames as NAME-NUMBER.png."""
-        with open(os.path.join(self.game.shots_dir, name + ".log"), "w") as out:
+        path = os.path.join(self.game.shots_dir, name)
+        with open(path + ".log", "w") as out:
             out.write("\n".join(self.log) + "\n")
         for number, frame in list(self.recent)[-frames:]:
-            with open(os.path.join(self.game.shots_dir, "%s-%04d.png" % (name, number)),
-                      "wb") as out:
+            with open("%s-%04d.png" % (path, number), "wb") as out:
                 out.write(frame.png())
 
     def fly(self, scene, mission, timeout=60.0):
@@ -310,18 +295,12 @@ class Pilot:
         # touches down moving sideways.
         self.aligned = self.drifting = False
         self.last_pulse, self.missing = 0.0, 0
-        self.period = 0.04  # real seconds from one decision to the next (running mean)
         self.keys, boxes = Keys(self.game), BoxWatch(self.game)
         try:
             self.game.key("space")  # its release starts the flight
             self.model = Model(time.time())
-            deadline, last = time.time() + timeout, self.model.t0
-            while time.time() < deadline:
-                # A few looks per tick are enough; more would only take the game's time.
-                time.sleep(max(0.0, last + FRAME_INTERVAL - time.time()))
+            while time.time() < self.model.t0 + timeout:
                 frame = self.game.shot()
-                self.period = 0.8 * self.period + 0.2 * min(0.5, frame.t - last)
-                last = frame.t
                 found, note = self.look(frame)
                 self.count += 1
                 self.log.append("#%04d %.3f %s%s" % (self.count, frame.t, note, self.decide()))
@@ -335,6 +314,8 @@ class Pilot:
                     self.log.append("box: %s; craft seen in %d of %d frames" % (
                         box, self.seen, self.count))
                     return box
+                # A few looks per tick are enough; more would only take the game's time.
+                time.sleep(max(0.0, frame.t + FRAME_INTERVAL - time.time()))
             raise PilotError("the flight did not end within %.0f s" % timeout)
         finally:
             self.keys.close()
@@ -347,17 +328,15 @@ class Pilot:
         px, py = scene.on_screen(model.x.p, model.y.p)
         found = (self.finder.find(frame, (px - 24, py - 24, px + 25, py + 25)) or
                  self.finder.find(frame, (0, 0, frame.width, frame.height)))
+        self.missing = 0 if found else self.missing + 1
         if found is None:
-            self.missing += 1
             return None, "craft not seen"
         self.seen += 1
-        self.missing = 0
-        zx, rx = measured(found[0] - scene.origin_x, scene.kx)
-        zy, ry = measured(scene.origin_y - found[1], scene.ky)
         # Between ticks the picture stands still: a tick's travel of jitter.
-        ex = model.x.update(zx, rx + (model.x.v * TICK_SIM) ** 2 / 12 + 0.05)
-        ey = model.y.update(zy, ry + (model.y.v * TICK_SIM) ** 2 / 12 + 0.05)
-        return found, "craft %d,%d resid %.1f,%.1f" % (found[0], found[1], ex, ey)
+        errors = [axis.update(z, r + (axis.v * TICK_SIM) ** 2 / 12 + 0.05) for axis, (z, r) in (
+            (model.x, measured(found[0] - scene.origin_x, scene.kx)),
+            (model.y, measured(scene.origin_y - found[1], scene.ky)))]
+        return found, "craft %d,%d resid %.1f,%.1f" % (*found, *errors)
 
     def decide(self):
         """Sets the keys for the moment they reach the game; returns a note for the log."""
@@ -372,16 +351,16 @@ class Pilot:
         off = abs(self.target - pos)
         self.aligned = off <= 30 if self.aligned else off < 12 and abs(vx) < 1.2
 
-        # Vertical: a descent profile down to the ground under the target once above it; until
-        # then a margin over the highest ground between here and there.
+        # Vertical: a descent profile down to the ground under the target once above it (touched
+        # a pixel above it: the row under the picture); until then a margin over the highest
+        # ground between here and there.
         if self.aligned:
-            # The ground is touched a pixel above it (the row under the picture).
-            floor = max(mission.floor, scene.ground_alt(left, left + CRAFT_W))
-            height = alt - floor - 1.0 / scene.ky
+            height = alt - max(mission.floor, scene.ground_alt(left, left + CRAFT_W)) - 1 / scene.ky
             vy_want = -math.sqrt(V_FINAL ** 2 + 2 * BRAKE * max(height, 0.0))
-            unsure = math.sqrt(model.x.vv) > 0.2
-            if height < 40 and not self.drifting and (abs(vx) > 0.5 or unsure or off > 20):
-                # Not ready to touch down: wait a little above the ground.
+            # Not ready to touch down (moving, unsure where, off the target): wait a little above
+            # the ground.
+            if height < 40 and not self.drifting and (
+                    abs(vx) > 0.5 or model.x.vv > 0.2 ** 2 or off > 20):
                 vy_want = max(vy_want, 0.0) if height > 10 else max(vy_want, -1.0)
         else:
             a, b = sorted((left, mission.target_left))
@@ -389,11 +368,9 @@ class Pilot:
             vy_want = (-math.sqrt(V_FINAL ** 2 + 2 * BRAKE * height) if height > 0 else
                        min(3.0, -0.3 * height))
         vy_want = max(vy_want, -V_DESCENT_MAX)
-        # The engine state whose speed, halfway to the next decision, is nearer the wanted one;
-        # a small preference for the present state spares needless edges. The engine acts a
-        # whole tick at a time, whatever the pilot's pace.
-        horizon = max(self.period * SIM_PER_REAL, TICK_SIM)
-        miss_on, miss_off = (abs(vy + ahead.accelerations(on, 0)[1] * horizon / 2 - vy_want)
+        # The engine state whose speed, half a tick on, is nearer the wanted one (the engine acts
+        # a whole tick at a time); a small preference for the present state spares needless edges.
+        miss_on, miss_off = (abs(vy + ahead.accelerations(on, 0)[1] * TICK_SIM / 2 - vy_want)
                              for on in (True, False))
         main = miss_off + 0.3 >= miss_on if self.keys.main else miss_on + 0.3 < miss_off
 
@@ -406,15 +383,15 @@ class Pilot:
             vx_want = math.copysign(min(VX_MAX, math.sqrt(2 * X_BRAKE * max(abs(dx) - 3, 0))), dx)
         err = vx_want - vx
         toward = 1 if err > 0 else -1
+        # Held when far off the wanted speed; else about one tick of a nozzle: 0.4 to 0.75 m/s.
         side = toward if abs(err) > 1.5 else 0
-        # Else about one tick of a nozzle: 0.4 to 0.75 m/s.
         pulse = toward if not side and abs(err) > (0.4 if self.aligned else 0.5) and (
             now - self.last_pulse > 0.3) else 0
         self.keys.set(main, side or pulse, TICK_REAL if pulse else 0.0)
         self.last_pulse = time.time() if pulse else self.last_pulse
-        return (" | alt %.1f vy %.2f (want %.1f) x %.1f vx %.2f (want %.2f) sd %.2f,%.2f fuel %.0f"
-                " period %.3f%s%s%s" % (
+        return (" | alt %.1f vy %.2f (want %.1f) x %.1f vx %.2f (want %.2f) sd %.2f,%.2f"
+                " fuel %.0f%s%s%s" % (
                     model.y.p, model.y.v, vy_want, model.x.p, model.x.v, vx_want,
-                    math.sqrt(model.y.vv), math.sqrt(model.x.vv), model.fuel, self.period,
+                    math.sqrt(model.y.vv), math.sqrt(model.x.vv), model.fuel,
                     " MAIN" if main else "", {1: " LEFT", -1: " RIGHT", 0: ""}[side or pulse],
                     " aligned" if self.aligned else ""))

@@ -135,40 +135,35 @@ class Axis:
 
 
 class Model:
-    """The craft as the pilot believes it to be: both axes, the fuel, the thrust in effect.
-    Simulated time s counts from the release of the key that started the flight, at rest with a
-    full tank. A key change reaches the game's next tick, on average half a tick later; a frame
-    shows the last tick, which the game's integration (speed first) has put half a tick ahead."""
+    """The craft as the pilot believes it to be at real time t: both axes, the fuel, the thrust in
+    effect; at rest with a full tank when the key that starts the flight is let go. A key change
+    reaches the game's next tick, on average half a tick later; a frame shows the last tick, which
+    the game's integration (speed first) has put half a tick ahead."""
 
-    def __init__(self, t0):
-        self.t0, self.s, self.fuel = t0, 0.0, START_FUEL
+    def __init__(self, t):
+        self.t, self.fuel = t, START_FUEL
         self.x, self.y = Axis(0.0, q=0.002), Axis(START_ALTITUDE, q=0.02)
-        self.main, self.side = False, 0
-        self.applied = 0  # key changes already folded in
-
-    def sim(self, t):
-        return (t - self.t0) * SIM_PER_REAL
+        self.main, self.side, self.applied = False, 0, 0  # applied: key changes folded in
 
     def accelerations(self, main, side):
         mass, fuelled = DRY_MASS + self.fuel, self.fuel > 0
         return fuelled * side * SIDE_THRUST / mass, fuelled * main * MAIN_THRUST / mass - GRAVITY
 
     def advance(self, to):
-        dt = to - self.s
+        dt = (to - self.t) * SIM_PER_REAL
         if dt > 0:
             for axis, a in zip((self.x, self.y), self.accelerations(self.main, self.side)):
                 axis.predict(dt, a)
             burn = self.main * MAIN_BURN + bool(self.side) * SIDE_BURN
             self.fuel = max(0.0, self.fuel - burn * dt)
-            self.s = to
+            self.t = to
 
     def catch_up(self, changes, to):
-        """Brings the model to simulated time `to`, folding in the key changes."""
+        """Brings the model to time `to`, folding in the key changes."""
         for t, main, side in changes[self.applied:]:
-            s_eff = self.sim(t) + TICK_SIM / 2
-            if s_eff > to:
+            if t + TICK_REAL / 2 > to:
                 break
-            self.advance(s_eff)
+            self.advance(t + TICK_REAL / 2)
             # The edge lands on one tick or the next: a third of a tick's thrust either way.
             mass = DRY_MASS + self.fuel
             if main != self.main:
@@ -298,8 +293,8 @@ class Pilot:
         self.keys, boxes = Keys(self.game), BoxWatch(self.game)
         try:
             self.game.key("space")  # its release starts the flight
-            self.model = Model(time.time())
-            while time.time() < self.model.t0 + timeout:
+            self.model, deadline = Model(time.time()), time.time() + timeout
+            while time.time() < deadline:
                 frame = self.game.shot()
                 found, note = self.look(frame)
                 self.count += 1
@@ -324,7 +319,7 @@ class Pilot:
     def look(self, frame):
         """Finds the craft near where the model expects it, and corrects the model."""
         scene, model = self.scene, self.model
-        model.catch_up(self.keys.changes, model.sim(frame.t) + TICK_SIM / 2)
+        model.catch_up(self.keys.changes, frame.t + TICK_REAL / 2)
         px, py = scene.on_screen(model.x.p, model.y.p)
         found = (self.finder.find(frame, (px - 24, py - 24, px + 25, py + 25)) or
                  self.finder.find(frame, (0, 0, frame.width, frame.height)))
@@ -342,7 +337,7 @@ class Pilot:
         """Sets the keys for the moment they reach the game; returns a note for the log."""
         scene, mission, model, now = self.scene, self.mission, self.model, time.time()
         ahead = copy.deepcopy(model)
-        ahead.catch_up(self.keys.changes, model.sim(now) + TICK_SIM / 2)
+        ahead.catch_up(self.keys.changes, now + TICK_REAL / 2)
         alt, vy, pos, vx = ahead.y.p, ahead.y.v, ahead.x.p, ahead.x.v
         left, top = scene.on_screen(pos, alt)
         # Keep out of the panel's corner while high up.
@@ -389,9 +384,8 @@ class Pilot:
             now - self.last_pulse > 0.3) else 0
         self.keys.set(main, side or pulse, TICK_REAL if pulse else 0.0)
         self.last_pulse = time.time() if pulse else self.last_pulse
-        return (" | alt %.1f vy %.2f (want %.1f) x %.1f vx %.2f (want %.2f) sd %.2f,%.2f"
-                " fuel %.0f%s%s%s" % (
-                    model.y.p, model.y.v, vy_want, model.x.p, model.x.v, vx_want,
-                    math.sqrt(model.y.vv), math.sqrt(model.x.vv), model.fuel,
-                    " MAIN" if main else "", {1: " LEFT", -1: " RIGHT", 0: ""}[side or pulse],
-                    " aligned" if self.aligned else ""))
+        keys = " MAIN" * main + {1: " LEFT", -1: " RIGHT", 0: ""}[side or pulse]
+        return " | alt %.1f vy %.2f (want %.1f) x %.1f vx %.2f (want %.2f) sd %.2f,%.2f fuel %.0f" \
+            "%s%s" % (model.y.p, model.y.v, vy_want, model.x.p, model.x.v, vx_want,
+                      math.sqrt(model.y.vv), math.sqrt(model.x.vv), model.fuel, keys,
+                      " aligned" * self.aligned)

@@ -1,8 +1,7 @@
 """A scripted player for tavune.exe that sees only the screen and acts only through the keys: it
-reads screenshots (the ground line, its landing site, the craft's picture), holds and lets go
-Down, Left and Right, and knows what the manual tells a player (the figures below). A Kalman
-filter per axis, fed with the thrust commanded, follows the craft down a speed profile to the
-ground under its target; short side pulses stop it over there."""
+reads screenshots (the ground line, its landing site, the craft's picture), knows what the manual
+tells a player (the figures below), follows the craft with a Kalman filter per axis fed with the
+thrust commanded, and flies it down a speed profile to the ground under its target."""
 
 import collections
 import copy
@@ -18,20 +17,16 @@ from game import ROOT, BoxWatch
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
 import make_art  # noqa: E402
 
-# The manual's figures: 7.5 simulated seconds a real second, a tick every 50 ms, and the craft.
-# The panel must show the start's altitude and fuel.
+# The manual: 7.5 simulated seconds a real second, a tick every 50 ms, the craft, its engines, and
+# 600 m to half the width, 1200 m to the top from the site's row less 29 pixels (altitude 0).
 SIM_PER_REAL, TICK_REAL = 7.5, 0.05
 TICK_SIM = TICK_REAL * SIM_PER_REAL
 GRAVITY, DRY_MASS, START_FUEL, START_ALTITUDE = 3.0, 1000.0, 1000.0, 1000.0
 MAIN_THRUST, SIDE_THRUST, MAIN_BURN, SIDE_BURN = 10000.0, 2000.0, 10.0, 2.0
-# The scale: 600 m to half the width, 1200 m up to the top from the site's row less 29 pixels,
-# where the picture's top is at altitude 0.
-WIDTH_M, HEIGHT_M, SITE_TO_ORIGIN = 600.0, 1200.0, 29
-CRAFT_W, CRAFT_H = 32, 30
-# The panel and the thrust buttons (client columns from the right edge, rows): the craft is never
-# looked for there, and kept out of there while it is high up.
+WIDTH_M, HEIGHT_M, SITE_TO_ORIGIN, CRAFT_W, CRAFT_H = 600.0, 1200.0, 29, 32, 30
+# The panel and the thrust buttons (columns from the client's right edge, rows): no craft there.
 PANEL_LEFT_FROM_RIGHT, PANEL_BOTTOM, BUTTONS_LEFT_FROM_RIGHT = 210, 210, 102
-
+SIDE_KEYS = {1: "Left", -1: "Right"}  # side +1: the Left key, whose nozzle pushes toward +x
 # How the pilot flies (simulated units). The engine gives 2 to 7 m/s², the nozzles 1 to 2.
 FRAME_INTERVAL = 0.02  # real seconds between screenshots, at least
 BRAKE, X_BRAKE = 1.0, 0.3  # decelerations planned for the descent and the approach
@@ -44,31 +39,32 @@ class PilotError(Exception):
 
 
 class CraftFinder:
-    """Finds the craft picture by the part that its flames never touch (the side flames overlap
-    the outer three columns, the main flame the last five rows), anchored on its first silver
-    pixel: nothing else in the sky is silver, and the flames' colours, combined with the screen by
-    exclusive-or, never make silver of black."""
+    """Finds the craft picture by the part that its flames never touch (the outer three columns,
+    the last five rows), anchored on its first silver pixel: nothing else in the sky is silver,
+    and the flames, combined with the screen by exclusive-or, never make silver of black."""
 
-    SILVER = b"\xc0\xc0\xc0"
+    SILVER, COLUMNS, ROWS = b"\xc0\xc0\xc0", range(3, 29), range(0, 25)
 
     def __init__(self):
         width, height, _, rows = make_art.load_pictures()[1]
         assert (width, height) == (CRAFT_W, CRAFT_H), "the craft picture is %dx%d" % (width, height)
-        self.columns, self.rows = range(3, 29), range(0, 25)
         bgr = [bytes(colour[::-1]) for colour in make_art.PALETTE]
-        self.template = [[bgr[rows[r][c]] for c in self.columns] for r in self.rows]
-        self.anchor = next((c, r) for r in self.rows for c in self.columns
+        self.template = [[bgr[rows[r][c]] for c in self.COLUMNS] for r in self.ROWS]
+        self.anchor = next((c, r) for r in self.ROWS for c in self.COLUMNS
                            if bgr[rows[r][c]] == self.SILVER)
 
     def matches(self, frame, x, y, tolerance=6):
-        rows = [frame.row(y + r, x + self.columns[0], x + self.columns[-1] + 1) for r in self.rows]
-        return all(len(got) == 4 * len(self.columns) for got in rows) and sum(
-            got[4 * i:4 * i + 3] != pixel for got, expected in zip(rows, self.template)
-            for i, pixel in enumerate(expected)) <= tolerance
+        wrong = 0  # a row the screen cuts off counts as all wrong
+        for r, expected in zip(self.ROWS, self.template):
+            got = frame.row(y + r, x + self.COLUMNS[0], x + self.COLUMNS[-1] + 1)
+            wrong += (sum(got[4 * i:4 * i + 3] != pixel for i, pixel in enumerate(expected))
+                      if len(got) == 4 * len(expected) else len(expected))
+            if wrong > tolerance:
+                return False
+        return True
 
     def find(self, frame, area):
-        """Top-left corner (x, y) of the craft picture whose top left lies in area (x0, y0, x1,
-        y1), or None."""
+        """The craft picture's top left (x, y), if it lies in area (x0, y0, x1, y1); or None."""
         (x0, y0, x1, y1), (ax, ay) = area, self.anchor
         left = max(0, x0 + ax)
         for y in range(max(0, y0 + ay), min(frame.height, y1 + ay)):
@@ -102,43 +98,33 @@ class Scene:
         return (self.site_row - self.ground_row(x0, x1)) / self.ky
 
 
-def measured(d, k):
-    """Centre and variance of the positions that the game draws d pixels from the origin at k
-    pixels a metre (it truncates toward zero: pixel 0 holds two pixels' worth)."""
-    if d == 0:
-        return 0.0, (1.0 / k) ** 2 / 3.0
-    return (d + math.copysign(0.5, d)) / k, (1.0 / k) ** 2 / 12.0
-
-
 class Axis:
-    """Kalman filter for position and velocity along one axis, with known acceleration; q is the
-    spectral density of the acceleration nobody commanded."""
+    """Kalman filter for position and velocity along one axis, with known acceleration."""
 
     def __init__(self, p, q):
-        self.p, self.v, self.q = p, 0.0, q
+        self.p, self.v, self.q = p, 0.0, q  # q: the spectral density of unknown acceleration
         self.pp, self.pv, self.vv = 0.01, 0.0, 0.0001
 
     def predict(self, dt, a):
-        self.p += self.v * dt + 0.5 * a * dt * dt
-        self.v += a * dt
+        self.p, self.v = self.p + self.v * dt + 0.5 * a * dt * dt, self.v + a * dt
         self.pp += 2 * dt * self.pv + dt * dt * self.vv + self.q * dt ** 3 / 3
         self.pv += dt * self.vv + self.q * dt ** 2 / 2
         self.vv += self.q * dt
 
-    def update(self, z, r):
-        s = self.pp + r
+    def update(self, d, k):
+        """Folds in a picture seen d pixels from the origin at k a metre (truncated toward zero,
+        pixel 0 holds two pixels' worth; still between ticks, a tick's travel of jitter)."""
+        z = (d + math.copysign(0.5, d)) / k if d else 0.0
+        s = self.pp + (1.0 / k) ** 2 / (12.0 if d else 3.0) + (self.v * TICK_SIM) ** 2 / 12 + 0.05
         kp, kv, e = self.pp / s, self.pv / s, z - self.p
-        self.p += kp * e
-        self.v += kv * e
+        self.p, self.v = self.p + kp * e, self.v + kv * e
         self.pp, self.pv, self.vv = (1 - kp) * self.pp, (1 - kp) * self.pv, self.vv - kv * self.pv
         return e
 
 
 class Model:
-    """The craft as the pilot believes it to be at real time t: both axes, the fuel, the thrust in
-    effect; at rest with a full tank when the key that starts the flight is let go. A key change
-    reaches the game's next tick, on average half a tick later; a frame shows the last tick, which
-    the game's integration (speed first) has put half a tick ahead."""
+    """The craft as the pilot believes it to be at time t. A key change reaches the game half a
+    tick later on average; a frame shows the last tick, half a tick ahead (speed first)."""
 
     def __init__(self, t):
         self.t, self.fuel = t, START_FUEL
@@ -155,60 +141,19 @@ class Model:
             for axis, a in zip((self.x, self.y), self.accelerations(self.main, self.side)):
                 axis.predict(dt, a)
             burn = self.main * MAIN_BURN + bool(self.side) * SIDE_BURN
-            self.fuel = max(0.0, self.fuel - burn * dt)
-            self.t = to
+            self.fuel, self.t = max(0.0, self.fuel - burn * dt), to
 
-    def catch_up(self, changes, to):
-        """Brings the model to time `to`, folding in the key changes."""
+    def catch_up(self, changes, to):  # to time `to`, folding in the key changes
         for t, main, side in changes[self.applied:]:
             if t + TICK_REAL / 2 > to:
                 break
             self.advance(t + TICK_REAL / 2)
             # The edge lands on one tick or the next: a third of a tick's thrust either way.
             mass = DRY_MASS + self.fuel
-            if main != self.main:
-                self.y.vv += (0.35 * MAIN_THRUST / mass * TICK_SIM) ** 2
-            if side != self.side:
-                self.x.vv += (0.35 * SIDE_THRUST / mass * TICK_SIM) ** 2
-            self.main, self.side = main, side
-            self.applied += 1
+            self.y.vv += (main != self.main) * (0.35 * MAIN_THRUST / mass * TICK_SIM) ** 2
+            self.x.vv += (side != self.side) * (0.35 * SIDE_THRUST / mass * TICK_SIM) ** 2
+            self.main, self.side, self.applied = main, side, self.applied + 1
         self.advance(to)
-
-
-class Keys:
-    """The three flying keys, through one xdotool for the whole flight that reads its commands
-    from a pipe (starting one per key costs about 20 ms). Each change is kept with its time."""
-
-    NAMES = {1: "Left", -1: "Right"}  # side +1: the Left key, whose nozzle pushes toward +x
-
-    def __init__(self, game):
-        self.process = subprocess.Popen(["xdotool", "-"], env=game.env, stdin=subprocess.PIPE,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.main, self.side = False, 0
-        self.changes = []  # (real time, main, side)
-        self.busy_until = 0.0  # xdotool sleeps inside a pulse until then
-
-    def set(self, main, side, pulse=0.0):
-        """Sets the keys; with pulse, lets the side key go again after that many seconds."""
-        args = ["keydown" if main else "keyup", "Down"] if main != self.main else []
-        if side != self.side:
-            args += (["keyup", self.NAMES[self.side]] if self.side else []) + (
-                ["keydown", self.NAMES[side]] if side else [])
-        if pulse:
-            args += ["sleep", "%.3f" % pulse, "keyup", self.NAMES[side]]
-        if args:
-            self.process.stdin.write((" ".join(args) + "\n").encode())
-            self.process.stdin.flush()
-            # When xdotool carries it out: after the sleep of the last pulse.
-            when = max(time.time(), self.busy_until)
-            self.busy_until = when + pulse
-            self.changes += [(when, main, side)] + ([(when + pulse, main, 0)] if pulse else [])
-        self.main, self.side = main, 0 if pulse else side
-
-    def close(self):
-        self.set(False, 0)
-        self.process.stdin.close()
-        self.process.wait()
 
 
 # Where and how to come down: the column of the craft picture's left edge at touchdown, the
@@ -221,17 +166,15 @@ def site_mission(scene):
 
 
 def sideways_mission(scene):
-    """Onto the site, but moving sideways at 2.5 m/s: come down a little off its centre and
-    drift across it in the last metres."""
+    """Onto the site moving sideways at 2.5 m/s: down off its centre, drifting across it at last."""
     direction = 1 if scene.site_x + scene.site_w // 2 < scene.origin_x else -1
     left = site_mission(scene).target_left - direction * int(12 * scene.kx)
     return Mission("sideways", left, 0.0, drift=2.5 * direction)
 
 
 def off_site_mission(scene):
-    """A gentle touchdown on sloping ground away from the site: the three probe columns of the
-    touchdown judge (left edge, middle, column right of the picture) meet the ground at clearly
-    different heights."""
+    """A gentle touchdown on sloping ground away from the site: under the left edge, the middle
+    and the column right of the picture (the touchdown judge's probes), clearly uneven."""
     def sloping(x):
         probes = [scene.tops[x], scene.tops[x + CRAFT_W // 2], scene.tops[x + CRAFT_W]]
         away = x + CRAFT_W + 40 <= scene.site_x or x - 40 >= scene.site_x + scene.site_w
@@ -244,40 +187,34 @@ def off_site_mission(scene):
 
 
 class Pilot:
-    """Flies one flight after another in a started game (game.Game), frame by frame: look,
-    estimate, decide, press. Keeps each flight's log and last thirty frames for whoever reads a
-    failure."""
+    """Flies one flight after another in a started game, frame by frame: look, estimate, decide,
+    press. Keeps each flight's log and last thirty frames for whoever reads a failure."""
 
     def __init__(self, game):
         self.game, self.finder = game, CraftFinder()
         self.forget()
 
-    def forget(self):
-        self.log = []
-        self.count = self.seen = 0  # frames of the flight, and those that showed the craft
+    def forget(self):  # count: the flight's frames; seen: those that showed the craft
+        self.log, self.count, self.seen = [], 0, 0
         self.recent = collections.deque(maxlen=30)  # (frame number, frame)
 
     def wait_for_start_position(self, timeout=20.0):
         """After New or Restart: the scene with the craft at its start, once the repaint is done;
         the panel must show the altitude and the fuel that the pilot starts from."""
         shot, scene = self.game.wait_shot("start", self.game.start_scene, timeout)
-        wrong = [(line, value) for line, value in ((0, START_ALTITUDE), (3, START_FUEL))
-                 if scene and not self.game.panel_shows(line, "%.2f  " % value)]
-        if scene is None or wrong:
+        if not (scene and all(self.game.panel_shows(line, "%.2f  " % value)
+                              for line, value in ((0, START_ALTITUDE), (3, START_FUEL)))):
             self.forget()
             self.recent.append((0, shot))
-            raise PilotError("the panel's line %d does not show %.2f" % wrong[0] if wrong else
-                             "the start position never showed")
+            raise PilotError("the panel shows no start at %.0f m with %.0f of fuel" % (
+                START_ALTITUDE, START_FUEL) if scene else "the start position never showed")
         return Scene(scene, self.game.width)
 
-    def save(self, name, frames=1):
-        """The log as NAME.log, the last frames as NAME-NUMBER.png."""
-        path = os.path.join(self.game.shots_dir, name)
-        with open(path + ".log", "w") as out:
+    def save(self, name, frames=1):  # the log as NAME.log, the last frames as NNN-NAME-FRAME.png
+        with open(os.path.join(self.game.shots_dir, name + ".log"), "w") as out:
             out.write("\n".join(self.log) + "\n")
         for number, frame in list(self.recent)[-frames:]:
-            with open("%s-%04d.png" % (path, number), "wb") as out:
-                out.write(frame.png())
+            self.game.save(frame, "%s-%04d" % (name, number))
 
     def fly(self, scene, mission, timeout=60.0):
         """Starts the waiting flight and flies it to its end; the end-of-flight box's fields."""
@@ -286,11 +223,15 @@ class Pilot:
                                                                scene.site_row))
         self.scene, self.mission = scene, mission
         self.target = scene.left_to_pos(mission.target_left)
-        # Over the target and slow enough to go down to it; in the last metres of a mission that
-        # touches down moving sideways.
-        self.aligned = self.drifting = False
-        self.last_pulse, self.missing = 0.0, 0
-        self.keys, boxes = Keys(self.game), BoxWatch(self.game)
+        # Aligned: over the target and slow enough to go down to it. Drifting: in the last metres
+        # of a mission that touches down moving sideways.
+        self.aligned, self.drifting, self.last_pulse, self.missing = False, False, 0.0, 0
+        # One xdotool for the whole flight reads the key commands from a pipe (starting one per
+        # key costs about 20 ms); each change is kept with the time it takes effect.
+        self.xdotool = subprocess.Popen(["xdotool", "-"], env=self.game.env, stdin=subprocess.PIPE,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.main, self.side, self.changes, self.busy_until = False, 0, [], 0.0
+        boxes = BoxWatch(self.game)
         try:
             self.game.key("space")  # its release starts the flight
             self.model, deadline = Model(time.time()), time.time() + timeout
@@ -300,8 +241,7 @@ class Pilot:
                 self.count += 1
                 self.log.append("#%04d %.3f %s%s" % (self.count, frame.t, note, self.decide()))
                 self.recent.append((self.count, frame))
-                # The box probe runs beside the pilot, now and then, and all the time near the
-                # ground (three rows or less below the craft, or the craft out of sight).
+                # The box probe runs beside, all the time near the ground or with the craft unseen.
                 near = self.missing >= 3 or found and scene.ground_row(
                     found[0], found[0] + CRAFT_W) - found[1] - CRAFT_H <= 3
                 box = boxes.fields(near or time.time() - boxes.started > 1.0)
@@ -313,31 +253,45 @@ class Pilot:
                 time.sleep(max(0.0, frame.t + FRAME_INTERVAL - time.time()))
             raise PilotError("the flight did not end within %.0f s" % timeout)
         finally:
-            self.keys.close()
+            self.press(False, 0)
+            self.xdotool.stdin.close()
+            self.xdotool.wait()
             boxes.close()
+
+    def press(self, main, side, pulse=0.0):
+        """Sets the flying keys; with pulse, lets the side key go again after that many seconds."""
+        args = (["keydown" if main else "keyup", "Down"] * (main != self.main) +
+                ["keyup", SIDE_KEYS.get(self.side)] * (side != self.side and self.side != 0) +
+                ["keydown", SIDE_KEYS.get(side)] * (side != self.side and side != 0) +
+                ["sleep", "%.3f" % pulse, "keyup", SIDE_KEYS.get(side)] * bool(pulse))
+        if args:
+            self.xdotool.stdin.write((" ".join(args) + "\n").encode())
+            self.xdotool.stdin.flush()
+            # When xdotool carries it out: after the sleep of the last pulse.
+            when = max(time.time(), self.busy_until)
+            self.busy_until = when + pulse
+            self.changes += [(when, main, side)] + ([(when + pulse, main, 0)] if pulse else [])
+        self.main, self.side = main, 0 if pulse else side
 
     def look(self, frame):
         """Finds the craft near where the model expects it, and corrects the model."""
         scene, model = self.scene, self.model
-        model.catch_up(self.keys.changes, frame.t + TICK_REAL / 2)
+        model.catch_up(self.changes, frame.t + TICK_REAL / 2)
         px, py = scene.on_screen(model.x.p, model.y.p)
         found = (self.finder.find(frame, (px - 24, py - 24, px + 25, py + 25)) or
                  self.finder.find(frame, (0, 0, frame.width, frame.height)))
-        self.missing = 0 if found else self.missing + 1
+        self.missing, self.seen = (0, self.seen + 1) if found else (self.missing + 1, self.seen)
         if found is None:
             return None, "craft not seen"
-        self.seen += 1
-        # Between ticks the picture stands still: a tick's travel of jitter.
-        errors = [axis.update(z, r + (axis.v * TICK_SIM) ** 2 / 12 + 0.05) for axis, (z, r) in (
-            (model.x, measured(found[0] - scene.origin_x, scene.kx)),
-            (model.y, measured(scene.origin_y - found[1], scene.ky)))]
-        return found, "craft %d,%d resid %.1f,%.1f" % (*found, *errors)
+        return found, "craft %d,%d resid %.1f,%.1f" % (
+            *found, model.x.update(found[0] - scene.origin_x, scene.kx),
+            model.y.update(scene.origin_y - found[1], scene.ky))
 
     def decide(self):
         """Sets the keys for the moment they reach the game; returns a note for the log."""
         scene, mission, model, now = self.scene, self.mission, self.model, time.time()
         ahead = copy.deepcopy(model)
-        ahead.catch_up(self.keys.changes, now + TICK_REAL / 2)
+        ahead.catch_up(self.changes, now + TICK_REAL / 2)
         alt, vy, pos, vx = ahead.y.p, ahead.y.v, ahead.x.p, ahead.x.v
         left, top = scene.on_screen(pos, alt)
         # Keep out of the panel's corner while high up.
@@ -345,30 +299,26 @@ class Pilot:
         dx = (min(self.target, limit) if top < PANEL_BOTTOM else self.target) - pos
         off = abs(self.target - pos)
         self.aligned = off <= 30 if self.aligned else off < 12 and abs(vx) < 1.2
-
-        # Vertical: a descent profile down to the ground under the target once above it (touched
-        # a pixel above it: the row under the picture); until then a margin over the highest
-        # ground between here and there.
+        # Vertical: a descent profile to the ground under the target (touched a row under the
+        # picture) once above it; until then a margin over the highest ground on the way.
+        profile = lambda height: -math.sqrt(V_FINAL ** 2 + 2 * BRAKE * max(height, 0.0))
         if self.aligned:
             height = alt - max(mission.floor, scene.ground_alt(left, left + CRAFT_W)) - 1 / scene.ky
-            vy_want = -math.sqrt(V_FINAL ** 2 + 2 * BRAKE * max(height, 0.0))
-            # Not ready to touch down (moving, unsure where, off the target): wait a little above
-            # the ground.
+            vy_want = profile(height)
+            # Not ready to touch down (moving, unsure where, off the target): wait above the ground.
             if height < 40 and not self.drifting and (
                     abs(vx) > 0.5 or model.x.vv > 0.2 ** 2 or off > 20):
                 vy_want = max(vy_want, 0.0) if height > 10 else max(vy_want, -1.0)
         else:
             a, b = sorted((left, mission.target_left))
             height = alt - scene.ground_alt(a, b + CRAFT_W) - TRANSIT_MARGIN
-            vy_want = (-math.sqrt(V_FINAL ** 2 + 2 * BRAKE * height) if height > 0 else
-                       min(3.0, -0.3 * height))
+            vy_want = profile(height) if height > 0 else min(3.0, -0.3 * height)
         vy_want = max(vy_want, -V_DESCENT_MAX)
         # The engine state whose speed, half a tick on, is nearer the wanted one (the engine acts
         # a whole tick at a time); a small preference for the present state spares needless edges.
         miss_on, miss_off = (abs(vy + ahead.accelerations(on, 0)[1] * TICK_SIM / 2 - vy_want)
                              for on in (True, False))
-        main = miss_off + 0.3 >= miss_on if self.keys.main else miss_on + 0.3 < miss_off
-
+        main = miss_off + 0.3 >= miss_on if self.main else miss_on + 0.3 < miss_off
         # Horizontal: toward the target, slowing down on the way; then stay over it.
         if self.aligned:
             centring = 0.0 if abs(dx) < 15 else 0.05 * (dx - math.copysign(15, dx))
@@ -382,10 +332,9 @@ class Pilot:
         side = toward if abs(err) > 1.5 else 0
         pulse = toward if not side and abs(err) > (0.4 if self.aligned else 0.5) and (
             now - self.last_pulse > 0.3) else 0
-        self.keys.set(main, side or pulse, TICK_REAL if pulse else 0.0)
+        self.press(main, side or pulse, TICK_REAL if pulse else 0.0)
         self.last_pulse = time.time() if pulse else self.last_pulse
-        keys = " MAIN" * main + {1: " LEFT", -1: " RIGHT", 0: ""}[side or pulse]
-        return " | alt %.1f vy %.2f (want %.1f) x %.1f vx %.2f (want %.2f) sd %.2f,%.2f fuel %.0f" \
-            "%s%s" % (model.y.p, model.y.v, vy_want, model.x.p, model.x.v, vx_want,
-                      math.sqrt(model.y.vv), math.sqrt(model.x.vv), model.fuel, keys,
-                      " aligned" * self.aligned)
+        return (" | alt %.1f vy %.2f (want %.1f) x %.1f vx %.2f (want %.2f) sd %.2f,%.2f fuel %.0f"
+                " keys %d,%+d%s" % (model.y.p, model.y.v, vy_want, model.x.p, model.x.v, vx_want,
+                                    math.sqrt(model.y.vv), math.sqrt(model.x.vv), model.fuel, main,
+                                    side or pulse, " aligned" * self.aligned))

@@ -1,17 +1,13 @@
-"""A scripted player for tavune.exe that sees only the screen and acts only through the keys.
-
-It reads screenshots (the ground line and its landing site, the craft's picture from frame to
-frame) and holds and lets go Down, Left and Right. It knows what the manual tells a player:
-gravity 3 m/s², a main engine of 10000 units of force on a craft of 1000 plus its fuel, side
-nozzles of 2000, 600 m to half the screen's width, 1200 m from the landing site's row less 29
-pixels up to the top, and 7.5 simulated seconds for each real second, a tick every 50 ms. A small
-Kalman filter per axis, fed with the thrust the pilot commanded, follows the craft down a speed
-profile to the ground under its target; short side pulses stop it over the target."""
+"""A scripted player for tavune.exe that sees only the screen and acts only through the keys: it
+reads screenshots (the ground line, its landing site, the craft's picture), knows what the manual
+tells a player (the figures below), follows the craft with a Kalman filter per axis fed with the
+thrust commanded, and flies it down a speed profile to the ground under its target."""
 
 import collections
 import copy
 import math
 import os
+import re
 import subprocess
 import sys
 import time
@@ -21,24 +17,20 @@ from game import ROOT, BoxWatch
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
 import make_art  # noqa: E402
 
-# What a player knows about the game (the manual's figures; the game calibrates its time step to
-# 7.5 simulated seconds a real second).
+# The manual: 7.5 simulated seconds a real second, a tick every 50 ms, the craft, its engines, and
+# 600 m to half the width, 1200 m to the top from the site's row less 29 pixels (altitude 0).
 SIM_PER_REAL, TICK_REAL = 7.5, 0.05
 TICK_SIM = TICK_REAL * SIM_PER_REAL
 GRAVITY, DRY_MASS, START_FUEL, START_ALTITUDE = 3.0, 1000.0, 1000.0, 1000.0
 MAIN_THRUST, SIDE_THRUST, MAIN_BURN, SIDE_BURN = 10000.0, 2000.0, 10.0, 2.0
-CRAFT_W, CRAFT_H = 32, 30
-SITE_TO_ORIGIN = 29  # rows from the craft picture's top at altitude 0 down to the site's row
-# The panel and the thrust buttons (client columns from the right edge, rows): the craft is never
-# looked for there, and kept out of there while it is high up.
+WIDTH_M, HEIGHT_M, SITE_TO_ORIGIN, CRAFT_W, CRAFT_H = 600.0, 1200.0, 29, 32, 30
+# The panel and the thrust buttons (columns from the client's right edge, rows): no craft there.
 PANEL_LEFT_FROM_RIGHT, PANEL_BOTTOM, BUTTONS_LEFT_FROM_RIGHT = 210, 210, 102
-
-# How the pilot flies (simulated units).
+SIDE_KEYS = {1: "Left", -1: "Right"}  # side +1: the Left key, whose nozzle pushes toward +x
+# How the pilot flies (simulated units). The engine gives 2 to 7 m/s², the nozzles 1 to 2.
 FRAME_INTERVAL = 0.02  # real seconds between screenshots, at least
-BRAKE = 1.0  # deceleration planned for the descent; the engine gives 2 to 7 m/s²
-V_FINAL, V_DESCENT_MAX = 2.0, 25.0  # vertical speeds planned at touchdown, and at most
-X_BRAKE = 0.3  # horizontal deceleration planned for the approach; the nozzles give 1 to 2 m/s²
-VX_MAX = 15.0
+BRAKE, X_BRAKE = 1.0, 0.3  # decelerations planned for the descent and the approach
+V_FINAL, V_DESCENT_MAX, VX_MAX = 2.0, 25.0, 15.0  # speeds planned at touchdown, and at most
 TRANSIT_MARGIN = 80.0  # metres kept above the highest ground between the craft and its target
 
 
@@ -47,224 +39,121 @@ class PilotError(Exception):
 
 
 class CraftFinder:
-    """Finds the craft picture in a frame by the part that its own flames never touch (rows 0-24,
-    columns 3-28: the side flames overlap the outer three columns, the main flame the last five
-    rows). Its first silver pixel is the anchor: nothing else in the sky is silver, and the
-    flames' colours, combined with the screen by exclusive-or, never make silver of black."""
+    """Finds the craft picture by the part that its flames never touch (the outer three columns,
+    the last five rows), anchored on its first silver pixel: nothing else in the sky is silver,
+    and the flames, combined with the screen by exclusive-or, never make silver of black."""
 
-    SILVER = b"\xc0\xc0\xc0"
+    SILVER, COLUMNS, ROWS = b"\xc0\xc0\xc0", range(3, 29), range(0, 25)
 
     def __init__(self):
         width, height, _, rows = make_art.load_pictures()[1]
-        if (width, height) != (CRAFT_W, CRAFT_H):
-            raise PilotError("the craft picture is %dx%d" % (width, height))
-        self.columns, self.rows = range(3, 29), range(0, 25)
-        bgrx = [bytes(make_art.PALETTE[i][::-1]) + b"\0" for i in range(16)]
-        self.template = [b"".join(bgrx[rows[r][c]] for c in self.columns) for r in self.rows]
-        self.anchor = next((c, r) for r in self.rows for c in self.columns
-                           if make_art.PALETTE[rows[r][c]] == (192, 192, 192))
+        assert (width, height) == (CRAFT_W, CRAFT_H), "the craft picture is %dx%d" % (width, height)
+        bgr = [bytes(colour[::-1]) for colour in make_art.PALETTE]
+        self.template = [[bgr[rows[r][c]] for c in self.COLUMNS] for r in self.ROWS]
+        self.anchor = next((c, r) for r in self.ROWS for c in self.COLUMNS
+                           if bgr[rows[r][c]] == self.SILVER)
 
     def matches(self, frame, x, y, tolerance=6):
-        wrong = 0
-        for r, expected in zip(self.rows, self.template):
-            got = frame.row(y + r, x + self.columns[0], x + self.columns[-1] + 1)
-            if len(got) != len(expected):
-                return False
-            wrong += sum(got[i:i + 3] != expected[i:i + 3] for i in range(0, len(got), 4))
+        wrong = 0  # a row the screen cuts off counts as all wrong
+        for r, expected in zip(self.ROWS, self.template):
+            got = frame.row(y + r, x + self.COLUMNS[0], x + self.COLUMNS[-1] + 1)
+            wrong += (sum(got[4 * i:4 * i + 3] != pixel for i, pixel in enumerate(expected))
+                      if len(got) == 4 * len(expected) else len(expected))
             if wrong > tolerance:
                 return False
         return True
 
     def find(self, frame, area):
-        """Top-left corner (x, y) of the craft picture whose top left lies in area (x0, y0, x1,
-        y1), or None."""
-        x0, y0, x1, y1 = area
-        ax, ay = self.anchor
+        """The craft picture's top left (x, y), if it lies in area (x0, y0, x1, y1); or None."""
+        (x0, y0, x1, y1), (ax, ay) = area, self.anchor
         left = max(0, x0 + ax)
         for y in range(max(0, y0 + ay), min(frame.height, y1 + ay)):
-            right = x1 + ax
-            if 95 <= y < 200:  # the thrust buttons are silver too
-                right = min(right, frame.width - BUTTONS_LEFT_FROM_RIGHT)
-            row = frame.row(y, left, right)
-            i = row.find(self.SILVER)
-            while i >= 0:
+            # The thrust buttons are silver too.
+            right = min(x1 + ax, frame.width - (BUTTONS_LEFT_FROM_RIGHT if 95 <= y < 200 else 0))
+            for i in (m.start() for m in re.finditer(self.SILVER, frame.row(y, left, right))):
                 if i % 4 == 0 and self.matches(frame, left + i // 4 - ax, y - ay):
                     return left + i // 4 - ax, y - ay
-                i = row.find(self.SILVER, i + 1)
         return None
 
 
 class Scene:
     """What the screen shows before a flight (game.start_scene's reading), and the scale."""
 
-    def __init__(self, scene, width, height):
-        self.tops, box, (self.site_x, self.site_w, self.site_row) = scene
-        self.width, self.height = width, height
-        # The picture's first column and its first two rows hold only black and white.
-        self.craft = (box[0] - 1, box[1] - 2)
-        self.origin_x = width // 2
-        self.origin_y = self.site_row - SITE_TO_ORIGIN
-        self.kx = self.origin_x / 600.0  # pixels per metre
-        self.ky = self.origin_y / 1200.0
+    def __init__(self, scene, width):
+        self.tops, _, (self.site_x, self.site_w, self.site_row) = scene
+        self.width, self.origin_x, self.origin_y = width, width // 2, self.site_row - SITE_TO_ORIGIN
+        self.kx, self.ky = self.origin_x / WIDTH_M, self.origin_y / HEIGHT_M  # pixels a metre
 
-    # Metres and pixels.
-    def left_to_pos(self, x):
-        """posX (m) of a craft whose picture's left edge is on column x."""
+    def left_to_pos(self, x):  # posX (m) of a craft whose picture's left edge is on column x
         return (x - self.origin_x) / self.kx
 
-    def pos_to_left(self, pos):
-        return self.origin_x + int(pos * self.kx)
+    def on_screen(self, pos, alt):  # the picture's top left corner for a craft at (pos, alt)
+        return self.origin_x + int(pos * self.kx), self.origin_y - int(alt * self.ky)
 
-    @staticmethod
-    def measured(d, k):
-        """Centre and variance of the positions that the game draws d pixels from the origin (it
-        truncates toward zero: pixel 0 holds two pixels' worth)."""
-        if d == 0:
-            return 0.0, (1.0 / k) ** 2 / 3.0
-        return (d + math.copysign(0.5, d)) / k, (1.0 / k) ** 2 / 12.0
-
-    def ground_row(self, x0, x1):
-        """The row of the highest ground under columns x0..x1."""
+    def ground_row(self, x0, x1):  # of the highest ground under columns x0..x1
         x0 = max(0, min(self.width - 1, x0))
         return min(t for t in self.tops[x0:max(x0, min(self.width - 1, x1)) + 1] if t)
 
-    def ground_alt(self, x0, x1):
-        """Altitude (m) of the highest ground under columns x0..x1 (the site's surface is 0): the
-        craft's bottom row reaches it there."""
+    def ground_alt(self, x0, x1):  # where the craft's bottom row reaches that ground (site: 0 m)
         return (self.site_row - self.ground_row(x0, x1)) / self.ky
 
-    def clearance_px(self, x, y):
-        """Rows between the craft's bottom and the highest ground under it."""
-        return self.ground_row(x, x + CRAFT_W) - (y + CRAFT_H)
 
-
-# Estimating the motion.
 class Axis:
     """Kalman filter for position and velocity along one axis, with known acceleration."""
 
-    def __init__(self, p, v, q):
-        self.p, self.v = p, v
+    def __init__(self, p, q):
+        self.p, self.v, self.q = p, 0.0, q  # q: the spectral density of unknown acceleration
         self.pp, self.pv, self.vv = 0.01, 0.0, 0.0001
-        self.q = q  # spectral density of the acceleration nobody commanded
 
     def predict(self, dt, a):
-        if dt <= 0:
-            return
-        self.p += self.v * dt + 0.5 * a * dt * dt
-        self.v += a * dt
+        self.p, self.v = self.p + self.v * dt + 0.5 * a * dt * dt, self.v + a * dt
         self.pp += 2 * dt * self.pv + dt * dt * self.vv + self.q * dt ** 3 / 3
         self.pv += dt * self.vv + self.q * dt ** 2 / 2
         self.vv += self.q * dt
 
-    def shake(self, var_v):
-        """Uncertainty added by a command edge: the tick on which it takes effect is not known."""
-        self.vv += var_v
-
-    def update(self, z, r):
-        s = self.pp + r
-        kp, kv = self.pp / s, self.pv / s
-        e = z - self.p
-        self.p += kp * e
-        self.v += kv * e
+    def update(self, d, k):
+        """Folds in a picture seen d pixels from the origin at k a metre (truncated toward zero,
+        pixel 0 holds two pixels' worth; still between ticks, a tick's travel of jitter)."""
+        z = (d + math.copysign(0.5, d)) / k if d else 0.0
+        s = self.pp + (1.0 / k) ** 2 / (12.0 if d else 3.0) + (self.v * TICK_SIM) ** 2 / 12 + 0.05
+        kp, kv, e = self.pp / s, self.pv / s, z - self.p
+        self.p, self.v = self.p + kp * e, self.v + kv * e
         self.pp, self.pv, self.vv = (1 - kp) * self.pp, (1 - kp) * self.pv, self.vv - kv * self.pv
         return e
 
 
 class Model:
-    """The craft as the pilot believes it to be: both axes, the fuel, the thrust in effect.
-    Simulated time s counts from the release of the key that started the flight. A key change
-    reaches the game's next tick, on average half a tick later; a frame shows the last tick,
-    which the game's integration (speed first) has put half a tick ahead of the motion."""
+    """The craft as the pilot believes it to be at time t. A key change reaches the game half a
+    tick later on average; a frame shows the last tick, half a tick ahead (speed first)."""
 
-    def __init__(self, t0):
-        self.t0 = t0
-        self.x = Axis(0.0, 0.0, q=0.002)
-        self.y = Axis(START_ALTITUDE, 0.0, q=0.02)
-        self.fuel = START_FUEL
-        self.s = 0.0
-        self.main, self.side = False, 0
-        self.applied = 0  # key changes already folded in
-
-    def copy(self):
-        twin = copy.copy(self)
-        twin.x, twin.y = copy.copy(self.x), copy.copy(self.y)
-        return twin
-
-    def sim(self, t):
-        return (t - self.t0) * SIM_PER_REAL
-
-    def mass(self):
-        return DRY_MASS + self.fuel
+    def __init__(self, t):
+        self.t, self.fuel = t, START_FUEL
+        self.x, self.y = Axis(0.0, q=0.002), Axis(START_ALTITUDE, q=0.02)
+        self.main, self.side, self.applied = False, 0, 0  # applied: key changes folded in
 
     def accelerations(self, main, side):
-        fuelled = self.fuel > 0
-        return (fuelled * side * SIDE_THRUST / self.mass(),
-                fuelled * main * MAIN_THRUST / self.mass() - GRAVITY)
+        mass, fuelled = DRY_MASS + self.fuel, self.fuel > 0
+        return fuelled * side * SIDE_THRUST / mass, fuelled * main * MAIN_THRUST / mass - GRAVITY
 
     def advance(self, to):
-        dt = to - self.s
+        dt = (to - self.t) * SIM_PER_REAL
         if dt > 0:
-            a_x, a_y = self.accelerations(self.main, self.side)
-            self.y.predict(dt, a_y)
-            self.x.predict(dt, a_x)
+            for axis, a in zip((self.x, self.y), self.accelerations(self.main, self.side)):
+                axis.predict(dt, a)
             burn = self.main * MAIN_BURN + bool(self.side) * SIDE_BURN
-            self.fuel = max(0.0, self.fuel - burn * dt)
-            self.s = to
+            self.fuel, self.t = max(0.0, self.fuel - burn * dt), to
 
-    def catch_up(self, changes, to):
-        """Brings the model to simulated time `to`, folding in the key changes."""
-        while self.applied < len(changes):
-            t, main, side = changes[self.applied]
-            s_eff = self.sim(t) + TICK_SIM / 2
-            if s_eff > to:
+    def catch_up(self, changes, to):  # to time `to`, folding in the key changes
+        for t, main, side in changes[self.applied:]:
+            if t + TICK_REAL / 2 > to:
                 break
-            self.advance(s_eff)
+            self.advance(t + TICK_REAL / 2)
             # The edge lands on one tick or the next: a third of a tick's thrust either way.
-            if main != self.main:
-                self.y.shake((0.35 * MAIN_THRUST / self.mass() * TICK_SIM) ** 2)
-            if side != self.side:
-                self.x.shake((0.35 * SIDE_THRUST / self.mass() * TICK_SIM) ** 2)
-            self.main, self.side = main, side
-            self.applied += 1
+            mass = DRY_MASS + self.fuel
+            self.y.vv += (main != self.main) * (0.35 * MAIN_THRUST / mass * TICK_SIM) ** 2
+            self.x.vv += (side != self.side) * (0.35 * SIDE_THRUST / mass * TICK_SIM) ** 2
+            self.main, self.side, self.applied = main, side, self.applied + 1
         self.advance(to)
-
-
-class Keys:
-    """The three flying keys, through one xdotool for the whole flight that reads its commands
-    from a pipe (starting one per key costs about 20 ms). Each change is kept with its time."""
-
-    def __init__(self, game):
-        self.process = subprocess.Popen(["xdotool", "-"], env=game.env, stdin=subprocess.PIPE,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.main = False
-        self.side = 0  # +1: the Left key, whose nozzle pushes toward +x; -1: the Right key
-        self.changes = []  # (real time, main, side)
-        self.busy_until = 0.0  # xdotool sleeps inside a pulse until then
-
-    def set(self, main, side, pulse=0.0):
-        """Sets the keys; with pulse, lets the side key go again after that many seconds."""
-        key = {1: "Left", -1: "Right"}
-        args = ["keydown" if main else "keyup", "Down"] if main != self.main else []
-        if side != self.side:
-            args += (["keyup", key[self.side]] if self.side else []) + (
-                ["keydown", key[side]] if side else [])
-        if pulse:
-            args += ["sleep", "%.3f" % pulse, "keyup", key[side]]
-        if args:
-            self.process.stdin.write((" ".join(args) + "\n").encode())
-            self.process.stdin.flush()
-            # When xdotool carries it out: after the sleep of the last pulse.
-            when = max(time.time(), self.busy_until)
-            self.busy_until = when + pulse
-            self.changes.append((when, main, side))
-            if pulse:
-                self.changes.append((when + pulse, main, 0))
-        self.main, self.side = main, 0 if pulse else side
-
-    def close(self):
-        self.set(False, 0)
-        self.process.stdin.close()
-        self.process.wait()
 
 
 # Where and how to come down: the column of the craft picture's left edge at touchdown, the
@@ -273,23 +162,19 @@ Mission = collections.namedtuple("Mission", "name target_left floor drift", defa
 
 
 def site_mission(scene):
-    centre = scene.site_x + scene.site_w // 2
-    return Mission("site", centre - CRAFT_W // 2, 0.0)
+    return Mission("site", scene.site_x + scene.site_w // 2 - CRAFT_W // 2, 0.0)
 
 
 def sideways_mission(scene):
-    """Onto the site, but moving sideways at 2.5 m/s: come down a little off its centre and
-    drift across it in the last metres."""
-    centre = scene.site_x + scene.site_w // 2
-    direction = 1 if centre < scene.width // 2 else -1
-    left = centre - CRAFT_W // 2 - direction * int(12 * scene.kx)
+    """Onto the site moving sideways at 2.5 m/s: down off its centre, drifting across it at last."""
+    direction = 1 if scene.site_x + scene.site_w // 2 < scene.origin_x else -1
+    left = site_mission(scene).target_left - direction * int(12 * scene.kx)
     return Mission("sideways", left, 0.0, drift=2.5 * direction)
 
 
 def off_site_mission(scene):
-    """A gentle touchdown on sloping ground away from the site: the three probe columns of the
-    touchdown judge (left edge, middle, column right of the picture) meet the ground at clearly
-    different heights."""
+    """A gentle touchdown on sloping ground away from the site: under the left edge, the middle
+    and the column right of the picture (the touchdown judge's probes), clearly uneven."""
     def sloping(x):
         probes = [scene.tops[x], scene.tops[x + CRAFT_W // 2], scene.tops[x + CRAFT_W]]
         away = x + CRAFT_W + 40 <= scene.site_x or x - 40 >= scene.site_x + scene.site_w
@@ -302,37 +187,34 @@ def off_site_mission(scene):
 
 
 class Pilot:
-    """Flies one flight after another in a started game (see Game in game.py), frame by frame:
-    look, estimate, decide, press. Keeps each flight's log and its last thirty frames for
-    whoever reads a failure."""
+    """Flies one flight after another in a started game, frame by frame: look, estimate, decide,
+    press. Keeps each flight's log and last thirty frames for whoever reads a failure."""
 
     def __init__(self, game):
-        self.game = game
-        self.finder = CraftFinder()
+        self.game, self.finder = game, CraftFinder()
         self.forget()
 
-    def forget(self):
-        self.log = []
-        self.count = self.seen = 0  # frames of the flight, and those that showed the craft
+    def forget(self):  # count: the flight's frames; seen: those that showed the craft
+        self.log, self.count, self.seen = [], 0, 0
         self.recent = collections.deque(maxlen=30)  # (frame number, frame)
 
     def wait_for_start_position(self, timeout=20.0):
-        """After New or Restart: the scene with the craft at its start, once the repaint is done."""
+        """After New or Restart: the scene with the craft at its start, once the repaint is done;
+        the panel must show the altitude and the fuel that the pilot starts from."""
         shot, scene = self.game.wait_shot("start", self.game.start_scene, timeout)
-        if scene is None:
+        if not (scene and all(self.game.panel_shows(line, "%.2f  " % value)
+                              for line, value in ((0, START_ALTITUDE), (3, START_FUEL)))):
             self.forget()
             self.recent.append((0, shot))
-            raise PilotError("the start position never showed")
-        return Scene(scene, self.game.width, self.game.height)
+            raise PilotError("the panel shows no start at %.0f m with %.0f of fuel" % (
+                START_ALTITUDE, START_FUEL) if scene else "the start position never showed")
+        return Scene(scene, self.game.width)
 
-    def save(self, name, frames=1):
-        """The log as NAME.log, the last frames as NAME-NUMBER.png."""
+    def save(self, name, frames=1):  # the log as NAME.log, the last frames as NNN-NAME-FRAME.png
         with open(os.path.join(self.game.shots_dir, name + ".log"), "w") as out:
             out.write("\n".join(self.log) + "\n")
         for number, frame in list(self.recent)[-frames:]:
-            with open(os.path.join(self.game.shots_dir, "%s-%04d.png" % (name, number)),
-                      "wb") as out:
-                out.write(frame.png())
+            self.game.save(frame, "%s-%04d" % (name, number))
 
     def fly(self, scene, mission, timeout=60.0):
         """Starts the waiting flight and flies it to its end; the end-of-flight box's fields."""
@@ -341,126 +223,118 @@ class Pilot:
                                                                scene.site_row))
         self.scene, self.mission = scene, mission
         self.target = scene.left_to_pos(mission.target_left)
-        # Over the target and slow enough to go down to it; in the last metres of a mission that
-        # touches down moving sideways.
-        self.aligned = self.drifting = False
-        self.last_pulse, self.missing = 0.0, 0
-        self.period = 0.04  # real seconds from one decision to the next (running mean)
-        self.keys, boxes = Keys(self.game), BoxWatch(self.game)
+        # Aligned: over the target and slow enough to go down to it. Drifting: in the last metres
+        # of a mission that touches down moving sideways.
+        self.aligned, self.drifting, self.last_pulse, self.missing = False, False, 0.0, 0
+        # One xdotool for the whole flight reads the key commands from a pipe (starting one per
+        # key costs about 20 ms); each change is kept with the time it takes effect.
+        self.xdotool = subprocess.Popen(["xdotool", "-"], env=self.game.env, stdin=subprocess.PIPE,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.main, self.side, self.changes, self.busy_until = False, 0, [], 0.0
+        boxes = BoxWatch(self.game)
         try:
             self.game.key("space")  # its release starts the flight
-            # The flight starts at rest at (0, 1000) with a full tank: that is known exactly.
-            self.model = Model(time.time())
-            deadline = time.time() + timeout
-            last_frame = None
+            self.model, deadline = Model(time.time()), time.time() + timeout
             while time.time() < deadline:
-                if last_frame is not None:
-                    # A few looks per tick are enough; more would only take the game's time.
-                    time.sleep(max(0.0, last_frame + FRAME_INTERVAL - time.time()))
                 frame = self.game.shot()
-                if last_frame is not None:
-                    self.period = 0.8 * self.period + 0.2 * min(0.5, frame.t - last_frame)
-                last_frame = frame.t
                 found, note = self.look(frame)
                 self.count += 1
                 self.log.append("#%04d %.3f %s%s" % (self.count, frame.t, note, self.decide()))
                 self.recent.append((self.count, frame))
-                # The box probe runs beside the pilot, now and then, and all the time near the
-                # ground.
-                near = (found and scene.clearance_px(*found) <= 3) or self.missing >= 3
+                # The box probe runs beside, all the time near the ground or with the craft unseen.
+                near = self.missing >= 3 or found and scene.ground_row(
+                    found[0], found[0] + CRAFT_W) - found[1] - CRAFT_H <= 3
                 box = boxes.fields(near or time.time() - boxes.started > 1.0)
                 if box is not None:
                     self.log.append("box: %s; craft seen in %d of %d frames" % (
                         box, self.seen, self.count))
                     return box
+                # A few looks per tick are enough; more would only take the game's time.
+                time.sleep(max(0.0, frame.t + FRAME_INTERVAL - time.time()))
             raise PilotError("the flight did not end within %.0f s" % timeout)
         finally:
-            self.keys.close()
+            self.press(False, 0)
+            self.xdotool.stdin.close()
+            self.xdotool.wait()
             boxes.close()
+
+    def press(self, main, side, pulse=0.0):
+        """Sets the flying keys; with pulse, lets the side key go again after that many seconds."""
+        args = (["keydown" if main else "keyup", "Down"] * (main != self.main) +
+                ["keyup", SIDE_KEYS.get(self.side)] * (side != self.side and self.side != 0) +
+                ["keydown", SIDE_KEYS.get(side)] * (side != self.side and side != 0) +
+                ["sleep", "%.3f" % pulse, "keyup", SIDE_KEYS.get(side)] * bool(pulse))
+        if args:
+            self.xdotool.stdin.write((" ".join(args) + "\n").encode())
+            self.xdotool.stdin.flush()
+            # When xdotool carries it out: after the sleep of the last pulse.
+            when = max(time.time(), self.busy_until)
+            self.busy_until = when + pulse
+            self.changes += [(when, main, side)] + ([(when + pulse, main, 0)] if pulse else [])
+        self.main, self.side = main, 0 if pulse else side
 
     def look(self, frame):
         """Finds the craft near where the model expects it, and corrects the model."""
         scene, model = self.scene, self.model
-        model.catch_up(self.keys.changes, model.sim(frame.t) + TICK_SIM / 2)
-        px = scene.pos_to_left(model.x.p)
-        py = scene.origin_y - int(model.y.p * scene.ky)
-        finder = self.finder
-        found = (finder.find(frame, (px - 24, py - 24, px + 25, py + 25)) or
-                 finder.find(frame, (0, 0, scene.width, scene.height)))
+        model.catch_up(self.changes, frame.t + TICK_REAL / 2)
+        px, py = scene.on_screen(model.x.p, model.y.p)
+        found = (self.finder.find(frame, (px - 24, py - 24, px + 25, py + 25)) or
+                 self.finder.find(frame, (0, 0, frame.width, frame.height)))
+        self.missing, self.seen = (0, self.seen + 1) if found else (self.missing + 1, self.seen)
         if found is None:
-            self.missing += 1
             return None, "craft not seen"
-        self.seen += 1
-        self.missing = 0
-        zx, rx = scene.measured(found[0] - scene.origin_x, scene.kx)
-        zy, ry = scene.measured(scene.origin_y - found[1], scene.ky)
-        # Between ticks the picture stands still: a tick's travel of jitter.
-        ex = model.x.update(zx, rx + (model.x.v * TICK_SIM) ** 2 / 12 + 0.05)
-        ey = model.y.update(zy, ry + (model.y.v * TICK_SIM) ** 2 / 12 + 0.05)
-        return found, "craft %d,%d resid %.1f,%.1f" % (found[0], found[1], ex, ey)
+        return found, "craft %d,%d resid %.1f,%.1f" % (
+            *found, model.x.update(found[0] - scene.origin_x, scene.kx),
+            model.y.update(scene.origin_y - found[1], scene.ky))
 
     def decide(self):
         """Sets the keys for the moment they reach the game; returns a note for the log."""
-        scene, mission, model = self.scene, self.mission, self.model
-        ahead = model.copy()
-        now = time.time()
-        ahead.catch_up(self.keys.changes, model.sim(now) + TICK_SIM / 2)
+        scene, mission, model, now = self.scene, self.mission, self.model, time.time()
+        ahead = copy.deepcopy(model)
+        ahead.catch_up(self.changes, now + TICK_REAL / 2)
         alt, vy, pos, vx = ahead.y.p, ahead.y.v, ahead.x.p, ahead.x.v
-        left = scene.pos_to_left(pos)
-        top = scene.origin_y - int(alt * scene.ky)
-
+        left, top = scene.on_screen(pos, alt)
         # Keep out of the panel's corner while high up.
         limit = scene.left_to_pos(scene.width - PANEL_LEFT_FROM_RIGHT - CRAFT_W - 8)
         dx = (min(self.target, limit) if top < PANEL_BOTTOM else self.target) - pos
         off = abs(self.target - pos)
         self.aligned = off <= 30 if self.aligned else off < 12 and abs(vx) < 1.2
-
-        # Vertical: a descent profile down to the ground under the target once above it; until
-        # then a margin over the highest ground between here and there.
+        # Vertical: a descent profile to the ground under the target (touched a row under the
+        # picture) once above it; until then a margin over the highest ground on the way.
+        profile = lambda height: -math.sqrt(V_FINAL ** 2 + 2 * BRAKE * max(height, 0.0))
         if self.aligned:
-            # The ground is touched a pixel above it (the row under the picture).
-            floor = max(mission.floor, scene.ground_alt(left, left + CRAFT_W))
-            height = alt - floor - 1.0 / scene.ky
-            vy_want = -math.sqrt(V_FINAL ** 2 + 2 * BRAKE * max(height, 0.0))
-            unsure = math.sqrt(model.x.vv) > 0.2
-            if height < 40 and not self.drifting and (abs(vx) > 0.5 or unsure or off > 20):
-                # Not ready to touch down: wait a little above the ground.
+            height = alt - max(mission.floor, scene.ground_alt(left, left + CRAFT_W)) - 1 / scene.ky
+            vy_want = profile(height)
+            # Not ready to touch down (moving, unsure where, off the target): wait above the ground.
+            if height < 40 and not self.drifting and (
+                    abs(vx) > 0.5 or model.x.vv > 0.2 ** 2 or off > 20):
                 vy_want = max(vy_want, 0.0) if height > 10 else max(vy_want, -1.0)
         else:
-            a, b = sorted((left, scene.pos_to_left(self.target)))
+            a, b = sorted((left, mission.target_left))
             height = alt - scene.ground_alt(a, b + CRAFT_W) - TRANSIT_MARGIN
-            vy_want = (-math.sqrt(V_FINAL ** 2 + 2 * BRAKE * height) if height > 0 else
-                       min(3.0, -0.3 * height))
+            vy_want = profile(height) if height > 0 else min(3.0, -0.3 * height)
         vy_want = max(vy_want, -V_DESCENT_MAX)
-        # The engine state whose speed, halfway to the next decision, is nearer the wanted one;
-        # a small preference for the present state spares needless edges. The engine acts a
-        # whole tick at a time, whatever the pilot's pace.
-        horizon = max(self.period * SIM_PER_REAL, TICK_SIM)
-        miss_on = abs(vy + ahead.accelerations(True, 0)[1] * horizon / 2 - vy_want)
-        miss_off = abs(vy + ahead.accelerations(False, 0)[1] * horizon / 2 - vy_want)
-        main = miss_off + 0.3 >= miss_on if self.keys.main else miss_on + 0.3 < miss_off
-
+        # The engine state whose speed, half a tick on, is nearer the wanted one (the engine acts
+        # a whole tick at a time); a small preference for the present state spares needless edges.
+        miss_on, miss_off = (abs(vy + ahead.accelerations(on, 0)[1] * TICK_SIM / 2 - vy_want)
+                             for on in (True, False))
+        main = miss_off + 0.3 >= miss_on if self.main else miss_on + 0.3 < miss_off
         # Horizontal: toward the target, slowing down on the way; then stay over it.
         if self.aligned:
             centring = 0.0 if abs(dx) < 15 else 0.05 * (dx - math.copysign(15, dx))
             self.drifting = self.drifting or bool(mission.drift and height < 30)
             vx_want = mission.drift if self.drifting else max(-0.6, min(0.6, centring))
         else:
-            vx_want = math.copysign(min(VX_MAX, math.sqrt(2 * X_BRAKE * max(abs(dx) - 3, 0.0))),
-                                    dx)
+            vx_want = math.copysign(min(VX_MAX, math.sqrt(2 * X_BRAKE * max(abs(dx) - 3, 0))), dx)
         err = vx_want - vx
         toward = 1 if err > 0 else -1
+        # Held when far off the wanted speed; else about one tick of a nozzle: 0.4 to 0.75 m/s.
         side = toward if abs(err) > 1.5 else 0
-        # Else about one tick of a nozzle: 0.4 to 0.75 m/s.
         pulse = toward if not side and abs(err) > (0.4 if self.aligned else 0.5) and (
             now - self.last_pulse > 0.3) else 0
-        self.keys.set(main, side or pulse, TICK_REAL if pulse else 0.0)
+        self.press(main, side or pulse, TICK_REAL if pulse else 0.0)
         self.last_pulse = time.time() if pulse else self.last_pulse
-
-        return (" | alt %.1f vy %.2f (want %.1f) x %.1f vx %.2f (want %.2f) sd %.2f,%.2f"
-                " fuel %.0f period %.3f%s%s%s" % (
-                    model.y.p, model.y.v, vy_want, model.x.p, model.x.v, vx_want,
-                    math.sqrt(model.y.vv), math.sqrt(model.x.vv), model.fuel, self.period,
-                    " MAIN" if main else "", {1: " LEFT", -1: " RIGHT", 0: ""}[side or pulse],
-                    " aligned" if self.aligned else ""))
-
+        return (" | alt %.1f vy %.2f (want %.1f) x %.1f vx %.2f (want %.2f) sd %.2f,%.2f fuel %.0f"
+                " keys %d,%+d%s" % (model.y.p, model.y.v, vy_want, model.x.p, model.x.v, vx_want,
+                                    math.sqrt(model.y.vv), math.sqrt(model.x.vv), model.fuel, main,
+                                    side or pulse, " aligned" * self.aligned))

@@ -349,7 +349,7 @@ class Scenarios(unittest.TestCase):
     # The scripted player: it sees only screenshots and presses only the flying keys.
     def fly_once(self, pilot, name, make_mission, title, messages, new_game=True):
         """One flight with the pilot: what went wrong, or None. Its log and last frame are kept
-        as NAME.log and NAME-*.png; the last thirty frames when the box says otherwise (or
+        as NAME.log and NNN-NAME-*.png; the last thirty frames when the box says otherwise (or
         TAVUNE_PILOT_RECORD is set)."""
         if new_game:
             self.game.key("F2")  # the pilot waits for the new start

@@ -2,15 +2,11 @@
 //
 // Wine closes a virtual desktop a second after its last window, and a test that starts in that
 // second gets no window. This program's hidden window keeps the desktop, and the wineserver, up.
-// Usage: desktop_keeper.exe READY-FILE (created once the window exists). Without one it puts the
-// screen back to the desktop's own size, as a test that changed it and died did not (wine-run).
+// Usage: desktop_keeper.exe READY-FILE (created once the window exists).
 
 #include <windows.h>
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR readyFile, int) {
-    if (*readyFile == '\0') {
-        return ChangeDisplaySettingsA(nullptr, 0) == DISP_CHANGE_SUCCESSFUL ? 0 : 4;
-    }
     HWND window = nullptr;
     // The desktop of the run before may still be closing: CreateWindow fails for a moment.
     for (int attempt = 0; attempt < 50 && window == nullptr; ++attempt) {

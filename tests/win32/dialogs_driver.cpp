@@ -111,6 +111,11 @@ int RunDialog(ShowDialogFunction show, const std::vector<DialogStep>& steps, HWN
     WatchSentMessages(WatchTheBox);
     const int result = show(owner);
     WatchSentMessages(nullptr);
+    // The steps left out would have checked something: the test must not pass without them.
+    if (nextStep < steps.size()) {
+        ADD_FAILURE() << "the box " << (activeDialog == nullptr ? "never opened" : "closed")
+                      << " before its last step ran: " << nextStep << " of " << steps.size();
+    }
     activeSteps = nullptr;
     activeDialog = nullptr;
     PumpMessages();

@@ -1,7 +1,7 @@
-// The resources as the game loads them from the linked module: every picture is the file the
-// build made from its pixel map (whose header, palette and pixels tests/art/test_art.py checks),
-// loads with that file's size and draws as exactly its pixels; the main window's menu and icon,
-// the key table, the version record, and nothing in the module beyond them.
+// The resources as the game loads them from the linked module: every picture at the size and
+// depth the drawing code relies on, as the file the build made from its pixel map (whose pixels
+// tests/art/test_art.py checks), drawn as exactly its pixels; the main window's menu and icon, the
+// key table, the version record, and nothing in the module beyond them.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -49,53 +49,79 @@ int WrongPixels(const PixelCanvas& canvas, const std::vector<DWORD>& picture, in
 
 constexpr DWORD BACKGROUND = 0x203040;
 
-// Every picture that the build made is under its number, loads with its size (a black-and-white
-// palette as a monochrome bitmap, which the end-of-flight box relies on), and is drawn pixel for
-// pixel by DrawBitmapAt; the crash pictures also by the host, from the main window's set.
-TEST(ResourcePictures, EachIsTheMadeFileAndDrawsAsItsPixels) {
+// What the drawing code takes for granted. The craft's size places the contact probes and the
+// erased strips; the flames' sizes are written into render/craft.cpp; the crash pictures stand
+// where the craft stood, and debris, drawn 34 rows above the craft, must be 64 rows tall to end on
+// the craft's bottom row; the end box draws the scenes, one bit a pixel, in black and white.
+struct PictureKind {
+    int first, last; // ids
+    int width, height, bits;
+};
+const PictureKind PICTURE_KINDS[] = {
+    {1, 1, 32, 30, 4},   // the craft
+    {2, 7, 48, 48, 4},   // the thrust buttons, raised and pressed
+    {8, 10, 32, 30, 4},  // the craft crushed
+    {11, 20, 32, 64, 4}, // debris
+    {21, 22, 32, 8, 4},  // the side flames
+    {23, 23, 24, 32, 4}, // the main flame
+    {24, 25, 96, 97, 1}, // the scenes of the end box: landed, crashed
+};
+
+// Every picture: its stored size and depth, the file made from its map, loaded at that size (a
+// one-bit picture as a monochrome bitmap), and drawn pixel for pixel by DrawBitmapAt in whatever
+// colours the context holds; the crash pictures also by the host, from the main window's set.
+TEST(ResourcePictures, EachHasItsSizeAndDepthAndDrawsAsItsPixels) {
     ResetGameAndDrawing();
     LoadGraphicsSet(nullptr);
     PixelCanvas canvas(160, 140);
-    int id = 1;
-    for (std::vector<BYTE> made = MadePictureFile(id); made.size() > 14;
-         made = MadePictureFile(++id)) {
-        SCOPED_TRACE("bitmap " + std::to_string(id));
-        HRSRC found = FindResourceA(appInstance, MAKEINTRESOURCEA(id), RT_BITMAP);
-        ASSERT_NE(found, nullptr);
-        const BYTE* bytes =
-            static_cast<const BYTE*>(LockResource(LoadResource(appInstance, found)));
-        // The resource compiler keeps the file but its 14-byte file header.
-        EXPECT_TRUE(std::vector<BYTE>(bytes, bytes + SizeofResource(appInstance, found)) ==
-                    std::vector<BYTE>(made.begin() + 14, made.end()))
-            << "not the picture made from its map";
-        const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(&made[14]);
+    for (const PictureKind& kind : PICTURE_KINDS) {
+        for (int id = kind.first; id <= kind.last; ++id) {
+            SCOPED_TRACE("bitmap " + std::to_string(id));
+            // LoadBitmap gives the screen's depth: the stored one is in the resource's header.
+            HRSRC found = FindResourceA(appInstance, MAKEINTRESOURCEA(id), RT_BITMAP);
+            ASSERT_NE(found, nullptr);
+            const BYTE* bytes =
+                static_cast<const BYTE*>(LockResource(LoadResource(appInstance, found)));
+            const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(bytes);
+            EXPECT_EQ(header->biWidth, kind.width);
+            EXPECT_EQ(header->biHeight, kind.height);
+            EXPECT_EQ(header->biBitCount, kind.bits);
+            // The resource compiler keeps the file but its 14-byte file header.
+            const std::vector<BYTE> made = MadePictureFile(id);
+            EXPECT_TRUE(made.size() > 14 &&
+                        std::vector<BYTE>(bytes, bytes + SizeofResource(appInstance, found)) ==
+                            std::vector<BYTE>(made.begin() + 14, made.end()))
+                << "not the picture made from its map";
 
-        HBITMAP picture = LoadBitmapA(appInstance, MAKEINTRESOURCEA(id));
-        ASSERT_NE(picture, nullptr);
-        BITMAP info = {};
-        GetObjectA(picture, sizeof info, &info);
-        EXPECT_EQ(info.bmWidth, header->biWidth);
-        EXPECT_EQ(info.bmHeight, header->biHeight);
-        EXPECT_EQ(info.bmBitsPixel == 1, header->biBitCount == 1) << info.bmBitsPixel;
-        const std::vector<DWORD> source = BitmapPixels(picture, info.bmWidth, info.bmHeight);
-        // Partly off the canvas's top left for some, wholly inside for the others.
-        const int x = id % 3 == 0 ? -7 : 10 + id;
-        const int y = id % 3 == 0 ? -5 : 20;
-        canvas.Clear(BACKGROUND);
-        DrawBitmapAt(canvas.dc, static_cast<int16_t>(x), static_cast<int16_t>(y), picture);
-        EXPECT_EQ(WrongPixels(canvas, source, info.bmWidth, info.bmHeight, x, y, BACKGROUND), 0);
-        if (id >= IDB_EXPLOSION_1 && id <= IDB_DEBRIS_10) {
+            HBITMAP picture = LoadBitmapA(appInstance, MAKEINTRESOURCEA(id));
+            ASSERT_NE(picture, nullptr);
+            BITMAP info = {};
+            GetObjectA(picture, sizeof info, &info);
+            EXPECT_EQ(info.bmBitsPixel == 1, kind.bits == 1) << info.bmBitsPixel;
+            const std::vector<DWORD> source = BitmapPixels(picture, kind.width, kind.height);
+            // Partly off the canvas's top left for some, wholly inside for the others; into a
+            // context whose colours are neither black nor white, as a box's may be.
+            const int x = id % 3 == 0 ? -7 : 10 + id;
+            const int y = id % 3 == 0 ? -5 : 20;
             canvas.Clear(BACKGROUND);
-            WIN32_HOST.drawPicture(reinterpret_cast<DrawSurface>(canvas.dc), 64, 6,
-                                   id >= IDB_DEBRIS_1 ? PICTURE_DEBRIS_1 + id - IDB_DEBRIS_1
-                                                      : PICTURE_EXPLOSION_1 + id - IDB_EXPLOSION_1);
-            EXPECT_EQ(WrongPixels(canvas, source, info.bmWidth, info.bmHeight, 64, 6, BACKGROUND),
-                      0)
-                << "as the crash shows it";
+            SetTextColor(canvas.dc, RGB(0, 0, 200));
+            SetBkColor(canvas.dc, RGB(200, 0, 0));
+            DrawBitmapAt(canvas.dc, static_cast<int16_t>(x), static_cast<int16_t>(y), picture);
+            EXPECT_EQ(WrongPixels(canvas, source, kind.width, kind.height, x, y, BACKGROUND), 0);
+            EXPECT_EQ(GetTextColor(canvas.dc), RGB(0, 0, 200));
+            EXPECT_EQ(GetBkColor(canvas.dc), RGB(200, 0, 0));
+            if (id >= 8 && id <= 20) {
+                canvas.Clear(BACKGROUND);
+                WIN32_HOST.drawPicture(reinterpret_cast<DrawSurface>(canvas.dc), 64, 6,
+                                       id >= 11 ? PICTURE_DEBRIS_1 + id - 11
+                                                : PICTURE_EXPLOSION_1 + id - 8);
+                EXPECT_EQ(WrongPixels(canvas, source, kind.width, kind.height, 64, 6, BACKGROUND),
+                          0)
+                    << "as the crash shows it";
+            }
+            DeleteObject(picture);
         }
-        DeleteObject(picture);
     }
-    EXPECT_EQ(id, IDB_CRASH_SCENE + 1) << "no made file for bitmap " << id;
     FreeGraphicsSet();
 }
 
@@ -110,8 +136,9 @@ std::string Entry(LPCSTR type, LPCSTR name) {
 }
 
 BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR type, LPCSTR name, WORD language, LONG_PTR found) {
-    reinterpret_cast<std::set<std::string>*>(found)->insert(Entry(type, name) + " " +
-                                                            std::to_string(language));
+    // Every resource in US English and no other language.
+    reinterpret_cast<std::set<std::string>*>(found)->insert(
+        language == 1033 ? Entry(type, name) : Entry(type, name) + " " + std::to_string(language));
     return TRUE;
 }
 
@@ -126,19 +153,14 @@ BOOL CALLBACK CollectType(HMODULE module, LPSTR type, LONG_PTR found) {
 }
 
 TEST(ResourceCatalogue, HoldsExactlyTheGamesResourcesInUsEnglish) {
-    std::set<std::string> expected;
-    for (int id = IDB_CRAFT; id <= IDB_CRASH_SCENE; ++id) {
-        expected.insert(Entry(RT_BITMAP, MAKEINTRESOURCEA(id)) + " 1033");
+    // By type: 2 bitmap, 3 icon, 4 menu, 5 dialog, 9 key table, 14 icon group, 16 version. The
+    // module stores names in upper case.
+    std::set<std::string> expected = {
+        "#5 TAVUNE_ABOUT", "#5 TAVUNE_ENDGAME", "#5 TAVUNE_OPTIONS", "#3 #1",
+        "#14 TAVUNE",      "#4 TAVUNE",         "#9 #153",           "#16 #1"};
+    for (int id = 1; id <= 25; ++id) {
+        expected.insert(Entry(RT_BITMAP, MAKEINTRESOURCEA(id)));
     }
-    // The module stores names in upper case.
-    for (const char* dialog : {"TAVUNE_ABOUT", "TAVUNE_ENDGAME", "TAVUNE_OPTIONS"}) {
-        expected.insert(Entry(RT_DIALOG, dialog) + " 1033");
-    }
-    expected.insert(Entry(RT_ICON, MAKEINTRESOURCEA(1)) + " 1033");
-    expected.insert(Entry(RT_GROUP_ICON, "TAVUNE") + " 1033");
-    expected.insert(Entry(RT_MENU, "TAVUNE") + " 1033");
-    expected.insert(Entry(RT_ACCELERATOR, MAKEINTRESOURCEA(IDR_ACCELERATORS)) + " 1033");
-    expected.insert(Entry(RT_VERSION, MAKEINTRESOURCEA(1)) + " 1033");
     std::set<std::string> found;
     EnumResourceTypesA(appInstance, CollectType, reinterpret_cast<LONG_PTR>(&found));
     EXPECT_EQ(found, expected);
@@ -245,8 +267,8 @@ TEST(ResourceVersion, FixedPartAndOneUsEnglishStringTable) {
     ASSERT_NE(fixed, nullptr);
     ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
     // Signature, 1.0.0.1 for file and product, flags, Win32, an application; no date.
-    const DWORD want[] = {0xFEEF04BDu, fixed->dwStrucVersion, 0x00010000u, 1, 0x00010000u, 1, 0x3F,
-                          0,           VOS__WINDOWS32,        VFT_APP,     0, 0,           0};
+    const DWORD want[] = {0xFEEF04BDu, 0x00010000u,    0x00010000u, 1, 0x00010000u, 1, 0x3F,
+                          0,           VOS__WINDOWS32, VFT_APP,     0, 0,           0};
     EXPECT_EQ(std::vector<DWORD>(want, want + 13),
               std::vector<DWORD>(&fixed->dwSignature, &fixed->dwSignature + 13));
     for (const char* key : {"FileVersion", "ProductVersion"}) {

@@ -90,8 +90,6 @@ class CraftDrawingTest : public ::testing::Test {
             copies[i] = LoadBitmapA(appInstance, MAKEINTRESOURCEA(PICTURES[i].id));
             ASSERT_NE(copies[i], nullptr);
         }
-        ASSERT_NE(graphics.craftBitmap, nullptr);
-        ASSERT_NE(graphics.mainFlameBitmap, nullptr);
     }
 
     void TearDown() override {
@@ -284,61 +282,51 @@ TEST_F(CraftDrawingTest, ErasingBlackensExactlyTheUncoveredStrips) {
     SelectObject(canvas.dc, oldBrush);
 }
 
-// Whether the craft touches the ground where it is drawn, erasing or not. Level ground on row 300
-// but for one column whose ground starts at spikeTop: the craft at (100, 100) probes row 130 at
-// columns 116, 100 and 132, and nothing else. Without terrain only the bottom of the play area
-// (row 200) is ground. Over a generated terrain's landing site, whose surface is row 638,
-// altitude 0 puts the craft's lowest row on the surface, so the row below it is ground.
+// Whether the craft touches the ground where it is drawn.
 TEST_F(CraftDrawingTest, ContactWhereTheCraftIsDrawn) {
-    enum { SPIKE, NO_TERRAIN, LANDING_SITE };
-    struct Case {
-        int ground;
-        int column, spikeTop; // of the spike
-        int x, y;
-        int contact;
+    // Level ground on row 300 but for one column, whose ground starts at spikeTop: the craft at
+    // (100, 100) probes row 130 at columns 116, 100 and 132, and nothing else.
+    const int spikes[][3] = {
+        // column, spikeTop, contact
+        {116, 130, 1}, {100, 130, 1}, {132, 130, 1}, {116, 120, 1}, {132, 100, 1},
+        {116, 131, 0}, {100, 131, 0}, {132, 131, 0}, {99, 130, 0},  {101, 130, 0},
+        {115, 130, 0}, {117, 130, 0}, {131, 130, 0}, {133, 130, 0},
     };
-    const Case cases[] = {
-        {SPIKE, 116, 130, 100, 100, 1},    {SPIKE, 100, 130, 100, 100, 1},
-        {SPIKE, 132, 130, 100, 100, 1},    {SPIKE, 116, 120, 100, 100, 1},
-        {SPIKE, 132, 100, 100, 100, 1},    {SPIKE, 116, 131, 100, 100, 0},
-        {SPIKE, 100, 131, 100, 100, 0},    {SPIKE, 132, 131, 100, 100, 0},
-        {SPIKE, 99, 130, 100, 100, 0},     {SPIKE, 101, 130, 100, 100, 0},
-        {SPIKE, 115, 130, 100, 100, 0},    {SPIKE, 117, 130, 100, 100, 0},
-        {SPIKE, 131, 130, 100, 100, 0},    {SPIKE, 133, 130, 100, 100, 0},
-        {NO_TERRAIN, 0, 0, 150, 100, 0},   {NO_TERRAIN, 0, 0, 150, 168, 0},
-        {NO_TERRAIN, 0, 0, 150, 169, 0},   {NO_TERRAIN, 0, 0, 150, 170, 1},
-        {NO_TERRAIN, 0, 0, 150, 171, 1},   {NO_TERRAIN, 0, 0, 150, 250, 1},
-        {LANDING_SITE, 0, 0, 500, 607, 0}, {LANDING_SITE, 0, 0, 500, 608, 1},
-        {LANDING_SITE, 0, 0, 500, 609, 1}, {LANDING_SITE, 0, 0, 500, 500, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "ground " << c.ground << ", column " << c.column
-                                          << ", spike " << c.spikeTop << ", y " << c.y);
-        ResetGameAndDrawing();
-        screen.originX = TEST_ORIGIN_X;
-        screen.originY = TEST_ORIGIN_Y;
-        if (c.ground == SPIKE) {
-            terrainRegion = LevelGroundWithOneColumn(400, 310, 300, c.column, c.spikeTop);
-            ASSERT_EQ(TerrainContains(terrainRegion, c.column, c.spikeTop), 1);
-            ASSERT_EQ(TerrainContains(terrainRegion, c.column, c.spikeTop - 1), 0);
-        } else if (c.ground == NO_TERRAIN) {
-            screen.groundHeight = 200;
-        } else {
-            SeedRandom(1);
-            terrainRegion = MakeTerrain(1024, 700, RELIEF_HEIGHT, SITE_SEGMENTS);
-            ASSERT_EQ(screen.originY, 609); // the site's surface is row 638
-            screen.originX = 512;
-            screen.groundHeight = 700;
-        }
-        PlaceCraft(c.x, c.y);
-        EXPECT_EQ(DrawCraft(canvas.dc, 1), c.contact);
-        EXPECT_EQ(DrawCraft(canvas.dc, 0), c.contact);
-        if (c.ground == LANDING_SITE && c.y == 500) {
-            flight.posX = 0.0f;
-            flight.altitude = 0.0f;
-            EXPECT_EQ(DrawCraft(canvas.dc, 1), 1);
-        }
+    for (const auto& spike : spikes) {
+        SCOPED_TRACE(::testing::Message() << "column " << spike[0] << " from row " << spike[1]);
+        DeleteTerrain(terrainRegion);
+        terrainRegion = LevelGroundWithOneColumn(400, 310, 300, spike[0], spike[1]);
+        PlaceCraft(100, 100);
+        EXPECT_EQ(DrawCraft(canvas.dc, 1), spike[2]);
     }
+    // Without terrain only the bottom of the play area is ground, erasing or not.
+    DeleteTerrain(terrainRegion);
+    terrainRegion = nullptr;
+    screen.groundHeight = 200;
+    const int heights[][2] = {{100, 0}, {168, 0}, {169, 0}, {170, 1}, {171, 1}, {250, 1}};
+    for (const auto& [y, contact] : heights) {
+        SCOPED_TRACE(y);
+        PlaceCraft(150, y);
+        EXPECT_EQ(DrawCraft(canvas.dc, 1), contact);
+        EXPECT_EQ(DrawCraft(canvas.dc, 0), contact);
+    }
+    // Over a generated terrain's landing site, whose surface is row 638: altitude 0 puts the
+    // craft's lowest row on the surface, so the row below it is ground; two pixels higher it is
+    // still in the air.
+    SeedRandom(1);
+    terrainRegion = MakeTerrain(1024, 700, RELIEF_HEIGHT, SITE_SEGMENTS);
+    ASSERT_EQ(screen.originY, 609);
+    screen.originX = 512;
+    screen.groundHeight = 700;
+    const int overSite[][2] = {{607, 0}, {608, 1}, {609, 1}, {500, 0}};
+    for (const auto& [y, contact] : overSite) {
+        SCOPED_TRACE(y);
+        PlaceCraft(500, y);
+        EXPECT_EQ(DrawCraft(canvas.dc, 1), contact);
+    }
+    flight.posX = 0.0f;
+    flight.altitude = 0.0f;
+    EXPECT_EQ(DrawCraft(canvas.dc, 1), 1);
 }
 
 } // namespace

@@ -164,3 +164,19 @@ std::string WindowText(HWND window) {
 std::string ControlText(HWND dialog, int id) {
     return WindowText(GetDlgItem(dialog, id));
 }
+
+TextLook LookOfText(HWND window) {
+    const HDC dc = GetDC(window);
+    const HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(window, WM_GETFONT, 0, 0));
+    const HGDIOBJ old = SelectObject(dc, font != nullptr ? font : GetStockObject(SYSTEM_FONT));
+    char face[LF_FACESIZE] = {};
+    GetTextFaceA(dc, sizeof face, face);
+    TEXTMETRICA metrics = {};
+    GetTextMetricsA(dc, &metrics);
+    const std::string text = WindowText(window);
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+    return {face, static_cast<int>(metrics.tmHeight), static_cast<int>(size.cx)};
+}

@@ -51,4 +51,13 @@ void PostCommand(HWND dialog, int id);
 std::string ControlText(HWND dialog, int id);
 std::string WindowText(HWND window);
 
+// How a window's text is drawn: its font's face and cell height in pixels (the system font's if it
+// has none of its own), and the width of its text on one line.
+struct TextLook {
+    std::string face;
+    int height;
+    int width;
+};
+TextLook LookOfText(HWND window);
+
 #endif

@@ -65,26 +65,25 @@ TEST_F(OptionsDialogTest, OpensShowingTheStoredSettings) {
         settings.initialFuel = c.fuel;
         settings.mainThrust = c.thrust;
         const GameSettings before = settings;
-        auto expectShown = [&c](HWND dialog) {
-            EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_REVERSE_SIDE_THRUST),
-                      c.reverseSideThrust != 0 ? 1u : 0u);
-            EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_DRAW_FLAME), c.drawFlame != 0 ? 1u : 0u);
-            for (int bar = 0; bar < 3; ++bar) {
-                int low = -1;
-                int high = -1;
-                GetScrollRange(GetDlgItem(dialog, BAR_IDS[bar]), SB_CTL, &low, &high);
-                EXPECT_EQ(low, 0) << "bar " << BAR_IDS[bar];
-                EXPECT_EQ(high, 29) << "bar " << BAR_IDS[bar];
-                EXPECT_EQ(Thumb(dialog, BAR_IDS[bar]), c.positions[bar]) << "bar " << BAR_IDS[bar];
-            }
-        };
-        const int result =
-            RunDialog(ShowOptionsDialog, {expectShown, [&](HWND dialog) {
-                                              expectShown(dialog);
-                                              EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
-                                              EXPECT_EQ(WindowText(dialog), "Tavune Options");
-                                              PostCommand(dialog, IDCANCEL);
-                                          }});
+        const int result = RunDialog(
+            ShowOptionsDialog,
+            {[](HWND) {},
+             [&c](HWND dialog) {
+                 EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_REVERSE_SIDE_THRUST),
+                           c.reverseSideThrust != 0 ? 1u : 0u);
+                 EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_DRAW_FLAME), c.drawFlame != 0 ? 1u : 0u);
+                 for (int bar = 0; bar < 3; ++bar) {
+                     SCOPED_TRACE(BAR_IDS[bar]);
+                     int low = -1;
+                     int high = -1;
+                     GetScrollRange(GetDlgItem(dialog, BAR_IDS[bar]), SB_CTL, &low, &high);
+                     EXPECT_EQ(low, 0);
+                     EXPECT_EQ(high, 29);
+                     EXPECT_EQ(Thumb(dialog, BAR_IDS[bar]), c.positions[bar]);
+                 }
+                 EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
+                 PostCommand(dialog, IDCANCEL);
+             }});
         EXPECT_EQ(result, 1);
         EXPECT_TRUE(SameSettings(settings, before));
     }
@@ -206,13 +205,16 @@ TEST_F(OptionsDialogTest, OkStoresWhereScrollCodesAndKeysMovedTheBars) {
                                   },
                                   [](HWND dialog) {
                                       EXPECT_EQ(Thumb(dialog, IDC_THRUST_BAR), 28);
+                                      // Beyond the bar's end: stored as the end, where the
+                                      // thumb is drawn.
+                                      PostScroll(dialog, IDC_THRUST_BAR, SB_THUMBTRACK, 40);
                                       PostCommand(dialog, IDOK);
                                   }});
     EXPECT_EQ(result, 1);
     GameSettings expected = DEFAULT_SETTINGS;
     expected.gravity = 2.3333333f; // 4/3 + 1, rounded once
     expected.initialFuel = 2000.0f;
-    expected.mainThrust = 37500.0f;
+    expected.mainThrust = 38750.0f;
     EXPECT_EQ(FloatBits(settings.gravity), FloatBits(expected.gravity));
     EXPECT_TRUE(SameSettings(settings, expected));
 }

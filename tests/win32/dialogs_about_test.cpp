@@ -24,7 +24,8 @@ const char AN_ICON[] = "the game's icon";
 
 // As the platform shows it at 96 dpi: a control's place in pixels of the box's inside, and of its
 // styles those the player meets: the kind of control (default or plain push button, check box,
-// text alignment, icon, horizontal bar) and whether Tab stops on it.
+// text alignment, icon, horizontal bar), whether Tab stops on it and whether a group of controls
+// the arrow keys move in starts there.
 struct ShownControl {
     int id;
     const char* className;
@@ -44,29 +45,29 @@ struct BoxCase {
 // clang-format off
 const BoxCase BOXES[] = {
     {ShowOptionsDialog, "Tavune Options", "MS Sans Serif", {68, 76, 364, 284}, {
-        {1, "Button", "OK", {212, 16, 280, 40}, BS_DEFPUSHBUTTON | WS_TABSTOP},
-        {2, "Button", "Cancel", {212, 48, 280, 72}, BS_PUSHBUTTON | WS_TABSTOP},
+        {1, "Button", "OK", {212, 16, 280, 40}, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP},
+        {2, "Button", "Cancel", {212, 48, 280, 72}, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP},
         {103, "ScrollBar", "", {20, 20, 148, 36}, SBS_HORZ | WS_TABSTOP},
         {104, "ScrollBar", "", {20, 60, 148, 76}, SBS_HORZ | WS_TABSTOP},
         {105, "ScrollBar", "", {20, 100, 148, 116}, SBS_HORZ | WS_TABSTOP},
         {102, "Button", "Draw flame", {28, 144, 144, 168}, BS_AUTOCHECKBOX | WS_TABSTOP},
         {101, "Button", "Reverse side thrust", {28, 168, 180, 192}, BS_AUTOCHECKBOX | WS_TABSTOP},
-        {111, "Static", "Fuel", {24, 76, 56, 92}, SS_LEFT},
+        {111, "Static", "Fuel", {24, 76, 56, 92}, SS_LEFT | WS_GROUP},
         {112, "Static", "Gravity", {24, 36, 86, 52}, SS_LEFT},
         {113, "Static", "Thrust", {24, 116, 76, 132}, SS_LEFT},
         {106, "Button", "Default", {212, 96, 280, 120}, BS_PUSHBUTTON | WS_TABSTOP},
     }},
     // No font of its own: the system font.
     {ShowEndGameDialog, "", "System", {150, 124, 518, 294}, {
-        {1, "Button", "OK", {152, 136, 216, 160}, BS_DEFPUSHBUTTON | WS_TABSTOP},
-        {151, "Static", SET_BY_THE_BOX, {152, 12, 352, 48}, SS_LEFT},
-        {152, "Static", SET_BY_THE_BOX, {152, 56, 352, 126}, SS_LEFT},
+        {1, "Button", "OK", {152, 136, 216, 160}, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP},
+        {151, "Static", SET_BY_THE_BOX, {152, 12, 352, 48}, SS_LEFT | WS_GROUP},
+        {152, "Static", SET_BY_THE_BOX, {152, 56, 352, 126}, SS_LEFT | WS_GROUP},
     }},
     {ShowAboutDialog, "About Tavune", "MS Sans Serif", {88, 82, 352, 222}, {
         {107, "Static", "Tavune v1.3", {156, 20, 240, 36}, SS_RIGHT},
         {0xFFFF, "Static", ANY_TEXT, {68, 48, 240, 64}, SS_RIGHT},
         {108, "Static", ANY_TEXT, {92, 64, 240, 80}, SS_RIGHT},
-        {1, "Button", "OK", {100, 108, 164, 132}, BS_DEFPUSHBUTTON},
+        {1, "Button", "OK", {100, 108, 164, 132}, BS_DEFPUSHBUTTON | WS_GROUP},
         {109, "Static", AN_ICON, {16, 16, 48, 48}, SS_ICON},
     }},
 };
@@ -93,8 +94,11 @@ void ExpectControl(HWND dialog, HWND control, const ShownControl& want, const ch
     const RECT& p = want.place;
     EXPECT_EQ(Place(control, dialog), (std::vector<LONG>{p.left, p.top, p.right, p.bottom}));
     const DWORD style = static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE));
-    EXPECT_EQ(style & (0xFFFF | WS_TABSTOP | WS_VISIBLE | WS_DISABLED), want.styles | WS_VISIBLE)
+    EXPECT_EQ(style & (0xFFFF | WS_TABSTOP | WS_GROUP | WS_VISIBLE | WS_DISABLED),
+              want.styles | WS_VISIBLE)
         << std::hex << "0x" << style;
+    EXPECT_EQ(GetWindowLongA(control, GWL_EXSTYLE) & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE), 0)
+        << "no sunken edge";
     const std::string text = WindowText(control);
     if (want.text == AN_ICON) {
         EXPECT_EQ(SendMessageA(control, STM_GETICON, 0, 0),

@@ -178,5 +178,6 @@ TextLook LookOfText(HWND window) {
     GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
     SelectObject(dc, old);
     ReleaseDC(window, dc);
-    return {face, static_cast<int>(metrics.tmHeight), static_cast<int>(size.cx)};
+    return {face, static_cast<int>(metrics.tmHeight), static_cast<int>(metrics.tmWeight),
+            static_cast<int>(size.cx)};
 }

@@ -51,11 +51,12 @@ void PostCommand(HWND dialog, int id);
 std::string ControlText(HWND dialog, int id);
 std::string WindowText(HWND window);
 
-// How a window's text is drawn: its font's face and cell height in pixels (the system font's if it
-// has none of its own), and the width of its text on one line.
+// How a window's text is drawn: its font's face, cell height in pixels and weight (the system
+// font's if it has none of its own), and the width of its text on one line.
 struct TextLook {
     std::string face;
     int height;
+    int weight;
     int width;
 };
 TextLook LookOfText(HWND window);

@@ -117,9 +117,15 @@ TEST_F(EndGameDialogTest, AnnouncesEachOutcomeWithItsTextsAndPicture) {
                      } else {
                          EXPECT_EQ(shown, c.message);
                      }
-                     // The title in letters taller than the message's; both wholly shown.
-                     EXPECT_EQ(LookOfText(title).height, 20);
-                     EXPECT_EQ(LookOfText(message).height, 16);
+                     // In Helv, the title in letters taller than the message's; both wholly shown.
+                     const TextLook titleLook = LookOfText(title);
+                     const TextLook messageLook = LookOfText(message);
+                     EXPECT_EQ(titleLook.height, 20);
+                     EXPECT_EQ(messageLook.height, 16);
+                     for (const TextLook& look : {titleLook, messageLook}) {
+                         EXPECT_EQ(look.face, "Helv");
+                         EXPECT_EQ(look.weight, FW_NORMAL);
+                     }
                      EXPECT_TRUE(TextFits(title));
                      EXPECT_TRUE(TextFits(message));
                      EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));

@@ -39,39 +39,46 @@ static void PrintText(const char* name, HWND window) {
     std::printf("%s=%s\n", name, text);
 }
 
-// Draws text as the instrument panel does (the window's own font, white on opaque black) and
-// compares it with what the game's window shows on that line; prints the differing pixels.
-static int ComparePanelLine(HWND game, int line, const char* text) {
+// Reads as many characters as TEXT has back from the panel's line, as render_instruments_test.cpp
+// reads its canvas: each character is the first candidate whose picture, drawn alone white on
+// black in the window's font, matches the screen's cell at the reading point. Prints them.
+static int ReadPanelLine(HWND game, int line, const char* text) {
     RECT client;
     GetClientRect(game, &client);
-    HDC windowDC = GetDC(game);
+    HDC screen = GetDC(game);
     TEXTMETRICA metrics;
-    GetTextMetricsA(windowDC, &metrics);
-    const int x = client.right - 75;
+    GetTextMetricsA(screen, &metrics);
     const int y = 25 + line * (metrics.tmHeight + metrics.tmExternalLeading);
-    const int length = static_cast<int>(std::strlen(text));
-    SIZE size;
-    GetTextExtentPoint32A(windowDC, text, length, &size);
-
-    HDC expected = CreateCompatibleDC(windowDC);
-    HBITMAP bitmap = CreateCompatibleBitmap(windowDC, size.cx, size.cy);
-    SelectObject(expected, bitmap);
-    SelectObject(expected, GetCurrentObject(windowDC, OBJ_FONT));
-    SetTextColor(expected, RGB(255, 255, 255));
-    SetBkColor(expected, RGB(0, 0, 0));
-    SetBkMode(expected, OPAQUE);
-    TextOutA(expected, 0, 0, text, length);
-    int differing = 0;
-    for (int row = 0; row < size.cy; ++row) {
-        for (int column = 0; column < size.cx; ++column) {
-            differing += GetPixel(expected, column, row) != GetPixel(windowDC, x + column, y + row);
+    HDC glyph = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 64, 64);
+    SelectObject(glyph, bitmap);
+    SelectObject(glyph, GetCurrentObject(screen, OBJ_FONT));
+    SetTextColor(glyph, RGB(255, 255, 255));
+    SetBkColor(glyph, RGB(0, 0, 0));
+    char read[16] = {};
+    for (int n = 0, x = client.right - 75; n < 15 && text[n] != '\0' && (n == 0 || read[n - 1]);
+         ++n) {
+        for (const char* c = "0123456789.- "; *c != '\0' && read[n] == '\0'; ++c) {
+            RECT place = {0, 0, 64, 64};
+            DrawTextA(glyph, c, 1, &place, DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
+            SIZE cell;
+            GetTextExtentPoint32A(glyph, c, 1, &cell);
+            bool same = x + cell.cx <= client.right;
+            for (int i = 0; i < cell.cx * cell.cy && same; ++i) {
+                const int column = i % cell.cx, row = i / cell.cx;
+                same = GetPixel(glyph, column, row) == GetPixel(screen, x + column, y + row);
+            }
+            if (same) {
+                read[n] = *c;
+                x += cell.cx;
+            }
         }
     }
-    std::printf("differing %d of %ld\n", differing, size.cx * size.cy);
-    DeleteDC(expected); // the bitmap and the font are let go with it
+    std::printf("read \"%s\"\n", read);
+    DeleteDC(glyph); // the bitmap and the font are let go with it
     DeleteObject(bitmap);
-    ReleaseDC(game, windowDC);
-    return differing == 0 ? 0 : 1;
+    ReleaseDC(game, screen);
+    return std::strcmp(read, text) == 0 ? 0 : 1;
 }
 
 // Takes the activation with a window of its own for a second, once the game's window is shut
@@ -165,7 +172,7 @@ int main(int argc, char** argv) {
         return Answer(IsWindowEnabled(game), "enabled", "disabled");
     }
     if (std::strcmp(command, "panel") == 0 && argc >= 4) {
-        return ComparePanelLine(game, std::atoi(argv[2]), argv[3]);
+        return ReadPanelLine(game, std::atoi(argv[2]), argv[3]);
     }
     return 1;
 }

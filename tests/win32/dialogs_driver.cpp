@@ -111,6 +111,11 @@ int RunDialog(ShowDialogFunction show, const std::vector<DialogStep>& steps, HWN
     WatchSentMessages(WatchTheBox);
     const int result = show(owner);
     WatchSentMessages(nullptr);
+    // The steps left out would have checked something: the test must not pass without them.
+    if (nextStep < steps.size()) {
+        ADD_FAILURE() << "the box " << (activeDialog == nullptr ? "never opened" : "closed")
+                      << " before its last step ran: " << nextStep << " of " << steps.size();
+    }
     activeSteps = nullptr;
     activeDialog = nullptr;
     PumpMessages();
@@ -158,4 +163,21 @@ std::string WindowText(HWND window) {
 
 std::string ControlText(HWND dialog, int id) {
     return WindowText(GetDlgItem(dialog, id));
+}
+
+TextLook LookOfText(HWND window) {
+    const HDC dc = GetDC(window);
+    const HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(window, WM_GETFONT, 0, 0));
+    const HGDIOBJ old = SelectObject(dc, font != nullptr ? font : GetStockObject(SYSTEM_FONT));
+    char face[LF_FACESIZE] = {};
+    GetTextFaceA(dc, sizeof face, face);
+    TEXTMETRICA metrics = {};
+    GetTextMetricsA(dc, &metrics);
+    const std::string text = WindowText(window);
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+    return {face, static_cast<int>(metrics.tmHeight), static_cast<int>(metrics.tmWeight),
+            static_cast<int>(size.cx)};
 }

@@ -2,7 +2,8 @@
 // whichever loop is running dispatches it, and a hook sees every message sent on the test thread
 // (a box's WM_INITDIALOG, the WM_ENTERIDLE its loop sends when its queue runs empty). RunDialog
 // runs a test's first step once the box has handled WM_INITDIALOG, each later one when its loop
-// has gone idle; a box still open after the last is closed with -2 and fails the test.
+// has gone idle. Every step must run, and the last must close the box: a box that closes before
+// it, or stays open after it (then closed with -2), fails the test.
 #ifndef TAVUNE_TESTS_WIN32_DIALOGS_DRIVER_H
 #define TAVUNE_TESTS_WIN32_DIALOGS_DRIVER_H
 
@@ -49,5 +50,15 @@ void PostCommand(HWND dialog, int id);
 
 std::string ControlText(HWND dialog, int id);
 std::string WindowText(HWND window);
+
+// How a window's text is drawn: its font's face, cell height in pixels and weight (the system
+// font's if it has none of its own), and the width of its text on one line.
+struct TextLook {
+    std::string face;
+    int height;
+    int weight;
+    int width;
+};
+TextLook LookOfText(HWND window);
 
 #endif

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <vector>
 
 #include "dialogs_driver.h"
 #include "game/option_scale.h"
@@ -37,27 +38,35 @@ void PlaceSettings(int16_t gravity, int16_t fuel, int16_t thrust) {
 
 class OptionsDialogTest : public GameTest {};
 
-struct OpeningCase {
-    const char* name;
-    int32_t reverseSideThrust;
-    int32_t drawFlame;
-    float gravity;
-    float fuel;
-    float thrust;
-    int positions[3];
-};
-
+// The box shows the stored settings on bars from 0 to 29, any non-zero flag as ticked; Cancel
+// leaves them as they were, and OK without a change stores every position back exactly.
 TEST_F(OptionsDialogTest, OpensShowingTheStoredSettings) {
-    const OpeningCase cases[] = {
-        {"built-in defaults", 0, 1, 3.0f, 1000.0f, 10000.0f, {6, 9, 6}},
-        {"lowest", 1, 0, 1.0f, 100.0f, 2500.0f, {0, 0, 0}},
-        {"highest", 1, 1, GravityFromPosition(29), 3000.0f, 38750.0f, {29, 29, 29}},
-        {"mixed", 0, 0, 1.3333334f, 1800.0f, 20000.0f, {1, 17, 14}},
-        // Any non-zero flag counts as on.
-        {"flags above one", 5, -1, 3.0f, 1000.0f, 10000.0f, {6, 9, 6}},
+    struct Case {
+        int32_t reverseSideThrust, drawFlame;
+        float gravity, fuel, thrust;
+        int positions[3];
+        int closer;
     };
-    for (const OpeningCase& c : cases) {
-        SCOPED_TRACE(c.name);
+    std::vector<Case> cases = {
+        {0, 1, 3.0f, 1000.0f, 10000.0f, {6, 9, 6}, IDCANCEL}, // the built-in settings
+        {1, 0, 1.0f, 100.0f, 2500.0f, {0, 0, 0}, IDCANCEL},
+        {1, 1, GravityFromPosition(29), 3000.0f, 38750.0f, {29, 29, 29}, IDCANCEL},
+        {0, 0, 1.3333334f, 1800.0f, 20000.0f, {1, 17, 14}, IDCANCEL},
+        {5, -1, 3.0f, 1000.0f, 10000.0f, {6, 9, 6}, IDCANCEL},
+    };
+    // Fuel runs the other way so that the three bars never agree by accident.
+    for (int16_t p = OPTION_POSITION_MIN; p <= OPTION_POSITION_MAX; ++p) {
+        const int16_t q = static_cast<int16_t>(OPTION_POSITION_MAX - p);
+        cases.push_back({p % 2,
+                         p / 2 % 2,
+                         GravityFromPosition(p),
+                         FuelFromPosition(q),
+                         ThrustFromPosition(p),
+                         {p, q, p},
+                         IDOK});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "case " << &c - cases.data());
         ResetWholeGame();
         settings.reverseSideThrust = c.reverseSideThrust;
         settings.drawFlame = c.drawFlame;
@@ -65,47 +74,25 @@ TEST_F(OptionsDialogTest, OpensShowingTheStoredSettings) {
         settings.initialFuel = c.fuel;
         settings.mainThrust = c.thrust;
         const GameSettings before = settings;
-        auto expectShown = [&c](HWND dialog) {
-            EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_REVERSE_SIDE_THRUST),
-                      c.reverseSideThrust != 0 ? 1u : 0u);
-            EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_DRAW_FLAME), c.drawFlame != 0 ? 1u : 0u);
-            for (int bar = 0; bar < 3; ++bar) {
-                int low = -1;
-                int high = -1;
-                GetScrollRange(GetDlgItem(dialog, BAR_IDS[bar]), SB_CTL, &low, &high);
-                EXPECT_EQ(low, 0) << "bar " << BAR_IDS[bar];
-                EXPECT_EQ(high, 29) << "bar " << BAR_IDS[bar];
-                EXPECT_EQ(Thumb(dialog, BAR_IDS[bar]), c.positions[bar]) << "bar " << BAR_IDS[bar];
-            }
-        };
-        const int result =
-            RunDialog(ShowOptionsDialog, {expectShown, [&](HWND dialog) {
-                                              expectShown(dialog);
-                                              EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
-                                              EXPECT_EQ(WindowText(dialog), "Tavune Options");
-                                              PostCommand(dialog, IDCANCEL);
-                                          }});
-        EXPECT_EQ(result, 1);
-        EXPECT_TRUE(SameSettings(settings, before));
-    }
-}
-
-TEST_F(OptionsDialogTest, OkWithoutChangesStoresEveryPositionBackExactly) {
-    for (int16_t position = OPTION_POSITION_MIN; position <= OPTION_POSITION_MAX; ++position) {
-        SCOPED_TRACE(position);
-        ResetWholeGame();
-        // Fuel runs the other way so that the three bars never agree by accident.
-        PlaceSettings(position, static_cast<int16_t>(OPTION_POSITION_MAX - position), position);
-        settings.reverseSideThrust = position % 2;
-        settings.drawFlame = (position / 2) % 2;
-        const GameSettings before = settings;
-        const int result =
-            RunDialog(ShowOptionsDialog, {[position](HWND dialog) {
-                          EXPECT_EQ(Thumb(dialog, IDC_GRAVITY_BAR), position);
-                          EXPECT_EQ(Thumb(dialog, IDC_FUEL_BAR), OPTION_POSITION_MAX - position);
-                          EXPECT_EQ(Thumb(dialog, IDC_THRUST_BAR), position);
-                          PostCommand(dialog, IDOK);
-                      }});
+        const int result = RunDialog(
+            ShowOptionsDialog,
+            {[](HWND) {},
+             [&c](HWND dialog) {
+                 EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_REVERSE_SIDE_THRUST),
+                           c.reverseSideThrust != 0 ? 1u : 0u);
+                 EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_DRAW_FLAME), c.drawFlame != 0 ? 1u : 0u);
+                 for (int bar = 0; bar < 3; ++bar) {
+                     SCOPED_TRACE(BAR_IDS[bar]);
+                     int low = -1;
+                     int high = -1;
+                     GetScrollRange(GetDlgItem(dialog, BAR_IDS[bar]), SB_CTL, &low, &high);
+                     EXPECT_EQ(low, 0);
+                     EXPECT_EQ(high, 29);
+                     EXPECT_EQ(Thumb(dialog, BAR_IDS[bar]), c.positions[bar]);
+                 }
+                 EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
+                 PostCommand(dialog, c.closer);
+             }});
         EXPECT_EQ(result, 1);
         EXPECT_TRUE(SameSettings(settings, before));
     }
@@ -206,13 +193,16 @@ TEST_F(OptionsDialogTest, OkStoresWhereScrollCodesAndKeysMovedTheBars) {
                                   },
                                   [](HWND dialog) {
                                       EXPECT_EQ(Thumb(dialog, IDC_THRUST_BAR), 28);
+                                      // Beyond the bar's end: stored as the end, where the
+                                      // thumb is drawn.
+                                      PostScroll(dialog, IDC_THRUST_BAR, SB_THUMBTRACK, 40);
                                       PostCommand(dialog, IDOK);
                                   }});
     EXPECT_EQ(result, 1);
     GameSettings expected = DEFAULT_SETTINGS;
     expected.gravity = 2.3333333f; // 4/3 + 1, rounded once
     expected.initialFuel = 2000.0f;
-    expected.mainThrust = 37500.0f;
+    expected.mainThrust = 38750.0f;
     EXPECT_EQ(FloatBits(settings.gravity), FloatBits(expected.gravity));
     EXPECT_TRUE(SameSettings(settings, expected));
 }

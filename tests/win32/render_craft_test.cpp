@@ -90,8 +90,6 @@ class CraftDrawingTest : public ::testing::Test {
             copies[i] = LoadBitmapA(appInstance, MAKEINTRESOURCEA(PICTURES[i].id));
             ASSERT_NE(copies[i], nullptr);
         }
-        ASSERT_NE(graphics.craftBitmap, nullptr);
-        ASSERT_NE(graphics.mainFlameBitmap, nullptr);
     }
 
     void TearDown() override {
@@ -179,102 +177,73 @@ TEST_P(CraftTrailTest, EveryMoveLeavesOnlyTheFreshCraft) {
 INSTANTIATE_TEST_SUITE_P(Thrusters, CraftTrailTest,
                          ::testing::Values(THRUSTERS_OFF, THRUSTERS_ALL, THRUSTERS_CHANGING));
 
-struct FlameCondition {
-    const char* name;
-    uint8_t phase;
-    float fuel;
-    int32_t drawFlame;
-    int16_t blink;
-    bool drawn;
-    int16_t blinkAfter;
-};
-
-const FlameCondition FLAME_CONDITIONS[] = {
-    {"everything allows", PHASE_FLYING, 500.0f, 1, 0, true, 1},
-    {"a little fuel left", PHASE_FLYING, 0.01f, 1, 0, true, 1},
-    {"blink not at zero", PHASE_FLYING, 500.0f, 1, 1, false, 0},
-    {"blink at two", PHASE_FLYING, 500.0f, 1, 2, false, 1},
-    {"tank empty", PHASE_FLYING, 0.0f, 1, 0, false, 1},
-    {"flames switched off", PHASE_FLYING, 500.0f, 0, 0, false, 1},
-    {"touching down", PHASE_TOUCHDOWN, 500.0f, 1, 0, false, 1},
-    {"calibrating", PHASE_CALIBRATE, 500.0f, 1, 0, false, 1},
-    {"waiting to start", PHASE_READY, 500.0f, 1, 0, false, 1},
-};
-
+// A repaint with the blink at 0 draws every firing thruster's flame (if flames are drawn at all);
+// the next frame, moved or not, takes them away and draws new ones only when the blink, the
+// phase, the fuel, the setting and the thrusters allow.
 TEST_F(CraftDrawingTest, FlamesOnlyWhenBlinkPhaseFuelAndSettingAllow) {
-    for (const FlameCondition& condition : FLAME_CONDITIONS) {
-        SCOPED_TRACE(condition.name);
-        canvas.Clear();
-        SetThrusters(true, true, true);
-        flight.phase = condition.phase;
-        flight.fuel = condition.fuel;
-        settings.drawFlame = condition.drawFlame;
-        craftDrawing = CRAFT_DRAWING_AT_START;
-        craftDrawing.lastCraftX = 150;
-        craftDrawing.lastCraftY = 100;
-        craftDrawing.flameBlink = condition.blink;
-        PlaceCraft(150, 100);
-
-        DrawCraft(canvas.dc, 1);
-
-        const FlameSet flames = condition.drawn ? ALL_FLAMES : NO_FLAMES;
-        DrawExpected(150, 100, flames);
-        EXPECT_EQ(CanvasDifference(canvas, expected), "");
-        ExpectShownFlags(flames);
-        EXPECT_EQ(craftDrawing.flameBlink, condition.blinkAfter);
-    }
-}
-
-// A repaint with the blink at 0 draws every firing thruster's flame; whatever then stops new
-// flames, an erasing call still takes away those the last frame showed.
-TEST_F(CraftDrawingTest, ErasingRemovesTheLastFramesFlames) {
-    struct Change {
+    struct Case {
         const char* name;
-        void (*apply)();
+        uint8_t phase;
+        float fuel;
+        int32_t drawFlame;
+        int16_t blink;
+        bool firing;
+        bool drawn;
+        int16_t blinkAfter;
     };
-    const Change changes[] = {
-        {"tank runs dry", [] { flight.fuel = 0.0f; }},
-        {"touchdown", [] { flight.phase = PHASE_TOUCHDOWN; }},
-        {"thrusters released", [] { SetThrusters(false, false, false); }},
+    const Case cases[] = {
+        {"everything allows", PHASE_FLYING, 500.0f, 1, 0, true, true, 1},
+        {"a little fuel left", PHASE_FLYING, 0.01f, 1, 0, true, true, 1},
+        {"blink not at zero", PHASE_FLYING, 500.0f, 1, 1, true, false, 0},
+        {"blink at two", PHASE_FLYING, 500.0f, 1, 2, true, false, 1},
+        {"tank empty", PHASE_FLYING, 0.0f, 1, 0, true, false, 1},
+        {"flames switched off", PHASE_FLYING, 500.0f, 0, 0, true, false, 1},
+        {"touching down", PHASE_TOUCHDOWN, 500.0f, 1, 0, true, false, 1},
+        {"calibrating", PHASE_CALIBRATE, 500.0f, 1, 0, true, false, 1},
+        {"waiting to start", PHASE_READY, 500.0f, 1, 0, true, false, 1},
+        {"thrusters released", PHASE_FLYING, 500.0f, 1, 0, false, false, 1},
     };
     const POINT moves[] = {{150, 100}, {155, 108}, {140, 90}};
-    for (const Change& change : changes) {
+    for (const Case& c : cases) {
         for (const POINT& to : moves) {
-            SCOPED_TRACE(change.name);
-            SCOPED_TRACE(to.x);
+            SCOPED_TRACE(::testing::Message() << c.name << ", to " << to.x);
             canvas.Clear();
             flight.fuel = 500.0f;
             flight.phase = PHASE_FLYING;
             SetThrusters(true, true, true);
+            settings.drawFlame = c.drawFlame;
             craftDrawing = CRAFT_DRAWING_AT_START;
             craftDrawing.flameBlink = 0;
             PlaceCraft(150, 100);
             DrawCraft(canvas.dc, 0);
-            DrawExpected(150, 100, ALL_FLAMES);
-            ASSERT_EQ(CanvasDifference(canvas, expected), "");
-            ExpectShownFlags(ALL_FLAMES);
+            ExpectShownFlags(c.drawFlame ? ALL_FLAMES : NO_FLAMES);
 
-            change.apply();
-            craftDrawing.flameBlink = 0; // only the change may keep new flames away
+            flight.phase = c.phase;
+            flight.fuel = c.fuel;
+            SetThrusters(c.firing, c.firing, c.firing);
+            craftDrawing.flameBlink = c.blink;
             PlaceCraft(to.x, to.y);
             DrawCraft(canvas.dc, 1);
-            DrawExpected(to.x, to.y, NO_FLAMES);
+            const FlameSet flames = c.drawn ? ALL_FLAMES : NO_FLAMES;
+            DrawExpected(to.x, to.y, flames);
             EXPECT_EQ(CanvasDifference(canvas, expected), "");
-            ExpectShownFlags(NO_FLAMES);
+            ExpectShownFlags(flames);
+            EXPECT_EQ(craftDrawing.flameBlink, c.blinkAfter);
         }
     }
 }
 
-struct EraseCase {
-    const char* name;
-    POINT from;
-    POINT to;
-    std::vector<RECT> blackened;
-};
-
-// The exact strips that turn black on a white screen, besides the craft's own black pixels.
+// The exact strips that turn black on a white screen, besides the craft's own black pixels, and
+// the brush left selected. A repaint (no erasing) draws only the picture and keeps the brush.
 TEST_F(CraftDrawingTest, ErasingBlackensExactlyTheUncoveredStrips) {
-    const EraseCase cases[] = {
+    struct Case {
+        const char* name;
+        POINT from;
+        POINT to;
+        std::vector<RECT> blackened;
+        int erase = 1;
+    };
+    const Case cases[] = {
         {"down and right", {100, 200}, {103, 205}, {{100, 199, 132, 205}, {100, 200, 103, 230}}},
         {"up", {100, 200}, {100, 190}, {{100, 220, 132, 230}}},
         {"one row down", {100, 200}, {100, 201}, {{100, 199, 132, 201}}},
@@ -283,15 +252,19 @@ TEST_F(CraftDrawingTest, ErasingBlackensExactlyTheUncoveredStrips) {
         {"in place", {100, 200}, {100, 200}, {}},
         {"far up and right", {100, 200}, {200, 100}, {{100, 130, 132, 230}, {100, 200, 200, 230}}},
         {"far down and left", {200, 50}, {90, 180}, {{200, 49, 232, 180}, {122, 50, 232, 80}}},
+        {"repaint", {20, 30}, {180, 120}, {}, 0},
     };
     const DWORD white = 0xFFFFFF;
-    for (const EraseCase& c : cases) {
+    const HGDIOBJ grey = GetStockObject(GRAY_BRUSH);
+    const HGDIOBJ oldBrush = SelectObject(canvas.dc, grey);
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         canvas.Clear(white);
+        SelectObject(canvas.dc, grey);
         craftDrawing.lastCraftX = static_cast<int16_t>(c.from.x);
         craftDrawing.lastCraftY = static_cast<int16_t>(c.from.y);
         PlaceCraft(c.to.x, c.to.y);
-        DrawCraft(canvas.dc, 1);
+        DrawCraft(canvas.dc, c.erase);
 
         expected.Clear(white);
         for (const RECT& area : c.blackened) {
@@ -300,91 +273,60 @@ TEST_F(CraftDrawingTest, ErasingBlackensExactlyTheUncoveredStrips) {
         DrawBitmapAt(expected.dc, static_cast<int16_t>(c.to.x), static_cast<int16_t>(c.to.y),
                      copies[0]);
         EXPECT_EQ(CanvasDifference(canvas, expected), "");
-        EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_BRUSH), GetStockObject(BLACK_BRUSH));
-        EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_PEN), GetStockObject(BLACK_PEN));
+        EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_BRUSH),
+                  c.erase ? GetStockObject(BLACK_BRUSH) : grey);
+        if (c.erase) {
+            EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_PEN), GetStockObject(BLACK_PEN));
+        }
     }
-}
-
-TEST_F(CraftDrawingTest, RepaintCallDrawsOnlyThePictureAndKeepsTheBrush) {
-    const DWORD white = 0xFFFFFF;
-    canvas.Clear(white);
-    HBRUSH grey = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
-    HGDIOBJ oldBrush = SelectObject(canvas.dc, grey);
-    craftDrawing.lastCraftX = 20;
-    craftDrawing.lastCraftY = 30;
-    PlaceCraft(180, 120);
-
-    DrawCraft(canvas.dc, 0);
-
-    DrawExpected(180, 120, NO_FLAMES, white);
-    EXPECT_EQ(CanvasDifference(canvas, expected), "");
-    EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_BRUSH), grey);
-    EXPECT_EQ(craftDrawing.lastCraftX, 180);
-    EXPECT_EQ(craftDrawing.lastCraftY, 120);
-    EXPECT_EQ(craftDrawing.flameBlink, 0);
     SelectObject(canvas.dc, oldBrush);
 }
 
-// The craft at (100, 100) probes row 130 at columns 116, 100 and 132, and nothing else.
-TEST_F(CraftDrawingTest, ContactThroughEachProbeAlone) {
-    struct Case {
-        int column;
-        int spikeTop;
-        int contact;
-    };
-    const Case cases[] = {
+// Whether the craft touches the ground where it is drawn.
+TEST_F(CraftDrawingTest, ContactWhereTheCraftIsDrawn) {
+    // Level ground on row 300 but for one column, whose ground starts at spikeTop: the craft at
+    // (100, 100) probes row 130 at columns 116, 100 and 132, and nothing else.
+    const int spikes[][3] = {
+        // column, spikeTop, contact
         {116, 130, 1}, {100, 130, 1}, {132, 130, 1}, {116, 120, 1}, {132, 100, 1},
         {116, 131, 0}, {100, 131, 0}, {132, 131, 0}, {99, 130, 0},  {101, 130, 0},
         {115, 130, 0}, {117, 130, 0}, {131, 130, 0}, {133, 130, 0},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.column);
-        SCOPED_TRACE(c.spikeTop);
+    for (const auto& spike : spikes) {
+        SCOPED_TRACE(::testing::Message() << "column " << spike[0] << " from row " << spike[1]);
         DeleteTerrain(terrainRegion);
-        terrainRegion = LevelGroundWithOneColumn(400, 310, 300, c.column, c.spikeTop);
-        ASSERT_EQ(TerrainContains(terrainRegion, c.column, c.spikeTop), 1);
-        ASSERT_EQ(TerrainContains(terrainRegion, c.column, c.spikeTop - 1), 0);
+        terrainRegion = LevelGroundWithOneColumn(400, 310, 300, spike[0], spike[1]);
         PlaceCraft(100, 100);
-        EXPECT_EQ(DrawCraft(canvas.dc, 1), c.contact);
+        EXPECT_EQ(DrawCraft(canvas.dc, 1), spike[2]);
     }
-}
-
-// Where the craft's top row stands, and whether it touches the ground there.
-struct HeightCase {
-    int y;
-    int contact;
-};
-
-// Over the landing site of a generated terrain: altitude 0 puts the craft's lowest row on the
-// surface row, so the row below it is ground; two pixels higher it is still in the air.
-TEST_F(CraftDrawingTest, ContactOverAGeneratedLandingSite) {
+    // Without terrain only the bottom of the play area is ground, erasing or not.
+    DeleteTerrain(terrainRegion);
+    terrainRegion = nullptr;
+    screen.groundHeight = 200;
+    const int heights[][2] = {{100, 0}, {168, 0}, {169, 0}, {170, 1}, {171, 1}, {250, 1}};
+    for (const auto& [y, contact] : heights) {
+        SCOPED_TRACE(y);
+        PlaceCraft(150, y);
+        EXPECT_EQ(DrawCraft(canvas.dc, 1), contact);
+        EXPECT_EQ(DrawCraft(canvas.dc, 0), contact);
+    }
+    // Over a generated terrain's landing site, whose surface is row 638: altitude 0 puts the
+    // craft's lowest row on the surface, so the row below it is ground; two pixels higher it is
+    // still in the air.
     SeedRandom(1);
     terrainRegion = MakeTerrain(1024, 700, RELIEF_HEIGHT, SITE_SEGMENTS);
-    ASSERT_NE(terrainRegion, nullptr);
-    ASSERT_EQ(screen.originY, 609); // the site's surface is row 638
+    ASSERT_EQ(screen.originY, 609);
     screen.originX = 512;
     screen.groundHeight = 700;
-    const HeightCase cases[] = {{607, 0}, {608, 1}, {609, 1}, {500, 0}};
-    for (const HeightCase& c : cases) {
-        SCOPED_TRACE(c.y);
-        PlaceCraft(500, c.y);
-        EXPECT_EQ(DrawCraft(canvas.dc, 1), c.contact);
+    const int overSite[][2] = {{607, 0}, {608, 1}, {609, 1}, {500, 0}};
+    for (const auto& [y, contact] : overSite) {
+        SCOPED_TRACE(y);
+        PlaceCraft(500, y);
+        EXPECT_EQ(DrawCraft(canvas.dc, 1), contact);
     }
     flight.posX = 0.0f;
     flight.altitude = 0.0f;
     EXPECT_EQ(DrawCraft(canvas.dc, 1), 1);
-}
-
-TEST_F(CraftDrawingTest, WithoutTerrainOnlyTheBottomOfThePlayAreaIsGround) {
-    ASSERT_EQ(terrainRegion, nullptr);
-    screen.groundHeight = 200;
-    const HeightCase cases[] = {{100, 0}, {168, 0}, {169, 0}, {170, 1}, {171, 1}, {250, 1}};
-    for (const HeightCase& c : cases) {
-        SCOPED_TRACE(c.y);
-        PlaceCraft(150, c.y);
-        EXPECT_EQ(DrawCraft(canvas.dc, 1), c.contact);
-        EXPECT_EQ(DrawCraft(canvas.dc, 0), c.contact);
-    }
 }
 
 } // namespace

@@ -1,7 +1,7 @@
-// The resources as the game loads them from the linked module: every picture is the file the
-// build made from its pixel map (whose header, palette and pixels tests/art/test_art.py checks),
-// loads with that file's size and draws as exactly its pixels; the main window's menu and icon,
-// the key table, the version record, and nothing in the module beyond them.
+// The resources as the game loads them from the linked module: every picture at the size and
+// depth the drawing code relies on, as the file the build made from its pixel map (whose pixels
+// tests/art/test_art.py checks), drawn as exactly its pixels; the main window's menu and icon, the
+// key table, the version record, and nothing in the module beyond them.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -18,7 +18,6 @@
 #include "game/host.h"
 #include "game_window.h"
 #include "render/bitmap.h"
-#include "resource.h"
 #include "win32_test_util.h"
 
 namespace {
@@ -49,53 +48,79 @@ int WrongPixels(const PixelCanvas& canvas, const std::vector<DWORD>& picture, in
 
 constexpr DWORD BACKGROUND = 0x203040;
 
-// Every picture that the build made is under its number, loads with its size (a black-and-white
-// palette as a monochrome bitmap, which the end-of-flight box relies on), and is drawn pixel for
-// pixel by DrawBitmapAt; the crash pictures also by the host, from the main window's set.
-TEST(ResourcePictures, EachIsTheMadeFileAndDrawsAsItsPixels) {
+// What the drawing code takes for granted. The craft's size places the contact probes and the
+// erased strips; the flames' sizes are written into render/craft.cpp; the crash pictures stand
+// where the craft stood, and debris, drawn 34 rows above the craft, must be 64 rows tall to end on
+// the craft's bottom row; the end box draws the scenes, one bit a pixel, in black and white.
+struct PictureKind {
+    int first, last; // ids
+    int width, height, bits;
+};
+const PictureKind PICTURE_KINDS[] = {
+    {1, 1, 32, 30, 4},   // the craft
+    {2, 7, 48, 48, 4},   // the thrust buttons, raised and pressed
+    {8, 10, 32, 30, 4},  // the craft crushed
+    {11, 20, 32, 64, 4}, // debris
+    {21, 22, 32, 8, 4},  // the side flames
+    {23, 23, 24, 32, 4}, // the main flame
+    {24, 25, 96, 97, 1}, // the scenes of the end box: landed, crashed
+};
+
+// Every picture: its stored size and depth, the file made from its map, loaded at that size (a
+// one-bit picture as a monochrome bitmap), and drawn pixel for pixel by DrawBitmapAt in whatever
+// colours the context holds; the crash pictures also by the host, from the main window's set.
+TEST(ResourcePictures, EachHasItsSizeAndDepthAndDrawsAsItsPixels) {
     ResetGameAndDrawing();
     LoadGraphicsSet(nullptr);
     PixelCanvas canvas(160, 140);
-    int id = 1;
-    for (std::vector<BYTE> made = MadePictureFile(id); made.size() > 14;
-         made = MadePictureFile(++id)) {
-        SCOPED_TRACE("bitmap " + std::to_string(id));
-        HRSRC found = FindResourceA(appInstance, MAKEINTRESOURCEA(id), RT_BITMAP);
-        ASSERT_NE(found, nullptr);
-        const BYTE* bytes =
-            static_cast<const BYTE*>(LockResource(LoadResource(appInstance, found)));
-        // The resource compiler keeps the file but its 14-byte file header.
-        EXPECT_TRUE(std::vector<BYTE>(bytes, bytes + SizeofResource(appInstance, found)) ==
-                    std::vector<BYTE>(made.begin() + 14, made.end()))
-            << "not the picture made from its map";
-        const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(&made[14]);
+    for (const PictureKind& kind : PICTURE_KINDS) {
+        for (int id = kind.first; id <= kind.last; ++id) {
+            SCOPED_TRACE("bitmap " + std::to_string(id));
+            // LoadBitmap gives the screen's depth: the stored one is in the resource's header.
+            HRSRC found = FindResourceA(appInstance, MAKEINTRESOURCEA(id), RT_BITMAP);
+            ASSERT_NE(found, nullptr);
+            const BYTE* bytes =
+                static_cast<const BYTE*>(LockResource(LoadResource(appInstance, found)));
+            const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(bytes);
+            EXPECT_EQ(header->biWidth, kind.width);
+            EXPECT_EQ(header->biHeight, kind.height);
+            EXPECT_EQ(header->biBitCount, kind.bits);
+            // The resource compiler keeps the file but its 14-byte file header.
+            const std::vector<BYTE> made = MadePictureFile(id);
+            EXPECT_TRUE(made.size() > 14 &&
+                        std::vector<BYTE>(bytes, bytes + SizeofResource(appInstance, found)) ==
+                            std::vector<BYTE>(made.begin() + 14, made.end()))
+                << "not the picture made from its map";
 
-        HBITMAP picture = LoadBitmapA(appInstance, MAKEINTRESOURCEA(id));
-        ASSERT_NE(picture, nullptr);
-        BITMAP info = {};
-        GetObjectA(picture, sizeof info, &info);
-        EXPECT_EQ(info.bmWidth, header->biWidth);
-        EXPECT_EQ(info.bmHeight, header->biHeight);
-        EXPECT_EQ(info.bmBitsPixel == 1, header->biBitCount == 1) << info.bmBitsPixel;
-        const std::vector<DWORD> source = BitmapPixels(picture, info.bmWidth, info.bmHeight);
-        // Partly off the canvas's top left for some, wholly inside for the others.
-        const int x = id % 3 == 0 ? -7 : 10 + id;
-        const int y = id % 3 == 0 ? -5 : 20;
-        canvas.Clear(BACKGROUND);
-        DrawBitmapAt(canvas.dc, static_cast<int16_t>(x), static_cast<int16_t>(y), picture);
-        EXPECT_EQ(WrongPixels(canvas, source, info.bmWidth, info.bmHeight, x, y, BACKGROUND), 0);
-        if (id >= IDB_EXPLOSION_1 && id <= IDB_DEBRIS_10) {
+            HBITMAP picture = LoadBitmapA(appInstance, MAKEINTRESOURCEA(id));
+            ASSERT_NE(picture, nullptr);
+            BITMAP info = {};
+            GetObjectA(picture, sizeof info, &info);
+            EXPECT_EQ(info.bmBitsPixel == 1, kind.bits == 1) << info.bmBitsPixel;
+            const std::vector<DWORD> source = BitmapPixels(picture, kind.width, kind.height);
+            // Partly off the canvas's top left for some, wholly inside for the others; into a
+            // context whose colours are neither black nor white, as a box's may be.
+            const int x = id % 3 == 0 ? -7 : 10 + id;
+            const int y = id % 3 == 0 ? -5 : 20;
             canvas.Clear(BACKGROUND);
-            WIN32_HOST.drawPicture(reinterpret_cast<DrawSurface>(canvas.dc), 64, 6,
-                                   id >= IDB_DEBRIS_1 ? PICTURE_DEBRIS_1 + id - IDB_DEBRIS_1
-                                                      : PICTURE_EXPLOSION_1 + id - IDB_EXPLOSION_1);
-            EXPECT_EQ(WrongPixels(canvas, source, info.bmWidth, info.bmHeight, 64, 6, BACKGROUND),
-                      0)
-                << "as the crash shows it";
+            SetTextColor(canvas.dc, RGB(0, 0, 200));
+            SetBkColor(canvas.dc, RGB(200, 0, 0));
+            DrawBitmapAt(canvas.dc, static_cast<int16_t>(x), static_cast<int16_t>(y), picture);
+            EXPECT_EQ(WrongPixels(canvas, source, kind.width, kind.height, x, y, BACKGROUND), 0);
+            EXPECT_EQ(GetTextColor(canvas.dc), RGB(0, 0, 200));
+            EXPECT_EQ(GetBkColor(canvas.dc), RGB(200, 0, 0));
+            if (id >= 8 && id <= 20) {
+                canvas.Clear(BACKGROUND);
+                WIN32_HOST.drawPicture(reinterpret_cast<DrawSurface>(canvas.dc), 64, 6,
+                                       id >= 11 ? PICTURE_DEBRIS_1 + id - 11
+                                                : PICTURE_EXPLOSION_1 + id - 8);
+                EXPECT_EQ(WrongPixels(canvas, source, kind.width, kind.height, 64, 6, BACKGROUND),
+                          0)
+                    << "as the crash shows it";
+            }
+            DeleteObject(picture);
         }
-        DeleteObject(picture);
     }
-    EXPECT_EQ(id, IDB_CRASH_SCENE + 1) << "no made file for bitmap " << id;
     FreeGraphicsSet();
 }
 
@@ -110,8 +135,9 @@ std::string Entry(LPCSTR type, LPCSTR name) {
 }
 
 BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR type, LPCSTR name, WORD language, LONG_PTR found) {
-    reinterpret_cast<std::set<std::string>*>(found)->insert(Entry(type, name) + " " +
-                                                            std::to_string(language));
+    // Every resource in US English and no other language.
+    reinterpret_cast<std::set<std::string>*>(found)->insert(
+        language == 1033 ? Entry(type, name) : Entry(type, name) + " " + std::to_string(language));
     return TRUE;
 }
 
@@ -126,19 +152,14 @@ BOOL CALLBACK CollectType(HMODULE module, LPSTR type, LONG_PTR found) {
 }
 
 TEST(ResourceCatalogue, HoldsExactlyTheGamesResourcesInUsEnglish) {
-    std::set<std::string> expected;
-    for (int id = IDB_CRAFT; id <= IDB_CRASH_SCENE; ++id) {
-        expected.insert(Entry(RT_BITMAP, MAKEINTRESOURCEA(id)) + " 1033");
+    // By type: 2 bitmap, 3 icon, 4 menu, 5 dialog, 9 key table, 14 icon group, 16 version. The
+    // module stores names in upper case.
+    std::set<std::string> expected = {
+        "#5 TAVUNE_ABOUT", "#5 TAVUNE_ENDGAME", "#5 TAVUNE_OPTIONS", "#3 #1",
+        "#14 TAVUNE",      "#4 TAVUNE",         "#9 #153",           "#16 #1"};
+    for (int id = 1; id <= 25; ++id) {
+        expected.insert(Entry(RT_BITMAP, MAKEINTRESOURCEA(id)));
     }
-    // The module stores names in upper case.
-    for (const char* dialog : {"TAVUNE_ABOUT", "TAVUNE_ENDGAME", "TAVUNE_OPTIONS"}) {
-        expected.insert(Entry(RT_DIALOG, dialog) + " 1033");
-    }
-    expected.insert(Entry(RT_ICON, MAKEINTRESOURCEA(1)) + " 1033");
-    expected.insert(Entry(RT_GROUP_ICON, "TAVUNE") + " 1033");
-    expected.insert(Entry(RT_MENU, "TAVUNE") + " 1033");
-    expected.insert(Entry(RT_ACCELERATOR, MAKEINTRESOURCEA(IDR_ACCELERATORS)) + " 1033");
-    expected.insert(Entry(RT_VERSION, MAKEINTRESOURCEA(1)) + " 1033");
     std::set<std::string> found;
     EnumResourceTypesA(appInstance, CollectType, reinterpret_cast<LONG_PTR>(&found));
     EXPECT_EQ(found, expected);
@@ -170,59 +191,41 @@ TEST(ResourceMainWindow, ItsIconMenuAndKeys) {
     GetMenuStringA(menu, 0, title, sizeof title, MF_BYPOSITION);
     EXPECT_STREQ(title, "&Game");
     EXPECT_EQ(GetMenuState(menu, 0, MF_BYPOSITION) & (MF_CHECKED | MF_GRAYED | MF_DISABLED), 0u);
-    struct Item {
+    const struct {
         UINT command; // 0 for the separator
         const char* text;
-        WORD key; // the function key its text names, 0 for none
-    };
-    const Item items[] = {{CMD_NEW, "&New\tF2", VK_F2},
-                          {CMD_RESTART, "&Restart\tF3", VK_F3},
-                          {CMD_OPTIONS, "&Options...\tF4", VK_F4},
-                          {CMD_EXIT, "E&xit", 0},
-                          {0, nullptr, 0},
-                          {CMD_ABOUT, "A&bout Tavune...", 0}};
+    } items[] = {{1, "&New\tF2"}, {2, "&Restart\tF3"},    {5, "&Options...\tF4"}, {3, "E&xit"},
+                 {0, ""},         {4, "A&bout Tavune..."}};
     HMENU game = GetSubMenu(menu, 0);
-    ASSERT_EQ(GetMenuItemCount(game), static_cast<int>(sizeof items / sizeof items[0]));
-    std::vector<ACCEL> keysNamed;
-    for (int position = 0; position < GetMenuItemCount(game); ++position) {
-        const Item& want = items[position];
+    ASSERT_EQ(GetMenuItemCount(game), 6);
+    for (int position = 0; position < 6; ++position) {
         SCOPED_TRACE("item " + std::to_string(position));
         char text[64] = {};
-        MENUITEMINFOA item = {};
-        item.cbSize = sizeof item;
-        item.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE | MIIM_STRING | MIIM_SUBMENU;
-        item.dwTypeData = text;
-        item.cch = sizeof text;
-        ASSERT_TRUE(GetMenuItemInfoA(game, position, TRUE, &item));
-        EXPECT_EQ(item.hSubMenu, nullptr);
-        EXPECT_EQ(item.fType & (MFT_RADIOCHECK | MFT_RIGHTJUSTIFY | MFT_OWNERDRAW), 0u);
-        if (want.text == nullptr) {
-            // Wine reports every separator as greyed, whatever the resource says.
-            EXPECT_TRUE(item.fType & MFT_SEPARATOR);
-            EXPECT_EQ(item.fState & (MFS_CHECKED | MFS_DEFAULT), 0u);
-            continue;
-        }
-        EXPECT_EQ(item.fState, 0u) << "enabled, unchecked, not default";
-        EXPECT_EQ(item.wID, want.command);
-        EXPECT_STREQ(text, want.text);
-        if (want.key != 0) {
-            keysNamed.push_back(
-                ACCEL{FVIRTKEY | FNOINVERT, want.key, static_cast<WORD>(want.command)});
-        }
+        GetMenuStringA(game, position, text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ(text, items[position].text);
+        EXPECT_EQ(GetMenuItemID(game, position), items[position].command);
+        // Its type and state together: no pop-up, check, default, break or drawing of its own.
+        // Wine reports every separator as greyed, whatever the resource says.
+        const UINT state = GetMenuState(game, position, MF_BYPOSITION);
+        EXPECT_EQ(items[position].command == 0 ? state & ~(MF_GRAYED | MF_DISABLED) : state,
+                  items[position].command == 0 ? MF_SEPARATOR : 0u)
+            << std::hex << state;
     }
     CloseGameWindow();
 
-    // The key table, as the game's loop loads it: the keys the menu names, each a virtual key
-    // without Shift, Ctrl or Alt for the item's command, and no other.
-    HACCEL keys = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    // The key table, as the game's loop loads it: the function keys the menu names, each a
+    // virtual key without Shift, Ctrl or Alt for the item's command, and no other.
+    HACCEL keys = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(153));
     ASSERT_NE(keys, nullptr);
-    std::vector<ACCEL> entries(static_cast<size_t>(CopyAcceleratorTableA(keys, nullptr, 0)));
-    CopyAcceleratorTableA(keys, entries.data(), static_cast<int>(entries.size()));
-    ASSERT_EQ(entries.size(), keysNamed.size());
-    for (size_t i = 0; i < entries.size(); ++i) {
-        EXPECT_EQ(entries[i].fVirt, keysNamed[i].fVirt) << i;
-        EXPECT_EQ(entries[i].key, keysNamed[i].key) << i;
-        EXPECT_EQ(entries[i].cmd, keysNamed[i].cmd) << i;
+    ACCEL entries[4] = {};
+    ASSERT_EQ(CopyAcceleratorTableA(keys, entries, 4), 3);
+    const WORD want[][3] = {{FVIRTKEY | FNOINVERT, VK_F2, 1},
+                            {FVIRTKEY | FNOINVERT, VK_F3, 2},
+                            {FVIRTKEY | FNOINVERT, VK_F4, 5}};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(entries[i].fVirt, want[i][0]) << i;
+        EXPECT_EQ(entries[i].key, want[i][1]) << i;
+        EXPECT_EQ(entries[i].cmd, want[i][2]) << i;
     }
 }
 
@@ -245,8 +248,8 @@ TEST(ResourceVersion, FixedPartAndOneUsEnglishStringTable) {
     ASSERT_NE(fixed, nullptr);
     ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
     // Signature, 1.0.0.1 for file and product, flags, Win32, an application; no date.
-    const DWORD want[] = {0xFEEF04BDu, fixed->dwStrucVersion, 0x00010000u, 1, 0x00010000u, 1, 0x3F,
-                          0,           VOS__WINDOWS32,        VFT_APP,     0, 0,           0};
+    const DWORD want[] = {0xFEEF04BDu, 0x00010000u,    0x00010000u, 1, 0x00010000u, 1, 0x3F,
+                          0,           VOS__WINDOWS32, VFT_APP,     0, 0,           0};
     EXPECT_EQ(std::vector<DWORD>(want, want + 13),
               std::vector<DWORD>(&fixed->dwSignature, &fixed->dwSignature + 13));
     for (const char* key : {"FileVersion", "ProductVersion"}) {

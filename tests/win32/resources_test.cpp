@@ -229,7 +229,7 @@ TEST(ResourceMainWindow, ItsIconMenuAndKeys) {
     }
 }
 
-// ---- The version record: 1.0.0.1 in the fixed part, "1.30" in the texts ----
+// ---- The version record: 1.3, as the About box and the zip say it ----
 
 TEST(ResourceVersion, FixedPartAndOneUsEnglishStringTable) {
     char path[MAX_PATH] = {};
@@ -247,8 +247,8 @@ TEST(ResourceVersion, FixedPartAndOneUsEnglishStringTable) {
     const VS_FIXEDFILEINFO* fixed = static_cast<const VS_FIXEDFILEINFO*>(value("\\", &length));
     ASSERT_NE(fixed, nullptr);
     ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
-    // Signature, 1.0.0.1 for file and product, flags, Win32, an application; no date.
-    const DWORD want[] = {0xFEEF04BDu, 0x00010000u,    0x00010000u, 1, 0x00010000u, 1, 0x3F,
+    // Signature, 1.3.0.0 for file and product, flags, Win32, an application; no date.
+    const DWORD want[] = {0xFEEF04BDu, 0x00010000u,    0x00010003u, 0, 0x00010003u, 0, 0x3F,
                           0,           VOS__WINDOWS32, VFT_APP,     0, 0,           0};
     EXPECT_EQ(std::vector<DWORD>(want, want + 13),
               std::vector<DWORD>(&fixed->dwSignature, &fixed->dwSignature + 13));
@@ -256,7 +256,7 @@ TEST(ResourceVersion, FixedPartAndOneUsEnglishStringTable) {
         const char* text = static_cast<const char*>(
             value(("\\StringFileInfo\\040904b0\\" + std::string(key)).c_str(), &length));
         ASSERT_NE(text, nullptr) << key;
-        EXPECT_STREQ(text, "1.30") << key;
+        EXPECT_STREQ(text, "1.3") << key;
     }
     EXPECT_EQ(value("\\StringFileInfo\\040904e4\\FileVersion", &length), nullptr)
         << "one string table only";

@@ -75,10 +75,13 @@ class Launcher(unittest.TestCase):
         finally:
             # Alt's release selects the menu bar, which Escape leaves.
             game.xdotool("mouseup", "3", "keyup", "alt", "key", "Escape")
+        # A frame may catch the window erased for its repaint: columns not yet painted show none.
+        seen = [terrain_tops(frame)[:w - 250] for frame in frames]
         for number, frame in enumerate(frames):
             game.save(frame, "drag")
-            self.assertEqual(terrain_tops(frame)[:w - 250], tops, "the ground stays through the "
-                             "drag (step %d)" % number)
+            self.assertTrue(all(top in (None, old) for top, old in zip(seen[number], tops)),
+                            "the ground stays through the drag (step %d)" % number)
+        self.assertIn(tops, seen, "the whole ground shows during the drag")
         self.assertTrue(game.wait_placed(lambda x, y, width, h: width > w + 100) and
                         game.wait_shot("dragged", game.start_scene)[1],
                         "after the drag a new game fits the window: %s" % (game.seen,))

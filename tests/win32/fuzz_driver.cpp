@@ -3,14 +3,14 @@
 #include <windows.h>
 
 #include <atomic>
+#include <bitset>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "app/instance.h"
 #include "app/main_window.h"
 #include "dialogs_driver.h"
-#include "game/host.h"
+#include "fuzz_messages.h"
 #include "game/random.h"
 #include "game/state.h"
 #include "game_window.h"
@@ -28,14 +28,16 @@ constexpr int MAX_OPEN_BOXES = 2;  // deeper boxes are closed at once
 constexpr int MAX_STEP_DEPTH = 16; // steps inside one another's loops
 constexpr int RECENT_MESSAGES = 8; // shown with a failure
 constexpr int MAX_CLOSE_ATTEMPTS = 12;
-constexpr int STEPS_BETWEEN_CLOSE_ATTEMPTS = 3;
-constexpr int MAX_IDLE_STEPS = 2000; // steps that found nothing to do: some loop does not end
-constexpr UINT DRIVER_TIMER_MS = 20; // ends a pause in loops that never go idle
-constexpr DWORD WATCHDOG_RESCUE_MS = 10000;
-constexpr DWORD WATCHDOG_GIVE_UP_MS = 60000;
+constexpr int STEPS_PER_CLOSE_ATTEMPT = 4;
+constexpr int MAX_IDLE_STEPS = 2000;  // steps that found nothing to do: some loop does not end
+constexpr UINT DRIVER_TIMER_MS = 20;  // ends a pause in loops that never go idle
+constexpr DWORD WATCHDOG_MS = 15000;  // no step for this long: a loop has stopped dispatching
 constexpr long HANDS_OFF_EVERY = 400; // fuzz messages between two times the player lets go
+// Wine fills its caches of fonts, brushes and window DCs with the first boxes, menus and scroll
+// bars: the GDI objects are counted from the first time the player lets go after these.
+constexpr long WARM_UP_MESSAGES = 2000;
 
-const FuzzMix MIXES[PROFILE_COUNT] = {
+const FuzzMix MIXES[] = {
     // timer keys mouse buttons command paint scroll sysCommand random
     {350, 180, 80, 140, 12, 30, 10, 2, 196}, // flights
     {350, 180, 80, 140, 12, 30, 10, 2, 196}, // calibration
@@ -43,23 +45,39 @@ const FuzzMix MIXES[PROFILE_COUNT] = {
     {120, 80, 40, 60, 12, 20, 10, 2, 656},   // chaos
 };
 
+enum BoxKind { BOX_ABOUT, BOX_OPTIONS, BOX_ENDGAME, BOX_OTHER };
+const char* const BOX_NAMES[] = {"About", "Options", "End-of-flight", "other"};
+
 struct BoxSession {
     HWND box;
     int kind;
-    int budget; // messages still to fuzz it with
-    bool closing;
-    int closeWay;
-    int closeAttempts;
-    int stepsSinceAttempt;
+    int budget;     // messages still to fuzz it with
     int pausesLeft; // the first steps let the box show and paint itself
-    bool shown;
+    bool shown;     // on the screen while the fuzz worked on it
+    int closeWay;   // -1 until it is being closed
+    int closeSteps;
     std::vector<HWND> controls;
 };
 
+// What the main window and the boxes received, counted as it came in.
+struct Received {
+    std::bitset<256> keyDown, keyUp; // key codes, by the main window
+    std::bitset<11> command;         // command ids 0 to 10, by the main window
+    std::bitset<11> boxCommand;      // command ids 0 to 10, by a box
+    std::bitset<11> boxScroll;       // scroll codes 0 to 10, by the Options box
+};
+
 // One shard runs at a time; its state lives here from start to end.
-const FuzzShard* shard = nullptr;
+uint64_t seed = 0;
+FuzzProfile profile = PROFILE_FLIGHTS;
+long fuzzMessages = 0;
+long messagesWanted = 0;
 FuzzGenerator* generator = nullptr;
-FuzzReport* report = nullptr;
+std::string failures;
+Received received;
+int boxesOpened[4] = {};
+int boxesShown = 0;
+int handsOffChecks = 0; // times every key and the mouse came up and nothing fired
 HACCEL accelerators = nullptr;
 FuzzTargets gameTargets;
 std::vector<BoxSession> sessions;
@@ -70,21 +88,17 @@ int idleSteps = 0;
 bool finishing = false;
 bool done = false;
 bool paused = false; // no step is queued: the next comes when the queue has run empty
+bool handsOffDue = false;
+long handsOffAt = 0; // the fuzz messages drawn when the player last began to let go
+int gdiAfterWarmUp = 0;
+int gdiLeft = 0;
 FuzzMessage recent[RECENT_MESSAGES];
 long recentCount = 0;
-// The player letting go of everything: waiting for the queue to run empty, then released.
-enum class HandsOff { Busy, Settling, Released };
-HandsOff handsOff = HandsOff::Busy;
-long handsOffAt = 0; // the fuzz messages drawn when the player last began to let go
-
-// Read by the watchdog thread.
-std::atomic<uint32_t> progress{0};
+WNDPROC mainProc = nullptr; // the procedures of the windows that Counted stands in front of
+WNDPROC boxProc = nullptr;
+std::atomic<uint32_t> progress{0}; // read by the watchdog thread
 std::atomic<bool> watching{false};
-std::atomic<int> rescues{0};
 
-void Pause();
-void Resume();
-void Rescue(UINT_PTR);
 void Step(UINT_PTR serial);
 
 int BoxKindOf(HWND box) {
@@ -94,44 +108,44 @@ int BoxKindOf(HWND box) {
                                                            : BOX_OTHER;
 }
 
-std::string RecentMessages() {
-    std::string text;
-    const long first = recentCount > RECENT_MESSAGES ? recentCount - RECENT_MESSAGES : 0;
-    for (long i = first; i < recentCount; ++i) {
-        char line[32];
-        std::snprintf(line, sizeof line, "\n  #%ld ", i + 1);
-        text += line + DescribeMessage(recent[i % RECENT_MESSAGES]);
-    }
+std::string Describe(const FuzzMessage& message) {
+    char className[32] = "";
+    GetClassNameA(message.target, className, sizeof className);
+    char text[160];
+    std::snprintf(text, sizeof text, "%s 0x%04X wParam 0x%08lX lParam 0x%08lX to %p (%s, id %ld)",
+                  message.post ? "posted" : "sent", message.message,
+                  static_cast<unsigned long>(message.wParam),
+                  static_cast<unsigned long>(message.lParam), static_cast<void*>(message.target),
+                  className, static_cast<long>(GetWindowLongPtrA(message.target, GWLP_ID)));
     return text;
 }
 
-std::string GameState() {
-    char text[256];
-    std::snprintf(text, sizeof text,
-                  "phase %d, outcome %d, thrusters %d %d %d, fuel %g, altitude %g, x %g, vx %g, "
-                  "vy %g, gravity %g, fuel setting %g, thrust %g, flags %d %d",
-                  flight.phase, flight.outcome, flight.thrusterOn[0], flight.thrusterOn[1],
-                  flight.thrusterOn[2], flight.fuel, flight.altitude, flight.posX, flight.vx,
-                  flight.vy, settings.gravity, settings.initialFuel, settings.mainThrust,
-                  settings.reverseSideThrust, settings.drawFlame);
-    return text;
-}
-
-// The shard, its seed and how far it got, for every report of a failure.
+// The shard, its seed, how far it got, the game's state and the last messages.
 std::string Where() {
-    char text[128];
-    std::snprintf(text, sizeof text, "%s shard, seed 0x%016llX, after %ld messages",
-                  ProfileName(shard->profile), static_cast<unsigned long long>(shard->seed),
-                  recentCount);
-    return text;
+    const char* const names[] = {"Flights", "Calibration", "Boxes", "Chaos"};
+    char text[384];
+    std::snprintf(text, sizeof text,
+                  "%s shard, seed 0x%016llX, after %ld messages\n  state: phase %d, outcome %d, "
+                  "thrusters %d %d %d, fuel %g, altitude %g, x %g, vx %g, vy %g, gravity %g, "
+                  "fuel setting %g, thrust %g, flags %d %d\n  last messages:",
+                  names[profile], static_cast<unsigned long long>(seed), recentCount, flight.phase,
+                  flight.outcome, flight.thrusterOn[0], flight.thrusterOn[1], flight.thrusterOn[2],
+                  flight.fuel, flight.altitude, flight.posX, flight.vx, flight.vy, settings.gravity,
+                  settings.initialFuel, settings.mainThrust, settings.reverseSideThrust,
+                  settings.drawFlame);
+    std::string where = text;
+    for (long i = recentCount > RECENT_MESSAGES ? recentCount - RECENT_MESSAGES : 0;
+         i < recentCount; ++i) {
+        where += "\n  #" + std::to_string(i + 1) + " " + Describe(recent[i % RECENT_MESSAGES]);
+    }
+    return where;
 }
 
+// The first failure of the run, with where it happened; the checks at the end add theirs.
 void Fail(const std::string& what) {
-    if (!report->failure.empty()) {
-        return;
+    if (failures.empty()) {
+        failures = what + " in the " + Where() + "\n";
     }
-    report->failure = Where() + ": " + what + "\n  state: " + GameState() +
-                      "\n  last messages:" + RecentMessages();
 }
 
 void CheckInvariants(const char* when) {
@@ -141,34 +155,20 @@ void CheckInvariants(const char* when) {
 }
 
 LONG WINAPI ReportFault(EXCEPTION_POINTERS* exception) {
-    std::fprintf(stderr, "fuzz: fault 0x%08lX at %p in the %s\n  state: %s\n  last messages:%s\n",
+    std::fprintf(stderr, "fuzz: fault 0x%08lX at %p in the %s\n",
                  static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode),
-                 exception->ExceptionRecord->ExceptionAddress, Where().c_str(), GameState().c_str(),
-                 RecentMessages().c_str());
+                 exception->ExceptionRecord->ExceptionAddress, Where().c_str());
     std::fflush(stderr);
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// Gives up on a loop that stopped dispatching: first nudges it with the input that ends the
-// system's tracking loops, then ends the process with the seed on the screen.
+// Ends the process, with the seed on the screen, when the steps have stopped coming.
 DWORD WINAPI Watchdog(void*) {
     uint32_t seen = progress.load();
-    DWORD still = 0;
-    while (watching.load()) {
-        Sleep(250);
-        const uint32_t now = progress.load();
-        if (now != seen) {
-            seen = now;
-            still = 0;
-            continue;
-        }
-        still += 250;
-        if (still == WATCHDOG_RESCUE_MS) {
-            ++rescues;
-            PostMessageA(mainWindow, WM_KEYDOWN, VK_ESCAPE, 0);
-            PostMessageA(mainWindow, WM_LBUTTONUP, 0, 0);
-            PostLoopStep(Rescue, 0);
-        } else if (still >= WATCHDOG_GIVE_UP_MS) {
+    for (DWORD still = 0; watching.load(); Sleep(250)) {
+        still = seen == progress.load() ? still + 250 : 0;
+        seen = progress.load();
+        if (still >= WATCHDOG_MS) {
             std::fprintf(stderr, "fuzz: no progress for %lu s in the %s\n",
                          static_cast<unsigned long>(still / 1000), Where().c_str());
             std::fflush(stderr);
@@ -178,29 +178,64 @@ DWORD WINAPI Watchdog(void*) {
     return 0;
 }
 
+// Stands in front of the main window's and each box's procedure, to count what they received.
+LRESULT CALLBACK Counted(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const bool main = window == gameTargets.main;
+    const WORD low = LOWORD(wParam);
+    if (main && (message == WM_KEYDOWN || message == WM_KEYUP) && wParam < 256) {
+        (message == WM_KEYDOWN ? received.keyDown : received.keyUp).set(wParam);
+    } else if (message == WM_COMMAND && low <= 10) {
+        (main ? received.command : received.boxCommand).set(low);
+    } else if (!main && message == WM_HSCROLL && low <= 10 && BoxKindOf(window) == BOX_OPTIONS) {
+        received.boxScroll.set(low);
+    }
+    return CallWindowProcA(main ? mainProc : boxProc, window, message, wParam, lParam);
+}
+
+WNDPROC CountWhatReaches(HWND window) {
+    return reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Counted)));
+}
+
 void OpenSession(HWND box) {
-    BoxSession session = {};
-    session.box = box;
-    session.kind = BoxKindOf(box);
-    ++report->boxesOpened[session.kind];
+    BoxSession session = {box, BoxKindOf(box), 0, 2, false, -1, 0, {}};
+    ++boxesOpened[session.kind];
     FuzzRandom& random = generator->random;
-    const int longest = shard->profile == PROFILE_BOXES ? 600 : 200;
-    session.budget = random.Percent(10) ? 0 : random.Between(1, longest);
-    session.pausesLeft = 2;
+    session.budget =
+        random.Percent(10) ? 0 : random.Between(1, profile == PROFILE_BOXES ? 600 : 200);
     for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
          child = GetWindow(child, GW_HWNDNEXT)) {
         session.controls.push_back(child);
     }
+    boxProc = CountWhatReaches(box); // the dialog class's, the same for every box
     sessions.push_back(session);
 }
 
 void EndSession(HWND box) {
-    for (size_t i = 0; i < sessions.size(); ++i) {
-        if (sessions[i].box == box) {
-            report->boxesShown += sessions[i].shown ? 1 : 0;
-            sessions.erase(sessions.begin() + static_cast<long>(i));
+    for (auto session = sessions.begin(); session != sessions.end(); ++session) {
+        if (session->box == box) {
+            boxesShown += session->shown ? 1 : 0;
+            sessions.erase(session);
             return;
         }
+    }
+}
+
+void PostNextStep() {
+    PostLoopStep(Step, ++expectedStep);
+}
+
+// Leaves the queue empty for once: a box is shown, and anything invalid painted, only when its
+// loop finds nothing else to do. The next step follows at WM_ENTERIDLE, when the driver's loop
+// finds the queue empty, or at the latest on the driver's timer.
+void Pause() {
+    paused = true;
+}
+
+void Resume() {
+    if (paused && !done) {
+        paused = false;
+        PostNextStep();
     }
 }
 
@@ -226,10 +261,10 @@ void AfterSentMessage(const CWPRETSTRUCT& call) {
     CheckInvariants("after a message sent on the way");
 }
 
-void Issue(const FuzzMessage& message, bool closing) {
-    recent[recentCount % RECENT_MESSAGES] = message;
-    ++recentCount;
-    report->fuzzMessages += closing ? 0 : 1;
+// The driver's own messages (closing a box, letting go) are no fuzz messages.
+void Issue(const FuzzMessage& message, bool fuzz = false) {
+    recent[recentCount++ % RECENT_MESSAGES] = message;
+    fuzzMessages += fuzz ? 1 : 0;
     if (message.invalidateFirst) {
         InvalidateRect(message.target, nullptr, TRUE);
     }
@@ -242,14 +277,10 @@ void Issue(const FuzzMessage& message, bool closing) {
     CheckInvariants("after the message");
 }
 
-void PostNextStep() {
-    PostLoopStep(Step, ++expectedStep);
-}
-
 void OpenMainWindow() {
     // The fuzz is the clock; the terrain follows the shard's seed, not the time of day.
     OpenGameWindow();
-    SeedRandom(generator->random.Next());
+    SeedRandom(static_cast<uint32_t>(generator->random.Next64()));
     gameTargets = FuzzTargets{};
     gameTargets.main = mainWindow;
     GetClientRect(mainWindow, &gameTargets.client);
@@ -259,6 +290,7 @@ void OpenMainWindow() {
         GetWindowRect(thrustButtons[id], &rect);
         MapWindowPoints(nullptr, mainWindow, reinterpret_cast<POINT*>(&rect), 2);
     }
+    mainProc = CountWhatReaches(mainWindow);
 }
 
 // Ends whatever tracking the steps may be running inside, so that the loops unwind: a mouse
@@ -270,151 +302,111 @@ void HelpLoopsEnd() {
         PostMessageA(mainWindow, WM_CANCELMODE, 0, 0);
         PostMessageA(mainWindow, WM_LBUTTONUP, 0, 0);
     }
-    ++idleSteps;
-    if (idleSteps == MAX_IDLE_STEPS) {
+    if (++idleSteps == MAX_IDLE_STEPS) {
         Fail("a loop went on for " + std::to_string(MAX_IDLE_STEPS) + " steps with nothing to do");
     } else if (idleSteps == 2 * MAX_IDLE_STEPS) {
-        std::fprintf(stderr, "fuzz: a loop does not end\n%s\n", report->failure.c_str());
+        std::fprintf(stderr, "fuzz: a loop does not end\n%s\n", failures.c_str());
         std::fflush(stderr);
         ExitProcess(4);
     }
 }
 
+// OK, Cancel, then the ways of dialogs_driver.h, one every few steps, each in turn from a random
+// one, until the box has gone.
 void CloseStep(BoxSession& session) {
-    if (!session.closing) {
-        session.closing = true;
+    if (session.closeWay < 0) {
         session.closeWay = static_cast<int>(generator->random.Below(6));
-        session.stepsSinceAttempt = STEPS_BETWEEN_CLOSE_ATTEMPTS;
     }
-    if (session.stepsSinceAttempt < STEPS_BETWEEN_CLOSE_ATTEMPTS) {
-        ++session.stepsSinceAttempt;
+    const int attempt = session.closeSteps / STEPS_PER_CLOSE_ATTEMPT;
+    if (session.closeSteps++ % STEPS_PER_CLOSE_ATTEMPT != 0) {
         return;
     }
-    const HWND box = session.box;
-    if (session.closeAttempts == MAX_CLOSE_ATTEMPTS) {
-        Fail(std::string("the ") + BoxKindName(session.kind) + " box does not close");
-        EndDialog(box, -2);
+    if (attempt == MAX_CLOSE_ATTEMPTS) {
+        Fail(std::string("the ") + BOX_NAMES[session.kind] + " box does not close");
+        EndDialog(session.box, -2);
         HelpLoopsEnd();
         return;
     }
-    // OK, Cancel, then the ways of dialogs_driver.h, each in turn from a random one.
-    const int way = (session.closeWay + session.closeAttempts) % 6;
-    ++session.closeAttempts;
-    session.stepsSinceAttempt = 0;
     // A scroll bar of the box may be tracking the mouse in a loop of its own, which goes on
     // until the button comes up; the box's loop sees the close only after that.
-    if (session.closeAttempts > 1) {
-        Issue(FuzzMessage{box, WM_LBUTTONUP, 0, 0, true, false}, true);
+    if (attempt > 0) {
+        Issue(FuzzMessage{session.box, WM_LBUTTONUP, 0, 0, true, false});
     }
+    const int way = (session.closeWay + attempt) % 6;
     if (way < 2) {
-        PostCommand(box, way == 0 ? IDOK : IDCANCEL);
+        PostCommand(session.box, way == 0 ? IDOK : IDCANCEL);
     } else {
-        PostClose(box, static_cast<CloseWay>(way - 2));
+        PostClose(session.box, static_cast<CloseWay>(way - 2));
     }
     idleSteps = 0;
 }
 
 // Every so often the player lets go of everything. First the queue runs empty, so that nothing
 // posted earlier (a key press, a click) arrives late; then the three arrow keys and the mouse
-// button come up and a tick passes. No thruster may fire then, checked at the next step at the
-// top, unless the fuzz has sent something since (a box that the tick opened is fuzzed).
+// button come up and a tick passes, after which no thruster may fire, unless the fuzz has sent
+// something meanwhile (to a box that the tick opened).
 bool HandsOffStep() {
-    switch (handsOff) {
-        case HandsOff::Busy:
-            if (report->fuzzMessages - handsOffAt < HANDS_OFF_EVERY) {
-                return false;
-            }
-            handsOff = HandsOff::Settling;
-            handsOffAt = report->fuzzMessages;
-            Pause();
-            return true;
-        case HandsOff::Settling:
-            if (report->fuzzMessages != handsOffAt) {
-                handsOffAt = report->fuzzMessages; // a box opened meanwhile: wait once more
-                Pause();
-                return true;
-            }
-            break;
-        case HandsOff::Released:
-            handsOff = HandsOff::Busy;
-            if (report->fuzzMessages == handsOffAt) {
-                ++report->handsOffChecks;
-                for (int32_t on : flight.thrusterOn) {
-                    if (on != 0) {
-                        Fail("a thruster fires with every key and the mouse button up");
-                    }
-                }
-            }
-            return false;
+    if (!handsOffDue && fuzzMessages - handsOffAt < HANDS_OFF_EVERY) {
+        return false;
     }
-    handsOff = HandsOff::Released;
-    PostNextStep();
+    if (!handsOffDue || fuzzMessages != handsOffAt) {
+        handsOffDue = true; // and once more if a box was fuzzed meanwhile
+        handsOffAt = fuzzMessages;
+        Pause();
+        return true;
+    }
+    handsOffDue = false;
+    // Window DCs and their regions aside: Wine's cache of them grows by tens in a shard.
+    const int gdiObjects = CountGdiObjects(false);
+    if (gdiAfterWarmUp == 0 && handsOffAt >= WARM_UP_MESSAGES) {
+        gdiAfterWarmUp = gdiObjects;
+    }
+    gdiLeft = gdiAfterWarmUp == 0 ? 0 : gdiObjects - gdiAfterWarmUp;
     for (WPARAM key : {VK_LEFT, VK_RIGHT, VK_DOWN}) {
-        Issue(
-            FuzzMessage{mainWindow, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u), false, false},
-            true);
+        Issue(FuzzMessage{mainWindow, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u), 0, 0});
     }
     // The mouse button comes up where the capture sends it, or over the sky.
-    HWND capture = GetCapture();
+    const HWND capture = GetCapture();
     Issue(FuzzMessage{capture != nullptr ? capture : mainWindow, WM_LBUTTONUP, 0,
-                      PackPoint(100, 100), false, false},
-          true);
-    Issue(FuzzMessage{mainWindow, WM_TIMER, GAME_TIMER_ID, 0, false, false}, true);
+                      MAKELPARAM(100, 100), false, false});
+    Pause(); // a box that the tick opens goes on with the steps from inside its loop
+    Issue(FuzzMessage{mainWindow, WM_TIMER, GAME_TIMER_ID, 0, false, false});
+    if (fuzzMessages == handsOffAt) {
+        ++handsOffChecks;
+        for (int32_t on : flight.thrusterOn) {
+            if (on != 0) {
+                Fail("a thruster fires with every key and the mouse button up");
+            }
+        }
+    }
     return true;
 }
 
-// Leaves the queue empty for once: a box is shown, and anything invalid painted, only when its
-// loop finds nothing else to do. The next step follows at WM_ENTERIDLE, when the driver's loop
-// finds the queue empty, or at the latest on the driver's timer.
-void Pause() {
-    paused = true;
-}
-
-void Resume() {
-    if (paused && !done) {
-        paused = false;
-        PostNextStep();
-    }
-}
-
 void ContinueFuzz(bool topLevel) {
-    if (!report->failure.empty() || report->fuzzMessages >= shard->messages) {
-        finishing = true;
-    }
+    finishing = finishing || !failures.empty() || fuzzMessages >= messagesWanted;
     if (topLevel && !sessions.empty()) {
         // No loop runs at the top: a box still here has outlived its own.
-        Fail(std::string("the ") + BoxKindName(sessions.back().kind) + " box outlived its loop");
+        Fail(std::string("the ") + BOX_NAMES[sessions.back().kind] + " box outlived its loop");
         for (const BoxSession& session : sessions) {
             DestroyWindow(session.box);
         }
         sessions.clear();
     }
     BoxSession* session = sessions.empty() ? nullptr : &sessions.back();
-    if (finishing) {
-        if (session != nullptr) {
-            PostNextStep();
-            CloseStep(*session);
-        } else if (!topLevel) {
-            PostNextStep();
-            HelpLoopsEnd();
-        } else {
-            done = true;
-        }
+    if (finishing && session == nullptr && topLevel) {
+        done = true;
         return;
     }
-    if (!IsWindow(mainWindow)) {
-        // Exit, or a way to it: a new main window, once every loop of the old one has ended.
+    if (finishing || !IsWindow(mainWindow) || stepDepth > MAX_STEP_DEPTH) {
         PostNextStep();
-        if (topLevel) {
+        if (finishing && session != nullptr) {
+            CloseStep(*session);
+        } else if (topLevel && !finishing) {
+            // Exit, or a way to it: a new main window, once every loop of the old one has ended.
             OpenMainWindow();
         } else {
             HelpLoopsEnd();
         }
-        return;
-    }
-    if (stepDepth > MAX_STEP_DEPTH) {
-        PostNextStep();
-        HelpLoopsEnd();
         return;
     }
     if (session != nullptr && session->pausesLeft > 0) {
@@ -430,22 +422,20 @@ void ContinueFuzz(bool topLevel) {
         return;
     }
     PostNextStep();
-    if (session != nullptr) {
-        if (session->closing || session->budget <= 0 || session->kind == BOX_OTHER ||
-            static_cast<int>(sessions.size()) > MAX_OPEN_BOXES) {
-            CloseStep(*session);
-        } else {
-            --session->budget;
-            session->shown = session->shown || IsWindowVisible(session->box);
-            FuzzTargets targets = gameTargets;
-            targets.box = session->box;
-            targets.boxKind = session->kind;
-            targets.controls = session->controls;
-            Issue(BoxMessage(*generator, targets), false);
-        }
-        return;
+    if (session == nullptr) {
+        Issue(GameMessage(*generator, MIXES[profile], gameTargets), true);
+    } else if (session->closeWay >= 0 || session->budget <= 0 || session->kind == BOX_OTHER ||
+               sessions.size() > MAX_OPEN_BOXES) {
+        CloseStep(*session);
+    } else {
+        --session->budget;
+        session->shown = session->shown || IsWindowVisible(session->box);
+        FuzzTargets targets = gameTargets;
+        targets.box = session->box;
+        targets.options = session->kind == BOX_OPTIONS;
+        targets.controls = session->controls;
+        Issue(BoxMessage(*generator, targets), true);
     }
-    Issue(GameMessage(*generator, MIXES[shard->profile], gameTargets), false);
 }
 
 void Step(UINT_PTR serial) {
@@ -453,7 +443,7 @@ void Step(UINT_PTR serial) {
     const bool topLevel = topLevelStep;
     topLevelStep = false;
     if (serial != expectedStep || done) {
-        return; // a step the watchdog replaced, or one left behind at the end
+        return; // a step that a later one replaced, or one left behind at the end
     }
     ++progress;
     ++stepDepth;
@@ -466,14 +456,6 @@ void CALLBACK ResumeAfterPause(HWND, UINT, UINT_PTR, DWORD) {
     Resume();
 }
 
-// The chain was lost in a loop that discards messages: a new one starts.
-void Rescue(UINT_PTR) {
-    if (!done) {
-        paused = false;
-        PostNextStep();
-    }
-}
-
 // The game's own message loop, as WinMain runs it, until the chain of steps ends.
 void RunLoop() {
     PostNextStep();
@@ -483,117 +465,113 @@ void RunLoop() {
         if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             Resume();
             WaitMessage();
-            continue;
-        }
-        if (message.message == WM_QUIT) {
-            continue; // posted by a main window that was closed
-        }
-        if (IsLoopStep(message)) {
+        } else if (IsLoopStep(message)) {
             topLevelStep = true;
             DispatchMessageA(&message);
-            continue;
+        } else if (message.message != WM_QUIT && // posted by a main window that was closed
+                   (!IsWindow(mainWindow) ||
+                    TranslateAcceleratorA(mainWindow, accelerators, &message) == 0)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
         }
-        if (IsWindow(mainWindow) &&
-            TranslateAcceleratorA(mainWindow, accelerators, &message) != 0) {
-            continue;
-        }
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
     }
     KillTimer(nullptr, timer);
 }
 
+// What the shard's profile must have made happen, as the game's windows saw it.
+void CheckWhatHappened() {
+    struct Expected {
+        bool holds;
+        const char* what;
+    };
+    const bool flights = profile == PROFILE_FLIGHTS;
+    const bool boxes = profile == PROFILE_BOXES;
+    const Expected expected[] = {
+        {boxesOpened[BOX_OTHER] == 0, "a box of no known kind opened"},
+        {handsOffChecks > 0, "the player never let go of everything"},
+        // Wine still makes up to 8 pens, brushes, fonts and bitmaps of its own after the warm-up
+        // (measured); a leak per tick, paint, press, main window or Options box goes past.
+        {gdiLeft <= 10, "GDI objects leak"},
+        {received.command.all(), "some command id 0 to 10 never reached the main window"},
+        {!flights || (received.keyDown.all() && received.keyUp.all()),
+         "some key code never went down or up in the main window"},
+        {!flights || boxesOpened[BOX_ENDGAME] > 0, "no flight was announced"},
+        {!boxes || (boxesOpened[BOX_ABOUT] > 0 && boxesOpened[BOX_OPTIONS] > 0 && boxesShown > 0),
+         "the About and Options boxes were not both opened, or none was shown"},
+        {!boxes || (received.boxCommand.all() && received.boxScroll.all()),
+         "some command id or scroll code 0 to 10 never reached a box"},
+    };
+    for (const Expected& check : expected) {
+        if (!check.holds) {
+            failures += std::string(check.what) + " (" + std::to_string(gdiLeft) +
+                        " GDI objects "
+                        "more than after the warm-up)\n";
+        }
+    }
+}
+
+bool Flag(int32_t value) {
+    return value == 0 || value == 1;
+}
+
+bool Finite(float value) {
+    return std::isfinite(value);
+}
+
 } // namespace
 
-const char* ProfileName(int profile) {
-    const char* const names[PROFILE_COUNT] = {"Flights", "Calibration", "Boxes", "Chaos"};
-    return names[profile % PROFILE_COUNT];
-}
-
-uint64_t FuzzBaseSeed() {
-    const char* text = std::getenv("TAVUNE_FUZZ_SEED");
-    if (text == nullptr || *text == '\0') {
-        return FUZZ_DEFAULT_SEED;
-    }
-    return std::strtoull(text, nullptr, 0);
-}
-
-uint64_t FuzzShardSeed(uint64_t baseSeed, int index) {
-    FuzzRandom mixer(baseSeed ^ (static_cast<uint64_t>(index) * 0xD1B54A32D192ED03ull));
-    return mixer.Next64();
-}
-
 const char* BrokenInvariant() {
-    if (flight.phase > PHASE_READY) {
-        return "phase outside 0 to 13";
-    }
-    for (int32_t on : flight.thrusterOn) {
-        if (on != 0 && on != 1) {
-            return "a thruster flag is neither 0 nor 1";
+    const struct {
+        bool holds;
+        const char* broken;
+    } invariants[] = {
+        {flight.phase <= PHASE_READY, "phase outside 0 to 13"},
+        {Flag(flight.thrusterOn[0]) && Flag(flight.thrusterOn[1]) && Flag(flight.thrusterOn[2]),
+         "a thruster flag is neither 0 nor 1"},
+        {Finite(flight.fuel) && flight.fuel >= 0.0f, "fuel negative or not finite"},
+        {Finite(flight.altitude) && Finite(flight.posX) && Finite(flight.vx) && Finite(flight.vy),
+         "a position or velocity is not finite"},
+        {flight.outcome <= OUTCOME_LOST, "outcome outside 0 to 5"},
+        {Flag(buttonTracking[0]) && Flag(buttonTracking[1]) && Flag(buttonTracking[2]),
+         "a button's tracking flag is neither 0 nor 1"},
+        {Flag(settings.reverseSideThrust) && Flag(settings.drawFlame),
+         "a settings flag is neither 0 nor 1"},
+        {settings.gravity >= 1.0f && settings.gravity <= 10.7f && settings.initialFuel >= 100.0f &&
+             settings.initialFuel <= 3000.0f && settings.mainThrust >= 2500.0f &&
+             settings.mainThrust <= 38750.0f,
+         "a setting outside what the Options box can store"},
+        {Finite(settings.timeStep) && settings.timeStep >= 0.0f,
+         "time step negative or not finite"},
+    };
+    for (const auto& invariant : invariants) {
+        if (!invariant.holds) {
+            return invariant.broken;
         }
-    }
-    if (!std::isfinite(flight.fuel) || flight.fuel < 0.0f) {
-        return "fuel negative or not finite";
-    }
-    if (!std::isfinite(flight.altitude) || !std::isfinite(flight.posX) ||
-        !std::isfinite(flight.vx) || !std::isfinite(flight.vy)) {
-        return "a position or velocity is not finite";
-    }
-    if (flight.outcome > OUTCOME_LOST) {
-        return "outcome outside 0 to 5";
-    }
-    for (int32_t tracking : buttonTracking) {
-        if (tracking != 0 && tracking != 1) {
-            return "a button's tracking flag is neither 0 nor 1";
-        }
-    }
-    if ((settings.reverseSideThrust != 0 && settings.reverseSideThrust != 1) ||
-        (settings.drawFlame != 0 && settings.drawFlame != 1)) {
-        return "a settings flag is neither 0 nor 1";
-    }
-    if (!(settings.gravity >= 1.0f && settings.gravity <= 10.7f) ||
-        !(settings.initialFuel >= 100.0f && settings.initialFuel <= 3000.0f) ||
-        !(settings.mainThrust >= 2500.0f && settings.mainThrust <= 38750.0f)) {
-        return "a setting outside what the Options box can store";
-    }
-    if (!std::isfinite(settings.timeStep) || settings.timeStep < 0.0f) {
-        return "time step negative or not finite";
     }
     return nullptr;
 }
 
-FuzzReport RunFuzzShard(const FuzzShard& theShard) {
-    FuzzReport result;
-    FuzzGenerator theGenerator(theShard.seed);
-    shard = &theShard;
+std::string RunFuzzShard(uint64_t theSeed, FuzzProfile theProfile, long messages) {
+    FuzzGenerator theGenerator(theSeed);
+    seed = theSeed;
+    profile = theProfile;
+    messagesWanted = messages;
     generator = &theGenerator;
-    report = &result;
+    failures.clear();
+    received = Received{};
+    boxesOpened[0] = boxesOpened[1] = boxesOpened[2] = boxesOpened[3] = 0;
     sessions.clear();
-    stepDepth = 0;
-    idleSteps = 0;
-    finishing = false;
-    done = false;
-    paused = false;
-    recentCount = 0;
-    handsOff = HandsOff::Busy;
-    handsOffAt = 0;
-    rescues = 0;
-
+    fuzzMessages = recentCount = handsOffAt = 0;
+    boxesShown = handsOffChecks = stepDepth = idleSteps = gdiAfterWarmUp = gdiLeft = 0;
+    finishing = done = paused = handsOffDue = false;
     accelerators = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
-    PumpMessages();
-    // Wine makes its fonts, brushes and bitmaps for a first window once and keeps them.
-    OpenGameWindow();
-    CloseGameWindow();
     ResetGameAndDrawing();
-    if (theShard.profile != PROFILE_CALIBRATION) {
+    if (profile != PROFILE_CALIBRATION) {
         // As after a first game whose ten ticks took 50 ms each.
         flight.calibrated = 1;
         settings.timeStep = 0.375f;
     }
-    const int gdiBefore = CountGdiObjects(false);
-    const int windowDCsBefore = CountGdiObjects() - gdiBefore;
     OpenMainWindow();
-
     SetUnhandledExceptionFilter(ReportFault);
     WatchSentMessages(AfterSentMessage);
     watching = true;
@@ -605,17 +583,9 @@ FuzzReport RunFuzzShard(const FuzzShard& theShard) {
     WaitForSingleObject(watchdog, INFINITE);
     CloseHandle(watchdog);
     WatchSentMessages(nullptr);
-    CloseGameWindow();
-    result.gdiObjectsLeft = CountGdiObjects(false) - gdiBefore;
-    result.windowDCsLeft = CountGdiObjects() - result.gdiObjectsLeft - gdiBefore - windowDCsBefore;
-    if (rescues.load() > 0) {
-        Fail("the message loop stopped dispatching for " +
-             std::to_string(WATCHDOG_RESCUE_MS / 1000) + " s");
-    }
-    result.coverage = theGenerator.coverage;
     SetUnhandledExceptionFilter(nullptr);
-    shard = nullptr;
+    CloseGameWindow();
+    CheckWhatHappened();
     generator = nullptr;
-    report = nullptr;
-    return result;
+    return failures;
 }

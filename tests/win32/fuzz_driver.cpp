@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <atomic>
+#include <algorithm>
 #include <bitset>
 #include <cmath>
 #include <cstdio>
@@ -24,16 +24,15 @@
 
 namespace {
 
-constexpr int MAX_OPEN_BOXES = 2;  // deeper boxes are closed at once
-constexpr int MAX_STEP_DEPTH = 16; // steps inside one another's loops
-constexpr int RECENT_MESSAGES = 8; // shown with a failure
+constexpr size_t MAX_OPEN_BOXES = 2; // deeper boxes are closed at once
+constexpr int MAX_STEP_DEPTH = 16;   // steps inside one another's loops
+constexpr int RECENT_MESSAGES = 8;   // shown with a failure
 constexpr int MAX_CLOSE_ATTEMPTS = 12;
 constexpr int STEPS_PER_CLOSE_ATTEMPT = 4;
 constexpr int MAX_IDLE_STEPS = 2000;  // steps that found nothing to do: some loop does not end
 constexpr UINT DRIVER_TIMER_MS = 20;  // ends a pause in loops that never go idle
-constexpr DWORD WATCHDOG_MS = 15000;  // no step for this long: a loop has stopped dispatching
 constexpr long HANDS_OFF_EVERY = 400; // fuzz messages between two times the player lets go
-// Wine fills its caches of fonts, brushes and window DCs with the first boxes, menus and scroll
+// Wine fills its caches of fonts, brushes and bitmaps with the first boxes, menus and scroll
 // bars: the GDI objects are counted from the first time the player lets go after these.
 constexpr long WARM_UP_MESSAGES = 2000;
 
@@ -53,51 +52,46 @@ struct BoxSession {
     int kind;
     int budget;     // messages still to fuzz it with
     int pausesLeft; // the first steps let the box show and paint itself
-    bool shown;     // on the screen while the fuzz worked on it
     int closeWay;   // -1 until it is being closed
     int closeSteps;
     std::vector<HWND> controls;
 };
 
-// What the main window and the boxes received, counted as it came in.
-struct Received {
-    std::bitset<256> keyDown, keyUp; // key codes, by the main window
-    std::bitset<11> command;         // command ids 0 to 10, by the main window
-    std::bitset<11> boxCommand;      // command ids 0 to 10, by a box
-    std::bitset<11> boxScroll;       // scroll codes 0 to 10, by the Options box
-};
-
 // One shard runs at a time; its state lives here from start to end.
-uint64_t seed = 0;
-FuzzProfile profile = PROFILE_FLIGHTS;
-long fuzzMessages = 0;
-long messagesWanted = 0;
+struct Run {
+    uint64_t seed = 0;
+    FuzzProfile profile = PROFILE_FLIGHTS;
+    long wanted = 0;
+    long fuzzMessages = 0;
+    std::string failures;
+    // What the game's windows received, counted as it came in: key codes and command ids 0 to
+    // 10 by the main window, command ids and (in the Options box) scroll codes 0 to 10 by boxes.
+    std::bitset<256> keyDown, keyUp;
+    std::bitset<11> command, boxCommand, boxScroll;
+    int boxesOpened[4] = {};
+    int boxesShown = 0;     // on the screen while the fuzz worked on them
+    int handsOffChecks = 0; // times every key and the mouse came up and nothing fired
+    FuzzTargets game = {};
+    std::vector<BoxSession> sessions;
+    bool topLevelStep = false; // the step now dispatched comes from the driver's own loop
+    int stepDepth = 0;
+    int idleSteps = 0;
+    bool finishing = false;
+    bool done = false;
+    bool paused = false; // no step is queued: the next comes when the queue has run empty
+    bool handsOffDue = false;
+    long handsOffAt = 0; // the fuzz messages drawn when the player last began to let go
+    int gdiAfterWarmUp = 0;
+    int gdiLeft = 0;
+    FuzzMessage recent[RECENT_MESSAGES] = {};
+    long recentCount = 0;
+};
+Run run;
 FuzzGenerator* generator = nullptr;
-std::string failures;
-Received received;
-int boxesOpened[4] = {};
-int boxesShown = 0;
-int handsOffChecks = 0; // times every key and the mouse came up and nothing fired
 HACCEL accelerators = nullptr;
-FuzzTargets gameTargets;
-std::vector<BoxSession> sessions;
 UINT_PTR expectedStep = 0;
-bool topLevelStep = false; // the step now dispatched comes from the driver's own loop
-int stepDepth = 0;
-int idleSteps = 0;
-bool finishing = false;
-bool done = false;
-bool paused = false; // no step is queued: the next comes when the queue has run empty
-bool handsOffDue = false;
-long handsOffAt = 0; // the fuzz messages drawn when the player last began to let go
-int gdiAfterWarmUp = 0;
-int gdiLeft = 0;
-FuzzMessage recent[RECENT_MESSAGES];
-long recentCount = 0;
 WNDPROC mainProc = nullptr; // the procedures of the windows that Counted stands in front of
 WNDPROC boxProc = nullptr;
-std::atomic<uint32_t> progress{0}; // read by the watchdog thread
-std::atomic<bool> watching{false};
 
 void Step(UINT_PTR serial);
 
@@ -108,43 +102,33 @@ int BoxKindOf(HWND box) {
                                                            : BOX_OTHER;
 }
 
-std::string Describe(const FuzzMessage& message) {
-    char className[32] = "";
-    GetClassNameA(message.target, className, sizeof className);
-    char text[160];
-    std::snprintf(text, sizeof text, "%s 0x%04X wParam 0x%08lX lParam 0x%08lX to %p (%s, id %ld)",
-                  message.post ? "posted" : "sent", message.message,
-                  static_cast<unsigned long>(message.wParam),
-                  static_cast<unsigned long>(message.lParam), static_cast<void*>(message.target),
-                  className, static_cast<long>(GetWindowLongPtrA(message.target, GWLP_ID)));
-    return text;
-}
-
 // The shard, its seed, how far it got, the game's state and the last messages.
 std::string Where() {
-    const char* const names[] = {"Flights", "Calibration", "Boxes", "Chaos"};
-    char text[384];
+    const char* const profiles[] = {"Flights", "Calibration", "Boxes", "Chaos"};
+    char text[256];
     std::snprintf(text, sizeof text,
-                  "%s shard, seed 0x%016llX, after %ld messages\n  state: phase %d, outcome %d, "
-                  "thrusters %d %d %d, fuel %g, altitude %g, x %g, vx %g, vy %g, gravity %g, "
-                  "fuel setting %g, thrust %g, flags %d %d\n  last messages:",
-                  names[profile], static_cast<unsigned long long>(seed), recentCount, flight.phase,
-                  flight.outcome, flight.thrusterOn[0], flight.thrusterOn[1], flight.thrusterOn[2],
-                  flight.fuel, flight.altitude, flight.posX, flight.vx, flight.vy, settings.gravity,
-                  settings.initialFuel, settings.mainThrust, settings.reverseSideThrust,
-                  settings.drawFlame);
+                  "%s shard, seed 0x%016llX, after %ld messages; phase %d, outcome %d, thrusters "
+                  "%d %d %d, fuel %g, altitude %g, x %g, vx %g, vy %g; the last messages:",
+                  profiles[run.profile], static_cast<unsigned long long>(run.seed), run.recentCount,
+                  flight.phase, flight.outcome, flight.thrusterOn[0], flight.thrusterOn[1],
+                  flight.thrusterOn[2], flight.fuel, flight.altitude, flight.posX, flight.vx,
+                  flight.vy);
     std::string where = text;
-    for (long i = recentCount > RECENT_MESSAGES ? recentCount - RECENT_MESSAGES : 0;
-         i < recentCount; ++i) {
-        where += "\n  #" + std::to_string(i + 1) + " " + Describe(recent[i % RECENT_MESSAGES]);
+    for (long i = std::max(0L, run.recentCount - RECENT_MESSAGES); i < run.recentCount; ++i) {
+        const FuzzMessage& m = run.recent[i % RECENT_MESSAGES];
+        std::snprintf(text, sizeof text, "\n  %s 0x%04X 0x%08lX 0x%08lX to %p (id %ld)",
+                      m.post ? "posted" : "sent", m.message, static_cast<unsigned long>(m.wParam),
+                      static_cast<unsigned long>(m.lParam), static_cast<void*>(m.target),
+                      static_cast<long>(GetWindowLongPtrA(m.target, GWLP_ID)));
+        where += text;
     }
     return where;
 }
 
 // The first failure of the run, with where it happened; the checks at the end add theirs.
 void Fail(const std::string& what) {
-    if (failures.empty()) {
-        failures = what + " in the " + Where() + "\n";
+    if (run.failures.empty()) {
+        run.failures = what + " in the " + Where() + "\n";
     }
 }
 
@@ -154,6 +138,7 @@ void CheckInvariants(const char* when) {
     }
 }
 
+// A fault ends the process at once, with the seed on the screen.
 LONG WINAPI ReportFault(EXCEPTION_POINTERS* exception) {
     std::fprintf(stderr, "fuzz: fault 0x%08lX at %p in the %s\n",
                  static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode),
@@ -162,32 +147,16 @@ LONG WINAPI ReportFault(EXCEPTION_POINTERS* exception) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// Ends the process, with the seed on the screen, when the steps have stopped coming.
-DWORD WINAPI Watchdog(void*) {
-    uint32_t seen = progress.load();
-    for (DWORD still = 0; watching.load(); Sleep(250)) {
-        still = seen == progress.load() ? still + 250 : 0;
-        seen = progress.load();
-        if (still >= WATCHDOG_MS) {
-            std::fprintf(stderr, "fuzz: no progress for %lu s in the %s\n",
-                         static_cast<unsigned long>(still / 1000), Where().c_str());
-            std::fflush(stderr);
-            ExitProcess(3);
-        }
-    }
-    return 0;
-}
-
 // Stands in front of the main window's and each box's procedure, to count what they received.
 LRESULT CALLBACK Counted(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    const bool main = window == gameTargets.main;
+    const bool main = window == run.game.main;
     const WORD low = LOWORD(wParam);
     if (main && (message == WM_KEYDOWN || message == WM_KEYUP) && wParam < 256) {
-        (message == WM_KEYDOWN ? received.keyDown : received.keyUp).set(wParam);
+        (message == WM_KEYDOWN ? run.keyDown : run.keyUp).set(wParam);
     } else if (message == WM_COMMAND && low <= 10) {
-        (main ? received.command : received.boxCommand).set(low);
+        (main ? run.command : run.boxCommand).set(low);
     } else if (!main && message == WM_HSCROLL && low <= 10 && BoxKindOf(window) == BOX_OPTIONS) {
-        received.boxScroll.set(low);
+        run.boxScroll.set(low);
     }
     return CallWindowProcA(main ? mainProc : boxProc, window, message, wParam, lParam);
 }
@@ -195,30 +164,6 @@ LRESULT CALLBACK Counted(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 WNDPROC CountWhatReaches(HWND window) {
     return reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Counted)));
-}
-
-void OpenSession(HWND box) {
-    BoxSession session = {box, BoxKindOf(box), 0, 2, false, -1, 0, {}};
-    ++boxesOpened[session.kind];
-    FuzzRandom& random = generator->random;
-    session.budget =
-        random.Percent(10) ? 0 : random.Between(1, profile == PROFILE_BOXES ? 600 : 200);
-    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
-        session.controls.push_back(child);
-    }
-    boxProc = CountWhatReaches(box); // the dialog class's, the same for every box
-    sessions.push_back(session);
-}
-
-void EndSession(HWND box) {
-    for (auto session = sessions.begin(); session != sessions.end(); ++session) {
-        if (session->box == box) {
-            boxesShown += session->shown ? 1 : 0;
-            sessions.erase(session);
-            return;
-        }
-    }
 }
 
 void PostNextStep() {
@@ -229,42 +174,49 @@ void PostNextStep() {
 // loop finds nothing else to do. The next step follows at WM_ENTERIDLE, when the driver's loop
 // finds the queue empty, or at the latest on the driver's timer.
 void Pause() {
-    paused = true;
+    run.paused = true;
 }
 
 void Resume() {
-    if (paused && !done) {
-        paused = false;
+    if (run.paused && !run.done) {
+        run.paused = false;
         PostNextStep();
     }
 }
 
 // Every message sent inside the thread passes here after its window handled it.
 void AfterSentMessage(const CWPRETSTRUCT& call) {
-    switch (call.message) {
-        case WM_INITDIALOG:
-            OpenSession(call.hwnd);
-            break;
-        case WM_DESTROY:
-            EndSession(call.hwnd);
-            break;
-        case WM_ENTERIDLE:
-            Resume();
-            break;
-        case WM_ENTERMENULOOP:
-            // A menu would wait for a player to pick from it: cancel it at once.
-            PostMessageA(call.hwnd, WM_CANCELMODE, 0, 0);
-            break;
-        default:
-            break;
+    if (call.message == WM_INITDIALOG) {
+        BoxSession session = {call.hwnd, BoxKindOf(call.hwnd), 0, 2, -1, 0, {}};
+        ++run.boxesOpened[session.kind];
+        const int longest = run.profile == PROFILE_BOXES ? 600 : 200;
+        session.budget = generator->random.Percent(10) ? 0 : generator->random.Between(1, longest);
+        for (HWND child = GetWindow(call.hwnd, GW_CHILD); child != nullptr;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            session.controls.push_back(child);
+        }
+        boxProc = CountWhatReaches(call.hwnd); // the dialog class's, the same for every box
+        run.sessions.push_back(session);
+    } else if (call.message == WM_DESTROY) {
+        for (auto session = run.sessions.begin(); session != run.sessions.end(); ++session) {
+            if (session->box == call.hwnd) {
+                run.sessions.erase(session);
+                break;
+            }
+        }
+    } else if (call.message == WM_ENTERIDLE) {
+        Resume();
+    } else if (call.message == WM_ENTERMENULOOP) {
+        // A menu would wait for a player to pick from it: cancel it at once.
+        PostMessageA(call.hwnd, WM_CANCELMODE, 0, 0);
     }
     CheckInvariants("after a message sent on the way");
 }
 
 // The driver's own messages (closing a box, letting go) are no fuzz messages.
 void Issue(const FuzzMessage& message, bool fuzz = false) {
-    recent[recentCount++ % RECENT_MESSAGES] = message;
-    fuzzMessages += fuzz ? 1 : 0;
+    run.recent[run.recentCount++ % RECENT_MESSAGES] = message;
+    run.fuzzMessages += fuzz ? 1 : 0;
     if (message.invalidateFirst) {
         InvalidateRect(message.target, nullptr, TRUE);
     }
@@ -273,7 +225,7 @@ void Issue(const FuzzMessage& message, bool fuzz = false) {
     } else {
         SendMessageA(message.target, message.message, message.wParam, message.lParam);
     }
-    idleSteps = 0;
+    run.idleSteps = 0;
     CheckInvariants("after the message");
 }
 
@@ -281,14 +233,13 @@ void OpenMainWindow() {
     // The fuzz is the clock; the terrain follows the shard's seed, not the time of day.
     OpenGameWindow();
     SeedRandom(static_cast<uint32_t>(generator->random.Next64()));
-    gameTargets = FuzzTargets{};
-    gameTargets.main = mainWindow;
-    GetClientRect(mainWindow, &gameTargets.client);
+    run.game.main = mainWindow;
+    GetClientRect(mainWindow, &run.game.client);
     for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
-        gameTargets.buttons[id] = thrustButtons[id];
-        RECT& rect = gameTargets.buttonRects[id];
-        GetWindowRect(thrustButtons[id], &rect);
-        MapWindowPoints(nullptr, mainWindow, reinterpret_cast<POINT*>(&rect), 2);
+        run.game.buttons[id] = thrustButtons[id];
+        GetWindowRect(thrustButtons[id], &run.game.buttonRects[id]);
+        MapWindowPoints(nullptr, mainWindow, reinterpret_cast<POINT*>(&run.game.buttonRects[id]),
+                        2);
     }
     mainProc = CountWhatReaches(mainWindow);
 }
@@ -302,11 +253,9 @@ void HelpLoopsEnd() {
         PostMessageA(mainWindow, WM_CANCELMODE, 0, 0);
         PostMessageA(mainWindow, WM_LBUTTONUP, 0, 0);
     }
-    if (++idleSteps == MAX_IDLE_STEPS) {
+    if (++run.idleSteps == MAX_IDLE_STEPS) {
         Fail("a loop went on for " + std::to_string(MAX_IDLE_STEPS) + " steps with nothing to do");
-    } else if (idleSteps == 2 * MAX_IDLE_STEPS) {
-        std::fprintf(stderr, "fuzz: a loop does not end\n%s\n", failures.c_str());
-        std::fflush(stderr);
+        std::fprintf(stderr, "fuzz: %s", run.failures.c_str());
         ExitProcess(4);
     }
 }
@@ -338,7 +287,7 @@ void CloseStep(BoxSession& session) {
     } else {
         PostClose(session.box, static_cast<CloseWay>(way - 2));
     }
-    idleSteps = 0;
+    run.idleSteps = 0;
 }
 
 // Every so often the player lets go of everything. First the queue runs empty, so that nothing
@@ -346,22 +295,22 @@ void CloseStep(BoxSession& session) {
 // button come up and a tick passes, after which no thruster may fire, unless the fuzz has sent
 // something meanwhile (to a box that the tick opened).
 bool HandsOffStep() {
-    if (!handsOffDue && fuzzMessages - handsOffAt < HANDS_OFF_EVERY) {
+    if (!run.handsOffDue && run.fuzzMessages - run.handsOffAt < HANDS_OFF_EVERY) {
         return false;
     }
-    if (!handsOffDue || fuzzMessages != handsOffAt) {
-        handsOffDue = true; // and once more if a box was fuzzed meanwhile
-        handsOffAt = fuzzMessages;
+    if (!run.handsOffDue || run.fuzzMessages != run.handsOffAt) {
+        run.handsOffDue = true; // and once more if a box was fuzzed meanwhile
+        run.handsOffAt = run.fuzzMessages;
         Pause();
         return true;
     }
-    handsOffDue = false;
+    run.handsOffDue = false;
     // Window DCs and their regions aside: Wine's cache of them grows by tens in a shard.
     const int gdiObjects = CountGdiObjects(false);
-    if (gdiAfterWarmUp == 0 && handsOffAt >= WARM_UP_MESSAGES) {
-        gdiAfterWarmUp = gdiObjects;
+    if (run.gdiAfterWarmUp == 0 && run.handsOffAt >= WARM_UP_MESSAGES) {
+        run.gdiAfterWarmUp = gdiObjects;
     }
-    gdiLeft = gdiAfterWarmUp == 0 ? 0 : gdiObjects - gdiAfterWarmUp;
+    run.gdiLeft = run.gdiAfterWarmUp == 0 ? 0 : gdiObjects - run.gdiAfterWarmUp;
     for (WPARAM key : {VK_LEFT, VK_RIGHT, VK_DOWN}) {
         Issue(FuzzMessage{mainWindow, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u), 0, 0});
     }
@@ -371,66 +320,57 @@ bool HandsOffStep() {
                       MAKELPARAM(100, 100), false, false});
     Pause(); // a box that the tick opens goes on with the steps from inside its loop
     Issue(FuzzMessage{mainWindow, WM_TIMER, GAME_TIMER_ID, 0, false, false});
-    if (fuzzMessages == handsOffAt) {
-        ++handsOffChecks;
-        for (int32_t on : flight.thrusterOn) {
-            if (on != 0) {
-                Fail("a thruster fires with every key and the mouse button up");
-            }
+    if (run.fuzzMessages == run.handsOffAt) {
+        ++run.handsOffChecks;
+        if (flight.thrusterOn[0] + flight.thrusterOn[1] + flight.thrusterOn[2] != 0) {
+            Fail("a thruster fires with every key and the mouse button up");
         }
     }
     return true;
 }
 
 void ContinueFuzz(bool topLevel) {
-    finishing = finishing || !failures.empty() || fuzzMessages >= messagesWanted;
-    if (topLevel && !sessions.empty()) {
+    run.finishing |= !run.failures.empty() || run.fuzzMessages >= run.wanted;
+    if (topLevel && !run.sessions.empty()) {
         // No loop runs at the top: a box still here has outlived its own.
-        Fail(std::string("the ") + BOX_NAMES[sessions.back().kind] + " box outlived its loop");
-        for (const BoxSession& session : sessions) {
+        Fail(std::string("the ") + BOX_NAMES[run.sessions.back().kind] + " box outlived its loop");
+        for (const BoxSession& session : run.sessions) {
             DestroyWindow(session.box);
         }
-        sessions.clear();
+        run.sessions.clear();
     }
-    BoxSession* session = sessions.empty() ? nullptr : &sessions.back();
-    if (finishing && session == nullptr && topLevel) {
-        done = true;
-        return;
-    }
-    if (finishing || !IsWindow(mainWindow) || stepDepth > MAX_STEP_DEPTH) {
+    BoxSession* session = run.sessions.empty() ? nullptr : &run.sessions.back();
+    if (run.finishing && session == nullptr && topLevel) {
+        run.done = true;
+    } else if (run.finishing || !IsWindow(mainWindow) || run.stepDepth > MAX_STEP_DEPTH) {
         PostNextStep();
-        if (finishing && session != nullptr) {
+        if (run.finishing && session != nullptr) {
             CloseStep(*session);
-        } else if (topLevel && !finishing) {
+        } else if (topLevel && !run.finishing) {
             // Exit, or a way to it: a new main window, once every loop of the old one has ended.
             OpenMainWindow();
         } else {
             HelpLoopsEnd();
         }
-        return;
-    }
-    if (session != nullptr && session->pausesLeft > 0) {
+    } else if (session != nullptr && session->pausesLeft > 0) {
         --session->pausesLeft;
         Pause();
-        return;
-    }
-    if (topLevel && session == nullptr && HandsOffStep()) {
-        return;
-    }
-    if (generator->random.Below(1000) < (topLevel ? 5u : 20u)) {
+    } else if (topLevel && session == nullptr && HandsOffStep()) {
+        // the step's work is done
+    } else if (generator->random.Below(1000) < (topLevel ? 5u : 20u)) {
         Pause();
-        return;
-    }
-    PostNextStep();
-    if (session == nullptr) {
-        Issue(GameMessage(*generator, MIXES[profile], gameTargets), true);
+    } else if (session == nullptr) {
+        PostNextStep();
+        Issue(GameMessage(*generator, MIXES[run.profile], run.game), true);
     } else if (session->closeWay >= 0 || session->budget <= 0 || session->kind == BOX_OTHER ||
-               sessions.size() > MAX_OPEN_BOXES) {
+               run.sessions.size() > MAX_OPEN_BOXES) {
+        PostNextStep();
         CloseStep(*session);
     } else {
+        PostNextStep();
         --session->budget;
-        session->shown = session->shown || IsWindowVisible(session->box);
-        FuzzTargets targets = gameTargets;
+        run.boxesShown += IsWindowVisible(session->box) ? 1 : 0;
+        FuzzTargets targets = run.game;
         targets.box = session->box;
         targets.options = session->kind == BOX_OPTIONS;
         targets.controls = session->controls;
@@ -440,16 +380,15 @@ void ContinueFuzz(bool topLevel) {
 
 void Step(UINT_PTR serial) {
     // Top level: dispatched by the driver's own loop, with no other loop running.
-    const bool topLevel = topLevelStep;
-    topLevelStep = false;
-    if (serial != expectedStep || done) {
+    const bool topLevel = run.topLevelStep;
+    run.topLevelStep = false;
+    if (serial != expectedStep || run.done) {
         return; // a step that a later one replaced, or one left behind at the end
     }
-    ++progress;
-    ++stepDepth;
+    ++run.stepDepth;
     CheckInvariants("between messages");
     ContinueFuzz(topLevel);
-    --stepDepth;
+    --run.stepDepth;
 }
 
 void CALLBACK ResumeAfterPause(HWND, UINT, UINT_PTR, DWORD) {
@@ -460,13 +399,13 @@ void CALLBACK ResumeAfterPause(HWND, UINT, UINT_PTR, DWORD) {
 void RunLoop() {
     PostNextStep();
     const UINT_PTR timer = SetTimer(nullptr, 0, DRIVER_TIMER_MS, ResumeAfterPause);
-    while (!done) {
+    while (!run.done) {
         MSG message;
         if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             Resume();
             WaitMessage();
         } else if (IsLoopStep(message)) {
-            topLevelStep = true;
+            run.topLevelStep = true;
             DispatchMessageA(&message);
         } else if (message.message != WM_QUIT && // posted by a main window that was closed
                    (!IsWindow(mainWindow) ||
@@ -480,32 +419,30 @@ void RunLoop() {
 
 // What the shard's profile must have made happen, as the game's windows saw it.
 void CheckWhatHappened() {
-    struct Expected {
+    const bool flights = run.profile == PROFILE_FLIGHTS;
+    const bool boxes = run.profile == PROFILE_BOXES;
+    const struct {
         bool holds;
         const char* what;
-    };
-    const bool flights = profile == PROFILE_FLIGHTS;
-    const bool boxes = profile == PROFILE_BOXES;
-    const Expected expected[] = {
-        {boxesOpened[BOX_OTHER] == 0, "a box of no known kind opened"},
-        {handsOffChecks > 0, "the player never let go of everything"},
+    } expected[] = {
+        {run.boxesOpened[BOX_OTHER] == 0, "a box of no known kind opened"},
+        {run.handsOffChecks > 0, "the player never let go of everything"},
         // Wine still makes up to 8 pens, brushes, fonts and bitmaps of its own after the warm-up
         // (measured); a leak per tick, paint, press, main window or Options box goes past.
-        {gdiLeft <= 10, "GDI objects leak"},
-        {received.command.all(), "some command id 0 to 10 never reached the main window"},
-        {!flights || (received.keyDown.all() && received.keyUp.all()),
-         "some key code never went down or up in the main window"},
-        {!flights || boxesOpened[BOX_ENDGAME] > 0, "no flight was announced"},
-        {!boxes || (boxesOpened[BOX_ABOUT] > 0 && boxesOpened[BOX_OPTIONS] > 0 && boxesShown > 0),
-         "the About and Options boxes were not both opened, or none was shown"},
-        {!boxes || (received.boxCommand.all() && received.boxScroll.all()),
-         "some command id or scroll code 0 to 10 never reached a box"},
+        {run.gdiLeft <= 10, "more GDI objects than after the warm-up, by 11 or more"},
+        {run.command.all(), "not every command id 0 to 10 reached the main window"},
+        {!flights || (run.keyDown.all() && run.keyUp.all()),
+         "not every key code went down and up in the main window"},
+        {!flights || run.boxesOpened[BOX_ENDGAME] > 0, "no flight was announced"},
+        {!boxes || (run.boxesOpened[BOX_ABOUT] > 0 && run.boxesOpened[BOX_OPTIONS] > 0),
+         "the About and Options boxes did not both open"},
+        {!boxes || run.boxesShown > 0, "no box was on the screen while the fuzz worked on it"},
+        {!boxes || (run.boxCommand.all() && run.boxScroll.all()),
+         "not every command id and scroll code 0 to 10 reached a box"},
     };
-    for (const Expected& check : expected) {
+    for (const auto& check : expected) {
         if (!check.holds) {
-            failures += std::string(check.what) + " (" + std::to_string(gdiLeft) +
-                        " GDI objects "
-                        "more than after the warm-up)\n";
+            run.failures += check.what + std::string("\n");
         }
     }
 }
@@ -551,19 +488,13 @@ const char* BrokenInvariant() {
     return nullptr;
 }
 
-std::string RunFuzzShard(uint64_t theSeed, FuzzProfile theProfile, long messages) {
-    FuzzGenerator theGenerator(theSeed);
-    seed = theSeed;
-    profile = theProfile;
-    messagesWanted = messages;
+std::string RunFuzzShard(uint64_t seed, FuzzProfile profile, long messages) {
+    FuzzGenerator theGenerator(seed);
     generator = &theGenerator;
-    failures.clear();
-    received = Received{};
-    boxesOpened[0] = boxesOpened[1] = boxesOpened[2] = boxesOpened[3] = 0;
-    sessions.clear();
-    fuzzMessages = recentCount = handsOffAt = 0;
-    boxesShown = handsOffChecks = stepDepth = idleSteps = gdiAfterWarmUp = gdiLeft = 0;
-    finishing = done = paused = handsOffDue = false;
+    run = Run{};
+    run.seed = seed;
+    run.profile = profile;
+    run.wanted = messages;
     accelerators = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
     ResetGameAndDrawing();
     if (profile != PROFILE_CALIBRATION) {
@@ -574,18 +505,11 @@ std::string RunFuzzShard(uint64_t theSeed, FuzzProfile theProfile, long messages
     OpenMainWindow();
     SetUnhandledExceptionFilter(ReportFault);
     WatchSentMessages(AfterSentMessage);
-    watching = true;
-    HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
-
     RunLoop();
-
-    watching = false;
-    WaitForSingleObject(watchdog, INFINITE);
-    CloseHandle(watchdog);
     WatchSentMessages(nullptr);
     SetUnhandledExceptionFilter(nullptr);
     CloseGameWindow();
     CheckWhatHappened();
     generator = nullptr;
-    return failures;
+    return run.failures;
 }

@@ -15,6 +15,10 @@ uint64_t FuzzRandom::Next64() {
     return z ^ (z >> 31);
 }
 
+FuzzCycle::FuzzCycle(int count) : order(static_cast<size_t>(count)), next(order.size()) {
+    std::iota(order.begin(), order.end(), 0);
+}
+
 int FuzzCycle::Next(FuzzRandom& random) {
     if (next == order.size()) {
         for (size_t i = order.size() - 1; i > 0; --i) {
@@ -25,32 +29,20 @@ int FuzzCycle::Next(FuzzRandom& random) {
     return order[next++];
 }
 
-static FuzzCycle Cycle(int count) {
-    FuzzCycle cycle;
-    cycle.order.resize(static_cast<size_t>(count));
-    std::iota(cycle.order.begin(), cycle.order.end(), 0);
-    cycle.next = cycle.order.size();
-    return cycle;
-}
-
-FuzzGenerator::FuzzGenerator(uint64_t seed)
-    : random{seed}, keyDownCodes(Cycle(256)), keyUpCodes(Cycle(256)), commandIds(Cycle(11)),
-      boxCommandIds(Cycle(11)), scrollCodes(Cycle(11)) {}
-
 namespace {
 
-// The message numbers from 0 to 0xFFFF that are never drawn with random parameters. Pointers:
-// wParam or lParam points at something that the receiver or its default handling reads or
-// writes (the game's own messages carry none).
+// The message numbers up to 0xFFFF never drawn with random parameters: pairs of the first and
+// the last of a range. Pointers: wParam or lParam points at something that the receiver or its
+// default handling reads or writes (the game's own messages carry none).
 const UINT UNFUZZABLE[][2] = {
     {WM_CREATE, WM_DESTROY},                  // sent once by the system
     {WM_NCCREATE, WM_NCCALCSIZE},             // the same, and a pointer
     {WM_IME_STARTCOMPOSITION, WM_INITDIALOG}, // pointers; sent once by the dialog manager
-    {WM_CLOSE, WM_CLOSE},                   // ends the window (sent to a box as a way to close it)
-    {WM_QUIT, WM_QUIT},                     // ends the message loop
-    {WM_SYSCOMMAND, WM_SYSCOMMAND},         // SC_CLOSE ends, SC_MOVE loops: safe ones drawn alone
-    {WM_NCLBUTTONDOWN, WM_NCXBUTTONDBLCLK}, // frame clicks loop until the button comes up
-    {WM_SETTEXT, WM_GETTEXT},               // the rest all with pointers
+    {WM_NCLBUTTONDOWN, WM_NCXBUTTONDBLCLK},   // frame clicks loop until the button comes up
+    {WM_CLOSE, WM_CLOSE},                     // ends the window (a box's is a way to close it)
+    {WM_QUIT, WM_QUIT},                       // ends the loop
+    {WM_SYSCOMMAND, WM_SYSCOMMAND},           // may end or loop: safe commands are drawn apart
+    {WM_SETTEXT, WM_GETTEXT},                 // the rest all for pointers
     {WM_SETTINGCHANGE, WM_DEVMODECHANGE},
     {WM_GETMINMAXINFO, WM_GETMINMAXINFO},
     {WM_DRAWITEM, WM_DELETEITEM},
@@ -90,6 +82,8 @@ const WPARAM GAME_KEYS[] = {VK_LEFT, VK_RIGHT, VK_DOWN, VK_LEFT, VK_RIGHT,
 // The system commands that neither end the window nor wait in a loop of their own.
 const WPARAM SAFE_SYSTEM_COMMANDS[] = {SC_MINIMIZE,   SC_MAXIMIZE,   SC_RESTORE, SC_KEYMENU,
                                        SC_NEXTWINDOW, SC_PREVWINDOW, SC_ARRANGE};
+// The Options box's own command ids.
+const int BOX_COMMANDS[] = {IDOK, IDCANCEL, IDC_REVERSE_SIDE_THRUST, IDC_DRAW_FLAME, IDC_DEFAULT};
 
 template <typename T, size_t N> T Pick(FuzzRandom& random, const T (&values)[N]) {
     return values[random.Below(N)];
@@ -165,40 +159,46 @@ FuzzMessage RandomMessage(FuzzRandom& random, HWND target) {
     return Message(target, message, wParam, lParam, random.Percent(40));
 }
 
-// A repeat count, a scan code, and the previous state and transition bits that fit the message.
-LPARAM KeyData(FuzzRandom& random, UINT message, WPARAM key) {
-    if (random.Percent(10)) {
-        return Parameter(random);
-    }
-    const UINT scanCode = MapVirtualKeyA(static_cast<UINT>(key & 0xFF), 0) & 0xFF;
+// The codes of the cycles (of key-downs and of key-ups) are sent, not posted: a posted F2, F3 or
+// F4 becomes a command on the way to the main window, and that code might never reach it. A
+// box's keys are posted mostly, so that its loop sees them first, as it sees a player's.
+template <size_t N>
+FuzzMessage KeyMessage(FuzzRandom& random, HWND target, const WPARAM (&keys)[N],
+                       FuzzCycle* cycles) {
+    const UINT messages[] = {WM_KEYDOWN, WM_KEYUP, WM_CHAR};
+    const UINT message = messages[Choose(random, {5, 4, cycles != nullptr ? 0 : 1})];
+    const int kind = Choose(random, {45, 45, 10});
+    const WPARAM key = kind == 0 ? Pick(random, keys)
+                       : kind == 1 && cycles != nullptr
+                           ? static_cast<WPARAM>(cycles[message == WM_KEYUP].Next(random))
+                           : random.Below(cycles != nullptr ? 0x10000 : 256);
+    // A repeat count, a scan code, and the previous-state and transition bits.
     const UINT bits = message == WM_KEYUP ? 3u : random.Percent(30) ? 1u : 0u;
-    return static_cast<LPARAM>(random.Between(1, 3) | (scanCode << 16) | (bits << 30));
+    const UINT scanCode = MapVirtualKeyA(static_cast<UINT>(key & 0xFF), 0) & 0xFF;
+    const LPARAM data =
+        random.Percent(10)
+            ? Parameter(random)
+            : static_cast<LPARAM>(random.Between(1, 3) | (scanCode << 16) | (bits << 30));
+    const bool post = cycles != nullptr ? kind != 1 && random.Percent(50) : random.Percent(85);
+    return Message(target, message, key, data, post);
 }
 
-// A point in a rectangle, on or next to its edges, or anywhere.
-LPARAM PointAround(FuzzRandom& random, const RECT& area) {
-    switch (Choose(random, {5, 2, 3})) {
-        case 0:
-            return Point(random.Between(area.left, area.right - 1),
-                         random.Between(area.top, area.bottom - 1));
-        case 1: {
-            const int xs[] = {area.left - 1, area.left, area.right - 1, area.right};
-            const int ys[] = {area.top - 1, area.top, area.bottom - 1, area.bottom};
-            return Point(Pick(random, xs), Pick(random, ys));
-        }
-        default:
-            return Point(static_cast<int16_t>(random.Next64()),
-                         static_cast<int16_t>(random.Next64()));
-    }
-}
-
+// A mouse message at a point in the area, on or next to its edges, or anywhere.
 FuzzMessage MouseMessage(FuzzRandom& random, HWND target, const RECT& area) {
     const UINT messages[] = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEMOVE};
     const UINT message = messages[Choose(random, {4, 3, 3})];
+    const int xs[] = {area.left - 1, area.left, area.right - 1, area.right};
+    const int ys[] = {area.top - 1, area.top, area.bottom - 1, area.bottom};
+    const int where = Choose(random, {5, 2, 3});
+    const LPARAM point = where == 0   ? Point(random.Between(area.left, area.right - 1),
+                                              random.Between(area.top, area.bottom - 1))
+                         : where == 1 ? Point(Pick(random, xs), Pick(random, ys))
+                                      : Point(static_cast<int16_t>(random.Next64()),
+                                              static_cast<int16_t>(random.Next64()));
     const WPARAM keys = random.Percent(15)        ? random.Below(0x80)
                         : message == WM_LBUTTONUP ? 0
                                                   : MK_LBUTTON;
-    return Message(target, message, keys, PointAround(random, area), random.Percent(50));
+    return Message(target, message, keys, point, random.Percent(50));
 }
 
 // A WM_PAINT, half of the time with something to paint.
@@ -206,27 +206,12 @@ FuzzMessage PaintMessage(FuzzRandom& random, HWND target) {
     return FuzzMessage{target, WM_PAINT, 0, 0, random.Percent(30), random.Percent(50)};
 }
 
-// The codes of the cycles are always sent: posted, an F2, F3 or F4 would become a command on
-// the way, and that code might never reach the window.
-FuzzMessage KeyMessage(FuzzGenerator& generator, HWND main) {
-    FuzzRandom& random = generator.random;
-    const UINT message = random.Percent(50) ? WM_KEYDOWN : WM_KEYUP;
-    FuzzCycle& cycle = message == WM_KEYDOWN ? generator.keyDownCodes : generator.keyUpCodes;
-    const int kind = Choose(random, {45, 45, 10});
-    const WPARAM key = kind == 0   ? Pick(random, GAME_KEYS)
-                       : kind == 1 ? static_cast<WPARAM>(cycle.Next(random))
-                                   : random.Below(0x10000);
-    return Message(main, message, key, KeyData(random, message, key),
-                   kind != 1 && random.Percent(50));
-}
-
 FuzzMessage ButtonMessage(FuzzRandom& random, const FuzzTargets& targets) {
     const HWND button = targets.buttons[random.Below(3)];
-    switch (Choose(random, {75, 10, 10, 5})) {
+    switch (Choose(random, {75, 20, 5})) {
         case 0:
             return MouseMessage(random, button, RECT{0, 0, THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE});
-        case 1:
-        case 2: // their parameters are 0 and unread: any values will do
+        case 1: // their parameters are 0 and unread: any values will do
             return Message(button, random.Percent(50) ? WM_THRUST_PRESS : WM_THRUST_RELEASE,
                            static_cast<WPARAM>(MostlyZero(random)), MostlyZero(random),
                            random.Percent(50));
@@ -235,24 +220,33 @@ FuzzMessage ButtonMessage(FuzzRandom& random, const FuzzTargets& targets) {
     }
 }
 
-FuzzMessage CommandMessage(FuzzGenerator& generator, HWND main) {
+// Command ids 0 to 10 in turn, the box's own, or any; most of those to a box name their control.
+FuzzMessage CommandMessage(FuzzGenerator& generator, HWND target, bool box) {
     FuzzRandom& random = generator.random;
-    const int id = random.Percent(60) ? generator.commandIds.Next(random)
-                                      : static_cast<int>(random.Below(0x10000));
+    const int kind = Choose(random, {box ? 5 : 6, box ? 3 : 0, box ? 2 : 4});
+    const int id = kind == 0   ? (box ? generator.boxCommandIds : generator.commandIds).Next(random)
+                   : kind == 1 ? Pick(random, BOX_COMMANDS)
+                               : static_cast<int>(random.Below(0x10000));
     const int notification =
-        random.Percent(70) ? random.Between(0, 1) : static_cast<int>(random.Below(0x10000));
-    return Message(main, WM_COMMAND, MAKEWPARAM(id, notification), MostlyZero(random),
-                   random.Percent(30));
+        random.Percent(75) ? random.Between(0, 1) : static_cast<int>(random.Below(0x10000));
+    const LPARAM control = box && random.Percent(70)
+                               ? reinterpret_cast<LPARAM>(GetDlgItem(target, id))
+                               : MostlyZero(random);
+    return Message(target, WM_COMMAND, MAKEWPARAM(id, notification), control,
+                   random.Percent(box ? 50 : 30));
 }
 
-// Scroll codes 0 to 10 in turn, or any code; any thumb position.
-WPARAM ScrollParameter(FuzzGenerator& generator) {
+// Scroll codes 0 to 10 in turn, or any code; any thumb position; mostly one of the box's bars.
+FuzzMessage ScrollMessage(FuzzGenerator& generator, HWND target) {
     FuzzRandom& random = generator.random;
     const int code = random.Percent(70) ? generator.scrollCodes.Next(random)
                                         : static_cast<int>(random.Below(0x10000));
     const int position =
         random.Percent(50) ? random.Between(-3, 32) : static_cast<int>(random.Below(0x10000));
-    return MAKEWPARAM(code, position);
+    const HWND bar = GetDlgItem(target, IDC_GRAVITY_BAR + random.Between(0, 2));
+    const LPARAM lParam =
+        bar != nullptr && random.Percent(80) ? reinterpret_cast<LPARAM>(bar) : MostlyZero(random);
+    return Message(target, WM_HSCROLL, MAKEWPARAM(code, position), lParam, random.Percent(50));
 }
 
 HWND AnyControl(FuzzRandom& random, const FuzzTargets& targets) {
@@ -262,72 +256,15 @@ HWND AnyControl(FuzzRandom& random, const FuzzTargets& targets) {
     return targets.controls[random.Below(static_cast<uint32_t>(targets.controls.size()))];
 }
 
-FuzzMessage BoxCommand(FuzzGenerator& generator, const FuzzTargets& targets) {
-    FuzzRandom& random = generator.random;
-    const int ours[] = {IDOK, IDCANCEL, IDC_REVERSE_SIDE_THRUST, IDC_DRAW_FLAME, IDC_DEFAULT};
-    const int kind = Choose(random, {5, 3, 2});
-    const int id = kind == 0   ? generator.boxCommandIds.Next(random)
-                   : kind == 1 ? Pick(random, ours)
-                               : static_cast<int>(random.Below(0x10000));
-    const int notification =
-        random.Percent(80) ? BN_CLICKED : static_cast<int>(random.Below(0x10000));
-    const LPARAM control =
-        random.Percent(70) ? reinterpret_cast<LPARAM>(GetDlgItem(targets.box, id)) : 0;
-    return Message(targets.box, WM_COMMAND, MAKEWPARAM(id, notification), control,
-                   random.Percent(50));
-}
-
-FuzzMessage BoxScroll(FuzzGenerator& generator, const FuzzTargets& targets) {
-    FuzzRandom& random = generator.random;
-    const WPARAM wParam = ScrollParameter(generator);
-    const HWND bar = GetDlgItem(targets.box, IDC_GRAVITY_BAR + random.Between(0, 2));
-    const int kind = Choose(random, {8, 1, 1});
-    const LPARAM lParam = kind == 0   ? reinterpret_cast<LPARAM>(bar)
-                          : kind == 1 ? 0
-                                      : Parameter(random);
-    return Message(targets.box, WM_HSCROLL, wParam, lParam, random.Percent(50));
-}
-
-FuzzMessage BoxKey(FuzzRandom& random, const FuzzTargets& targets) {
-    HWND focus = GetFocus();
-    if (focus != targets.box && !IsChild(targets.box, focus)) {
-        focus = targets.box;
-    }
-    const WPARAM key = random.Percent(70) ? Pick(random, BOX_KEYS) : random.Below(256);
-    const UINT messages[] = {WM_KEYDOWN, WM_KEYUP, WM_CHAR};
-    const UINT message = messages[Choose(random, {5, 4, 1})];
-    // Mostly posted, so that the box's own loop sees it first, as it sees a player's keys.
-    return Message(focus, message, key, KeyData(random, message, key), random.Percent(85));
-}
-
 FuzzMessage ControlMouse(FuzzRandom& random, const FuzzTargets& targets) {
     const HWND control = AnyControl(random, targets);
-    if (random.Percent(25)) {
-        return Message(control, BM_CLICK, 0, 0, random.Percent(50));
-    }
     RECT client = {};
     GetClientRect(control, &client);
     FuzzMessage message = MouseMessage(random, control, client);
-    message.lParam = random.Percent(80) ? message.lParam : Parameter(random);
-    return message;
-}
-
-// What reaches the windows behind an open box: the timer and repaints above all, and now and
-// then a key, a button's message or a command sent past the disabled main window.
-FuzzMessage BehindTheBox(FuzzGenerator& generator, const FuzzTargets& targets) {
-    FuzzRandom& random = generator.random;
-    switch (Choose(random, {60, 15, 10, 7, 8})) {
-        case 0:
-            return Message(targets.main, WM_TIMER, 1, 0, random.Percent(50));
-        case 1:
-            return PaintMessage(random, targets.main);
-        case 2:
-            return KeyMessage(generator, targets.main);
-        case 3:
-            return ButtonMessage(random, targets);
-        default:
-            return CommandMessage(generator, targets.main);
+    if (random.Percent(25)) {
+        message = Message(control, BM_CLICK, 0, 0, message.post);
     }
+    return message;
 }
 
 } // namespace
@@ -341,7 +278,7 @@ FuzzMessage GameMessage(FuzzGenerator& generator, const FuzzMix& mix, const Fuzz
             return Message(targets.main, WM_TIMER, id, 0, random.Percent(50));
         }
         case 1:
-            return KeyMessage(generator, targets.main);
+            return KeyMessage(random, targets.main, GAME_KEYS, generator.keyCodes);
         case 2:
             return MouseMessage(random, targets.main,
                                 random.Percent(35) ? targets.buttonRects[random.Below(3)]
@@ -349,12 +286,11 @@ FuzzMessage GameMessage(FuzzGenerator& generator, const FuzzMix& mix, const Fuzz
         case 3:
             return ButtonMessage(random, targets);
         case 4:
-            return CommandMessage(generator, targets.main);
+            return CommandMessage(generator, targets.main, false);
         case 5:
             return PaintMessage(random, targets.main);
         case 6:
-            return Message(targets.main, WM_HSCROLL, ScrollParameter(generator), MostlyZero(random),
-                           random.Percent(50));
+            return ScrollMessage(generator, targets.main);
         case 7:
             return Message(targets.main, WM_SYSCOMMAND,
                            Pick(random, SAFE_SYSTEM_COMMANDS) | random.Below(16), Parameter(random),
@@ -368,21 +304,36 @@ FuzzMessage GameMessage(FuzzGenerator& generator, const FuzzMix& mix, const Fuzz
 FuzzMessage BoxMessage(FuzzGenerator& generator, const FuzzTargets& targets) {
     FuzzRandom& random = generator.random;
     const HWND boxOrControl = random.Percent(50) ? targets.box : AnyControl(random, targets);
-    // Any command ends the About and End-of-flight boxes: fewer of them there.
-    switch (Choose(random, {targets.options ? 6 : 2, targets.options ? 25 : 3, 15, 12, 5, 6,
-                            targets.options ? 31 : 57})) {
+    // Any command ends the About and End-of-flight boxes: fewer of them there. Behind the box,
+    // the timer and repaints above all reach the windows, and now and then a key, a button's
+    // message or a command sent past the disabled main window.
+    const bool options = targets.options;
+    switch (Choose(
+        random, {options ? 6 : 2, options ? 25 : 3, 15, 12, 5, 4, 1, 1, 1, 1, options ? 27 : 53})) {
         case 0:
-            return BoxCommand(generator, targets);
+            return CommandMessage(generator, targets.box, true);
         case 1:
-            return BoxScroll(generator, targets);
+            return ScrollMessage(generator, targets.box);
         case 2:
-            return BoxKey(random, targets);
+            return KeyMessage(random,
+                              GetFocus() == targets.box || IsChild(targets.box, GetFocus())
+                                  ? GetFocus()
+                                  : targets.box,
+                              BOX_KEYS, nullptr);
         case 3:
             return ControlMouse(random, targets);
         case 4:
             return PaintMessage(random, boxOrControl);
         case 5:
-            return BehindTheBox(generator, targets);
+            return Message(targets.main, WM_TIMER, 1, 0, random.Percent(50));
+        case 6:
+            return PaintMessage(random, targets.main);
+        case 7:
+            return KeyMessage(random, targets.main, GAME_KEYS, generator.keyCodes);
+        case 8:
+            return ButtonMessage(random, targets);
+        case 9:
+            return CommandMessage(generator, targets.main, false);
         default:
             return RandomMessage(random, boxOrControl);
     }

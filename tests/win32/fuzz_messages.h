@@ -23,8 +23,9 @@ struct FuzzRandom {
 // Hands out 0 to count - 1 in an order shuffled anew every round: each value once a round.
 struct FuzzCycle {
     std::vector<int> order;
-    size_t next = 0;
+    size_t next;
 
+    explicit FuzzCycle(int count);
     int Next(FuzzRandom& random);
 };
 
@@ -53,13 +54,14 @@ struct FuzzTargets {
     std::vector<HWND> controls; // the box's controls
 };
 
-// The random sequence, and the rounds in which every key code, command id 0 to 10 and scroll
-// code 0 to 10 is drawn.
+// The random sequence, and the rounds in which every key code goes down and comes up, and every
+// command id and scroll code 0 to 10 is drawn.
 struct FuzzGenerator {
     FuzzRandom random;
-    FuzzCycle keyDownCodes, keyUpCodes, commandIds, boxCommandIds, scrollCodes;
+    FuzzCycle keyCodes[2] = {FuzzCycle(256), FuzzCycle(256)};
+    FuzzCycle commandIds{11}, boxCommandIds{11}, scrollCodes{11};
 
-    explicit FuzzGenerator(uint64_t seed);
+    explicit FuzzGenerator(uint64_t seed) : random{seed} {}
 };
 
 // One message for the main window or a thrust button, while no box is open.

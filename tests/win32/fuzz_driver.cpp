@@ -447,37 +447,31 @@ void CheckWhatHappened() {
     }
 }
 
-bool Flag(int32_t value) {
-    return value == 0 || value == 1;
-}
-
-bool Finite(float value) {
-    return std::isfinite(value);
-}
-
 } // namespace
 
 const char* BrokenInvariant() {
+    const auto flag = [](int32_t value) { return value == 0 || value == 1; };
+    const auto finite = [](float value) { return std::isfinite(value); };
     const struct {
         bool holds;
         const char* broken;
     } invariants[] = {
         {flight.phase <= PHASE_READY, "phase outside 0 to 13"},
-        {Flag(flight.thrusterOn[0]) && Flag(flight.thrusterOn[1]) && Flag(flight.thrusterOn[2]),
+        {flag(flight.thrusterOn[0]) && flag(flight.thrusterOn[1]) && flag(flight.thrusterOn[2]),
          "a thruster flag is neither 0 nor 1"},
-        {Finite(flight.fuel) && flight.fuel >= 0.0f, "fuel negative or not finite"},
-        {Finite(flight.altitude) && Finite(flight.posX) && Finite(flight.vx) && Finite(flight.vy),
+        {finite(flight.fuel) && flight.fuel >= 0.0f, "fuel negative or not finite"},
+        {finite(flight.altitude) && finite(flight.posX) && finite(flight.vx) && finite(flight.vy),
          "a position or velocity is not finite"},
         {flight.outcome <= OUTCOME_LOST, "outcome outside 0 to 5"},
-        {Flag(buttonTracking[0]) && Flag(buttonTracking[1]) && Flag(buttonTracking[2]),
+        {flag(buttonTracking[0]) && flag(buttonTracking[1]) && flag(buttonTracking[2]),
          "a button's tracking flag is neither 0 nor 1"},
-        {Flag(settings.reverseSideThrust) && Flag(settings.drawFlame),
+        {flag(settings.reverseSideThrust) && flag(settings.drawFlame),
          "a settings flag is neither 0 nor 1"},
         {settings.gravity >= 1.0f && settings.gravity <= 10.7f && settings.initialFuel >= 100.0f &&
              settings.initialFuel <= 3000.0f && settings.mainThrust >= 2500.0f &&
              settings.mainThrust <= 38750.0f,
          "a setting outside what the Options box can store"},
-        {Finite(settings.timeStep) && settings.timeStep >= 0.0f,
+        {finite(settings.timeStep) && settings.timeStep >= 0.0f,
          "time step negative or not finite"},
     };
     for (const auto& invariant : invariants) {

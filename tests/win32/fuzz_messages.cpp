@@ -31,47 +31,32 @@ int FuzzCycle::Next(FuzzRandom& random) {
 
 namespace {
 
-// The message numbers up to 0xFFFF never drawn with random parameters: pairs of the first and
-// the last of a range. Pointers: wParam or lParam points at something that the receiver or its
-// default handling reads or writes (the game's own messages carry none).
+// The message numbers up to 0xFFFF never drawn with random parameters, as pairs of the first
+// and the last of a range: those the system sends once (creation, destruction, the dialog
+// manager's WM_INITDIALOG), the frame clicks, which loop until the mouse button comes up, those
+// that end the window or the loop (a box gets WM_CLOSE only as a way to close it), WM_SYSCOMMAND
+// (safe commands are drawn apart), and those whose wParam or lParam points at something that the
+// receiver or its default handling reads or writes: text, structures, and the ranges of the
+// edit, combo and list controls and of the common controls' buttons (0x1600). The game's own
+// messages carry no pointers.
+// clang-format off
 const UINT UNFUZZABLE[][2] = {
-    {WM_CREATE, WM_DESTROY},                  // sent once by the system
-    {WM_NCCREATE, WM_NCCALCSIZE},             // the same, and a pointer
-    {WM_IME_STARTCOMPOSITION, WM_INITDIALOG}, // pointers; sent once by the dialog manager
-    {WM_NCLBUTTONDOWN, WM_NCXBUTTONDBLCLK},   // frame clicks loop until the button comes up
-    {WM_CLOSE, WM_CLOSE},                     // ends the window (a box's is a way to close it)
-    {WM_QUIT, WM_QUIT},                       // ends the loop
-    {WM_SYSCOMMAND, WM_SYSCOMMAND},           // may end or loop: safe commands are drawn apart
-    {WM_SETTEXT, WM_GETTEXT},                 // the rest all for pointers
-    {WM_SETTINGCHANGE, WM_DEVMODECHANGE},
-    {WM_GETMINMAXINFO, WM_GETMINMAXINFO},
-    {WM_DRAWITEM, WM_DELETEITEM},
-    {WM_COMPAREITEM, WM_COMPAREITEM},
-    {WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED},
-    {WM_COPYDATA, WM_COPYDATA},
-    {WM_NOTIFY, WM_NOTIFY},
-    {WM_HELP, WM_HELP},
-    {WM_STYLECHANGING, WM_STYLECHANGED},
-    {WM_GETDLGCODE, WM_GETDLGCODE},
-    {EM_GETSEL, 0x00DA}, // edit controls'
-    {SBM_GETRANGE, SBM_GETRANGE},
-    {SBM_SETSCROLLINFO, 0x00EB},
-    {WM_MENUGETOBJECT, WM_MENUGETOBJECT},
-    {CB_GETEDITSEL, 0x0165}, // combo boxes'
-    {LB_ADDSTRING, 0x01B3},  // list boxes'
-    {WM_NEXTMENU, WM_SIZING},
-    {WM_MOVING, WM_MOVING},
-    {WM_DEVICECHANGE, WM_DEVICECHANGE},
-    {WM_MDICREATE, WM_MDISETMENU},
-    {WM_MDIREFRESHMENU, WM_MDIREFRESHMENU},
-    {WM_IME_SETCONTEXT, WM_IME_KEYUP},
-    {0x02E0, 0x02E0}, // WM_DPICHANGED
-    {0x02E4, 0x02E4}, // WM_GETDPISCALEDSIZE
-    {WM_PAINTCLIPBOARD, WM_PAINTCLIPBOARD},
-    {WM_SIZECLIPBOARD, WM_ASKCBFORMATNAME},
-    {0x033F, 0x033F}, // WM_GETTITLEBARINFOEX
-    {0x1600, 0x160F}, // the common controls' buttons'
+    {WM_CREATE, WM_DESTROY}, {WM_NCCREATE, WM_NCCALCSIZE}, {WM_IME_STARTCOMPOSITION, WM_INITDIALOG},
+    {WM_NCLBUTTONDOWN, WM_NCXBUTTONDBLCLK}, {WM_CLOSE, WM_CLOSE}, {WM_QUIT, WM_QUIT},
+    {WM_SYSCOMMAND, WM_SYSCOMMAND}, {WM_SETTEXT, WM_GETTEXT}, {WM_SETTINGCHANGE, WM_DEVMODECHANGE},
+    {WM_GETMINMAXINFO, WM_GETMINMAXINFO}, {WM_DRAWITEM, WM_DELETEITEM},
+    {WM_COMPAREITEM, WM_COMPAREITEM}, {WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED},
+    {WM_COPYDATA, WM_COPYDATA}, {WM_NOTIFY, WM_NOTIFY}, {WM_HELP, WM_HELP},
+    {WM_STYLECHANGING, WM_STYLECHANGED}, {WM_GETDLGCODE, WM_GETDLGCODE}, {EM_GETSEL, 0x00DA},
+    {SBM_GETRANGE, SBM_GETRANGE}, {SBM_SETSCROLLINFO, 0x00EB}, {WM_MENUGETOBJECT, WM_MENUGETOBJECT},
+    {CB_GETEDITSEL, 0x0165}, {LB_ADDSTRING, 0x01B3}, {WM_NEXTMENU, WM_SIZING},
+    {WM_MOVING, WM_MOVING}, {WM_DEVICECHANGE, WM_DEVICECHANGE}, {WM_MDICREATE, WM_MDISETMENU},
+    {WM_MDIREFRESHMENU, WM_MDIREFRESHMENU}, {WM_IME_SETCONTEXT, WM_IME_KEYUP},
+    {0x02E0, 0x02E0} /* WM_DPICHANGED */, {0x02E4, 0x02E4} /* WM_GETDPISCALEDSIZE */,
+    {WM_PAINTCLIPBOARD, WM_PAINTCLIPBOARD}, {WM_SIZECLIPBOARD, WM_ASKCBFORMATNAME},
+    {0x033F, 0x033F} /* WM_GETTITLEBARINFOEX */, {0x1600, 0x160F},
 };
+// clang-format on
 
 // The keys that move around a box: focus, check boxes and scroll bars.
 const WPARAM BOX_KEYS[] = {VK_TAB,   VK_LEFT, VK_RIGHT, VK_UP,    VK_DOWN,
@@ -289,7 +274,7 @@ FuzzMessage GameMessage(FuzzGenerator& generator, const FuzzMix& mix, const Fuzz
             return CommandMessage(generator, targets.main, false);
         case 5:
             return PaintMessage(random, targets.main);
-        case 6:
+        case 6: // the main window has no scroll bars
             return ScrollMessage(generator, targets.main);
         case 7:
             return Message(targets.main, WM_SYSCOMMAND,
@@ -304,12 +289,12 @@ FuzzMessage GameMessage(FuzzGenerator& generator, const FuzzMix& mix, const Fuzz
 FuzzMessage BoxMessage(FuzzGenerator& generator, const FuzzTargets& targets) {
     FuzzRandom& random = generator.random;
     const HWND boxOrControl = random.Percent(50) ? targets.box : AnyControl(random, targets);
-    // Any command ends the About and End-of-flight boxes: fewer of them there. Behind the box,
-    // the timer and repaints above all reach the windows, and now and then a key, a button's
-    // message or a command sent past the disabled main window.
+    // Behind the box, the timer and repaints above all reach the windows, and now and then a
+    // key, a button's message or a command sent past the disabled main window.
+    const FuzzMix behindTheBox = {60, 10, 0, 7, 8, 15, 0, 0, 0};
+    // Any command ends the About and End-of-flight boxes: fewer of them there.
     const bool options = targets.options;
-    switch (Choose(
-        random, {options ? 6 : 2, options ? 25 : 3, 15, 12, 5, 4, 1, 1, 1, 1, options ? 27 : 53})) {
+    switch (Choose(random, {options ? 6 : 2, options ? 25 : 3, 15, 12, 5, 6, options ? 31 : 57})) {
         case 0:
             return CommandMessage(generator, targets.box, true);
         case 1:
@@ -325,15 +310,7 @@ FuzzMessage BoxMessage(FuzzGenerator& generator, const FuzzTargets& targets) {
         case 4:
             return PaintMessage(random, boxOrControl);
         case 5:
-            return Message(targets.main, WM_TIMER, 1, 0, random.Percent(50));
-        case 6:
-            return PaintMessage(random, targets.main);
-        case 7:
-            return KeyMessage(random, targets.main, GAME_KEYS, generator.keyCodes);
-        case 8:
-            return ButtonMessage(random, targets);
-        case 9:
-            return CommandMessage(generator, targets.main, false);
+            return GameMessage(generator, behindTheBox, targets);
         default:
             return RandomMessage(random, boxOrControl);
     }

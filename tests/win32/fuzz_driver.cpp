@@ -10,7 +10,6 @@
 #include "app/instance.h"
 #include "app/main_window.h"
 #include "dialogs_driver.h"
-#include "fuzz_messages.h"
 #include "game/random.h"
 #include "game/state.h"
 #include "game_window.h"
@@ -198,12 +197,9 @@ void AfterSentMessage(const CWPRETSTRUCT& call) {
         boxProc = CountWhatReaches(call.hwnd); // the dialog class's, the same for every box
         run.sessions.push_back(session);
     } else if (call.message == WM_DESTROY) {
-        for (auto session = run.sessions.begin(); session != run.sessions.end(); ++session) {
-            if (session->box == call.hwnd) {
-                run.sessions.erase(session);
-                break;
-            }
-        }
+        const auto gone = [&call](const BoxSession& session) { return session.box == call.hwnd; };
+        run.sessions.erase(std::remove_if(run.sessions.begin(), run.sessions.end(), gone),
+                           run.sessions.end());
     } else if (call.message == WM_ENTERIDLE) {
         Resume();
     } else if (call.message == WM_ENTERMENULOOP) {

@@ -1,4 +1,4 @@
-#include "fuzz_messages.h"
+#include "fuzz_driver.h"
 
 #include <initializer_list>
 #include <numeric>

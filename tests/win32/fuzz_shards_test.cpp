@@ -8,7 +8,6 @@
 #include <string>
 
 #include "fuzz_driver.h"
-#include "fuzz_messages.h"
 #include "game/state.h"
 #include "game_fixture.h"
 #include "ui/thrust.h"

@@ -7,42 +7,134 @@
 
 #include <windows.h>
 
-#include <cstdint>
+#include <vector>
 
-// The button class is registered once per process; this is what that first registration gave.
-int RegisterThrustClassOnce();
+#include "app/instance.h"
+#include "game/state.h"
+#include "game_fixture.h"
+#include "resource.h"
+#include "ui/thrust.h"
+#include "win32_test_util.h"
 
-// A visible black popup covering the top of the desktop, clipping its children as the main
-// window does, so that nothing else draws over the buttons.
-HWND CreateTestParent();
+// The thruster each button fires while the side thrust is not reversed.
+constexpr int THRUSTER_OF[THRUST_BUTTON_COUNT] = {THRUSTER_MAIN, THRUSTER_LEFT, THRUSTER_RIGHT};
+constexpr DWORD SCRIBBLE_COLOUR = 0x0C2238; // 0x00RRGGBB, as the screen's pixels read
+
+// The button class is registered once per process; this is what that first registration
+// returned.
+inline int RegisterThrustClassOnce() {
+    static const int result = RegisterThrustClass(appInstance);
+    return result;
+}
+
+// A visible popup covering the top of the desktop, clipping its children as the main window
+// does, so that nothing else draws over the buttons.
+inline HWND CreateTestParent() {
+    HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
+                                  1024, 300, nullptr, nullptr, appInstance, nullptr);
+    SetForegroundWindow(window);
+    return window;
+}
 
 // Mouse coordinates as the platform packs them: two signed 16-bit values.
-LPARAM PointerAt(int x, int y);
+inline LPARAM PointerAt(int x, int y) {
+    return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y));
+}
 
-// What a button has on the screen right now.
+// What a button has on the screen right now: its released or pressed picture, taken straight
+// from the program's resources, the scribble that Scribble left, or something else.
 enum class Shown { Released, Pressed, Scribble, Other };
-const char* ShownName(Shown shown);
-Shown ShownImage(HWND button, int id);
+inline const char* ShownName(Shown shown) {
+    const char* const names[] = {"released image", "pressed image", "untouched scribble",
+                                 "something else"};
+    return names[static_cast<int>(shown)];
+}
+
+inline Shown ShownImage(HWND button, int id) {
+    static const int ids[2][THRUST_BUTTON_COUNT] = {
+        {IDB_BUTTON_MAIN_UP, IDB_BUTTON_LEFT_UP, IDB_BUTTON_RIGHT_UP},
+        {IDB_BUTTON_MAIN_DOWN, IDB_BUTTON_LEFT_DOWN, IDB_BUTTON_RIGHT_DOWN}};
+    const std::vector<DWORD> onScreen =
+        WindowPixels(button, 0, 0, THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE);
+    for (int pressed = 0; pressed < 2; ++pressed) {
+        if (onScreen == ResourcePixels(ids[pressed][id], THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE)) {
+            return pressed != 0 ? Shown::Pressed : Shown::Released;
+        }
+    }
+    return onScreen == std::vector<DWORD>(onScreen.size(), SCRIBBLE_COLOUR) ? Shown::Scribble
+                                                                            : Shown::Other;
+}
 
 // Paints over the button, so a test can tell whether a message drew it again.
-void Scribble(HWND button);
+inline void Scribble(HWND button) {
+    HDC dc = GetDC(button);
+    HBRUSH brush = CreateSolidBrush(
+        RGB(SCRIBBLE_COLOUR >> 16, (SCRIBBLE_COLOUR >> 8) & 0xFF, SCRIBBLE_COLOUR & 0xFF));
+    const RECT all = {0, 0, THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE};
+    FillRect(dc, &all, brush);
+    DeleteObject(brush);
+    ReleaseDC(button, dc);
+}
 
 // The four states a button can be in, made of its tracking flag and its thruster's flag.
 enum class ButtonState { Idle, KeyHeld, MouseIn, MouseOut };
-const char* StateName(ButtonState state);
+inline const char* StateName(ButtonState state) {
+    const char* const names[] = {"Idle", "KeyHeld", "MouseIn", "MouseOut"};
+    return names[static_cast<int>(state)];
+}
 
 class ThrustButtonsTest : public ::testing::Test {
   protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        ResetWholeGame();
+        ASSERT_EQ(RegisterThrustClassOnce(), 1);
+        // The real pointer rests away from the buttons, so no real mouse message reaches them.
+        SetCursorPos(10, 700);
+        parent = CreateTestParent();
+        ASSERT_NE(parent, nullptr);
+        CreateThrustButtons(appInstance, parent);
+        UpdateWindow(parent);
+        PumpMessages();
+        for (HWND button : thrustButtons) {
+            ASSERT_NE(button, nullptr);
+            UpdateWindow(button);
+        }
+    }
+    void TearDown() override {
+        ReleaseCapture();
+        DestroyWindow(parent);
+        PumpMessages();
+    }
 
-    HWND Button(int id) const;
+    HWND Button(int id) const { return thrustButtons[id]; }
     // Posts a mouse message to the button and handles the queue, as the platform delivers it.
-    void SendMouse(int id, UINT message, int x, int y);
+    void SendMouse(int id, UINT message, int x, int y) {
+        PostMessageA(Button(id), message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0,
+                     PointerAt(x, y));
+        PumpMessages();
+    }
     // Sends a private message, as the main window and the game tick do.
-    void SendPrivate(int id, UINT message);
-    void PutInState(int id, ButtonState state);
-    void ExpectState(int id, ButtonState state);
+    void SendPrivate(int id, UINT message) {
+        EXPECT_EQ(SendMessageA(Button(id), message, 0, 0), 0);
+    }
+    void PutInState(int id, ButtonState state) {
+        if (state == ButtonState::KeyHeld) {
+            SendPrivate(id, WM_THRUST_PRESS);
+        } else if (state != ButtonState::Idle) {
+            SendMouse(id, WM_LBUTTONDOWN, 20, 20);
+        }
+        if (state == ButtonState::MouseOut) {
+            SendMouse(id, WM_MOUSEMOVE, 60, 20);
+        }
+    }
+    void ExpectState(int id, ButtonState state) {
+        SCOPED_TRACE(testing::Message() << "button " << id << ", " << StateName(state));
+        const bool tracking = state == ButtonState::MouseIn || state == ButtonState::MouseOut;
+        EXPECT_EQ(buttonTracking[id], tracking ? 1 : 0);
+        EXPECT_EQ(flight.thrusterOn[THRUSTER_OF[id]],
+                  state == ButtonState::KeyHeld || state == ButtonState::MouseIn ? 1 : 0);
+        EXPECT_EQ(GetCapture() == Button(id), tracking);
+    }
 
     HWND parent = nullptr;
 };

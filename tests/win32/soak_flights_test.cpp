@@ -154,16 +154,18 @@ void PlaceCraft(FlightKind kind, int flightNumber) {
     }
 }
 
-// Starts the waiting flight as a player would: a key released, a click in the sky, or (for the
-// climb) the main thrust button pressed with the mouse.
+// Starts the waiting flight as a player would: a key pressed and released, a click in the sky,
+// or (for the climb) the main thrust button pressed with the mouse.
 void StartFlight(FlightKind kind, int flightNumber) {
     if (kind == CLIMB_AWAY) {
         Send(thrustButtons[BUTTON_MAIN], WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(24, 24));
         Send(thrustButtons[BUTTON_MAIN], WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(20, 30));
-    } else if (flightNumber % 2 == 0) {
-        Send(mainWindow, WM_KEYUP, VK_SPACE);
     } else {
-        Send(mainWindow, WM_LBUTTONUP, 0, MAKELPARAM(200, 200));
+        const bool key = flightNumber % 2 == 0;
+        Send(mainWindow, key ? WM_KEYDOWN : WM_LBUTTONDOWN, key ? VK_SPACE : MK_LBUTTON,
+             key ? 0 : MAKELPARAM(200, 200));
+        Send(mainWindow, key ? WM_KEYUP : WM_LBUTTONUP, key ? VK_SPACE : 0,
+             key ? 0 : MAKELPARAM(200, 200));
     }
 }
 

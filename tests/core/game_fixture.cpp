@@ -9,17 +9,14 @@
 #include "game/random.h"
 #include "game/state.h"
 #include "game/terrain.h"
+#include "terrain_checks.h"
 
 void ResetWholeGame() {
     settings = DEFAULT_SETTINGS;
     flight = FlightState{};
-    screen = ScreenLayout{};
-    screen.screenWidth = TEST_SCREEN_WIDTH;
-    screen.groundHeight = TEST_GROUND_HEIGHT;
-    if (terrainRegion != nullptr) {
-        DeleteTerrain(terrainRegion);
-        terrainRegion = nullptr;
-    }
+    screen = ScreenLayout{TEST_SCREEN_WIDTH, TEST_GROUND_HEIGHT, 0, 0};
+    DeleteTerrain(terrainRegion);
+    terrainRegion = nullptr;
     SeedRandom(1);
     craftWidth = 32;
     craftHeight = 30;
@@ -41,18 +38,12 @@ float PosXForColumn(int x) {
 }
 
 LandingSite FindLandingSite(const Terrain* terrain) {
-    const int row = screen.originY + SITE_TO_ORIGIN_ROWS;
-    for (int s = 1; s + SITE_SEGMENTS <= TERRAIN_SEGMENTS + 1; ++s) {
-        int level = 0;
-        while (level <= SITE_SEGMENTS && terrain->vertices[s + level].y == row) {
-            ++level;
-        }
-        if (level > SITE_SEGMENTS) {
-            return LandingSite{s, terrain->vertices[s].x, terrain->vertices[s + SITE_SEGMENTS].x};
-        }
+    const int s = LandingSiteStart(terrain);
+    if (s == 0) {
+        ADD_FAILURE() << "no landing site on row " << screen.originY + SITE_TO_ORIGIN_ROWS;
+        return LandingSite{1, 0, 0};
     }
-    ADD_FAILURE() << "no landing site on row " << row;
-    return LandingSite{1, 0, 0};
+    return LandingSite{s, terrain->vertices[s].x, terrain->vertices[s + SITE_SEGMENTS].x};
 }
 
 Terrain* LevelGroundWithOneColumn(int width, int groundHeight, int row, int column, int columnTop) {

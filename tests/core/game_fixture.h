@@ -28,9 +28,8 @@ float PosXForColumn(int x);
 
 struct Terrain;
 
-// The landing site: its first vertex and its left and right columns. It is the first run of five
-// ground-line vertices on the site's surface row (originY + 29); another vertex may lie on that
-// row by chance. Fails the test when the terrain has none.
+// The landing site (see LandingSiteStart in terrain_checks.h): its first vertex and its left and
+// right columns. Fails the test when the terrain has none.
 struct LandingSite {
     int start;
     int left;

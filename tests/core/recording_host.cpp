@@ -8,14 +8,22 @@
 
 Recorder recorder;
 
-int Recorder::Count(const std::string& prefix) const {
-    int count = 0;
+std::vector<std::string> Recorder::Only(const std::string& prefix) const {
+    std::vector<std::string> found;
     for (const std::string& call : calls) {
         if (call.compare(0, prefix.size(), prefix) == 0) {
-            ++count;
+            found.push_back(call);
         }
     }
-    return count;
+    return found;
+}
+
+int Recorder::Last(const std::string& prefix) const {
+    int last = static_cast<int>(calls.size()) - 1;
+    while (last >= 0 && calls[last].compare(0, prefix.size(), prefix) != 0) {
+        --last;
+    }
+    return last;
 }
 
 static std::string Format(const char* format, int a, int b, int c, int d) {
@@ -60,10 +68,6 @@ static int DrawCraft(DrawSurface, int eraseTrail) {
     return CraftTouchesGround(at);
 }
 
-static void DrawInstruments(DrawSurface, int force) {
-    Record("drawInstruments %d", force);
-}
-
 static void DrawPicture(DrawSurface, int16_t x, int16_t y, int picture) {
     Fault(picture < PICTURE_EXPLOSION_1 || picture >= PICTURE_DEBRIS_1 + DEBRIS_PICTURES,
           "no picture %d", picture);
@@ -75,41 +79,11 @@ static void CopyCraft(DrawSurface, int16_t x, int16_t y) {
     Record("copyCraft %d %d", x, y);
 }
 
-static void FillBlack(DrawSurface, int left, int top, int right, int bottom) {
-    Record("fillBlack %d %d %d %d", left, top, right, bottom);
-}
-
-static void Repaint(GameWindow) {
-    Record("repaint");
-}
-
-static void EnableInput(GameWindow, int enable) {
-    recorder.inputEnabled = enable;
-    Record("enableInput %d", enable);
-}
-
-static void ShowBusyCursor(int busy) {
-    recorder.busyCursor = busy;
-    Record("busyCursor %d", busy);
-}
-
-static void FocusWindow(GameWindow) {
-    Record("focus");
-}
-
-int ThrusterOfButton(int id) {
-    if (id == 1) {
-        return settings.reverseSideThrust != 0 ? THRUSTER_RIGHT : THRUSTER_LEFT;
-    }
-    if (id == 2) {
-        return settings.reverseSideThrust != 0 ? THRUSTER_LEFT : THRUSTER_RIGHT;
-    }
-    return THRUSTER_MAIN;
-}
-
 static void ReleaseThrustButton(int id) {
     Fault(id < 0 || id >= THRUST_BUTTON_COUNT, "no button %d", id);
-    flight.thrusterOn[ThrusterOfButton(id)] = 0;
+    if (id >= 0 && id < THRUSTER_COUNT) {
+        flight.thrusterOn[id] = 0;
+    }
     Record("releaseButton %d", id);
 }
 
@@ -135,17 +109,24 @@ static void ShowEndGameDialog(GameWindow window) {
     --recorder.dialogOpen;
 }
 
-static uint32_t TickCount() {
-    return recorder.clock;
-}
-static int MenuBarHeight() {
-    return recorder.menuBarHeight;
-}
-
 static const GameHost RECORDING_HOST = {
-    GetSurface,  ReleaseSurface,      DrawCraft,         DrawInstruments, DrawPicture,
-    CopyCraft,   FillBlack,           Repaint,           EnableInput,     ShowBusyCursor,
-    FocusWindow, ReleaseThrustButton, ShowEndGameDialog, TickCount,       MenuBarHeight,
+    GetSurface,
+    ReleaseSurface,
+    DrawCraft,
+    [](DrawSurface, int force) { Record("drawInstruments %d", force); },
+    DrawPicture,
+    CopyCraft,
+    [](DrawSurface, int left, int top, int right, int bottom) {
+        Record("fillBlack %d %d %d %d", left, top, right, bottom);
+    },
+    [](GameWindow) { Record("repaint"); },
+    [](GameWindow, int enable) { Record("enableInput %d", recorder.inputEnabled = enable); },
+    [](int busy) { Record("busyCursor %d", recorder.busyCursor = busy); },
+    [](GameWindow) { Record("focus"); },
+    ReleaseThrustButton,
+    ShowEndGameDialog,
+    []() { return recorder.clock; },
+    []() { return recorder.menuBarHeight; },
 };
 
 void InstallRecorder(uint32_t startClock) {
@@ -161,9 +142,8 @@ void Tick(uint32_t periodMs) {
 
 int TickWhilePhase(int phase, int limit) {
     int ticks = 0;
-    while (flight.phase == phase && ticks < limit) {
+    for (; flight.phase == phase && ticks < limit; ++ticks) {
         Tick();
-        ++ticks;
     }
     return ticks;
 }

@@ -29,17 +29,18 @@ struct Recorder {
     std::function<void()> whileDialogOpen;
 
     void Clear() { calls.clear(); }
-    // How many recorded calls start with the given text.
-    int Count(const std::string& prefix) const;
+    // The recorded calls that start with the given text, in order.
+    std::vector<std::string> Only(const std::string& prefix) const;
+    // The index of the last recorded call that starts with the given text; -1 if none does.
+    int Last(const std::string& prefix) const;
 };
 
 extern Recorder recorder;
 
-// Installs the recorder as the game's host, emptied, with the clock at start.
+// Installs the recorder as the game's host, emptied, with the clock at start. Thrust button id
+// holds thruster id: the game only ever releases all three, so which fires which is the buttons'
+// business, not the game's.
 void InstallRecorder(uint32_t startClock = 0);
-
-// The thruster a thrust button fires, as the buttons map it; any other id fires the main engine.
-int ThrusterOfButton(int id);
 
 // One timer tick: the clock moves on by the period, then the game ticks.
 void Tick(uint32_t periodMs = 50);

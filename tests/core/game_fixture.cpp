@@ -47,17 +47,12 @@ LandingSite FindLandingSite(const Terrain* terrain) {
 }
 
 Terrain* LevelGroundWithOneColumn(int width, int groundHeight, int row, int column, int columnTop) {
-    Terrain* terrain = new Terrain{};
-    terrain->width = width;
-    terrain->groundHeight = groundHeight;
+    Terrain* terrain = new Terrain{{}, width, groundHeight};
     terrain->vertices[0] = {0, groundHeight};
-    terrain->vertices[1] = {0, row};
-    terrain->vertices[2] = {column - 1, row};
-    terrain->vertices[3] = {column, columnTop};
-    for (int i = 4; i <= TERRAIN_SEGMENTS; ++i) {
-        terrain->vertices[i] = {column + i - 3, row};
+    for (int i = 1; i <= TERRAIN_SEGMENTS + 1; ++i) {
+        const int x = i == 1 ? 0 : i == TERRAIN_SEGMENTS + 1 ? width : column + i - 3;
+        terrain->vertices[i] = {x, i == 3 ? columnTop : row};
     }
-    terrain->vertices[TERRAIN_SEGMENTS + 1] = {width, row};
     terrain->vertices[TERRAIN_SEGMENTS + 2] = {width, groundHeight};
     return terrain;
 }

@@ -26,14 +26,11 @@ uint32_t FloatBits(float value);
 // toward zero lands on it. Fails the test if it does not.
 float PosXForColumn(int x);
 
-struct Terrain;
-
 // The landing site (see LandingSiteStart in terrain_checks.h): its first vertex and its left and
 // right columns. Fails the test when the terrain has none.
+struct Terrain;
 struct LandingSite {
-    int start;
-    int left;
-    int right;
+    int start, left, right;
 };
 LandingSite FindLandingSite(const Terrain* terrain);
 

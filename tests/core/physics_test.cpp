@@ -6,53 +6,50 @@
 
 namespace {
 
-class PhysicsTest : public GameTest {
-  protected:
-    // A craft at its start that fires the given thrusters for one step.
-    void Step(float timeStep, float fuel, int mainOn, int rightOn, int leftOn) {
-        settings.timeStep = timeStep;
-        ResetCraft();
-        flight.fuel = fuel;
-        Fire(mainOn, rightOn, leftOn);
-        PhysicsStep();
-    }
-    void Fire(int mainOn, int rightOn, int leftOn) {
-        flight.thrusterOn[THRUSTER_MAIN] = mainOn;
-        flight.thrusterOn[THRUSTER_RIGHT] = rightOn;
-        flight.thrusterOn[THRUSTER_LEFT] = leftOn;
-    }
-};
+const int MAIN = 1, RIGHT = 2, LEFT = 4;
+
+void Fire(int thrusters) {
+    flight.thrusterOn[THRUSTER_MAIN] = (thrusters & MAIN) != 0;
+    flight.thrusterOn[THRUSTER_RIGHT] = (thrusters & RIGHT) != 0;
+    flight.thrusterOn[THRUSTER_LEFT] = (thrusters & LEFT) != 0;
+}
+
+// A craft at its start that fires the given thrusters for one step.
+void Step(float timeStep, float fuel, int thrusters) {
+    settings.timeStep = timeStep;
+    ResetCraft();
+    flight.fuel = fuel;
+    Fire(thrusters);
+    PhysicsStep();
+}
+
+using PhysicsTest = GameTest;
 
 // One step from rest with the built-in craft: 1000 of dry mass, 1000 of fuel, gravity 3, the main
-// engine's 10000 burning 10 a second, the side nozzles' 2000 burning 2 a second each.
+// engine's 10000 burning 10 a second, the side nozzles' 2000 burning 2 a second each. The mass is
+// taken before the burn: with 1900 the acceleration would be 2.263..., not 2. At mass 1999 the
+// push 2000 / 1999 is no float, and the two nozzles together leave what rounding took off it,
+// since each sum is taken in double.
 TEST_F(PhysicsTest, OneStepFromRest) {
     const struct {
-        const char* name;
         float timeStep, fuel;
-        int mainOn, rightOn, leftOn;
+        int thrusters;
         float fuelAfter, vx, vy, altitude;
     } cases[] = {
-        {"main engine", 0.375f, 1000.0f, 1, 0, 0, 996.25f, 0.0f, 0.75f, 1000.28125f},
-        {"free fall", 0.375f, 1000.0f, 0, 0, 0, 1000.0f, 0.0f, -1.125f, 999.578125f},
-        {"all three: the side nozzles cancel", 0.375f, 1000.0f, 1, 1, 1, 994.75f, 0.0f, 0.75f,
-         1000.28125f},
-        {"an empty tank ignores the thrusters", 0.375f, 0.0f, 1, 1, 1, 0.0f, 0.0f, -1.125f,
-         999.578125f},
-        // The mass is taken before the burn: with 1900 the acceleration would be 2.263..., not 2.
-        {"mass before the burn", 10.0f, 1000.0f, 1, 0, 0, 900.0f, 0.0f, 20.0f, 1200.0f},
-        {"right nozzle pushes left", 0.375f, 1000.0f, 0, 1, 0, 999.25f, -0.375f, -1.125f,
-         999.578125f},
-        {"left nozzle pushes right", 0.375f, 1000.0f, 0, 0, 1, 999.25f, 0.375f, -1.125f,
-         999.578125f},
-        // At mass 1999 the push 2000 / 1999 is no float; the two nozzles together leave what
-        // rounding took off it, since each sum is taken in double.
-        {"right at 1999", 0.375f, 999.0f, 0, 1, 0, 998.25f, -0x1.80312cp-2f, -1.125f, 999.578125f},
-        {"left at 1999", 0.375f, 999.0f, 0, 0, 1, 998.25f, 0x1.80312cp-2f, -1.125f, 999.578125f},
-        {"both at 1999", 0.375f, 999.0f, 0, 1, 1, 997.5f, 0x1.34e3f4p-26f, -1.125f, 999.578125f},
+        {0.375f, 1000.0f, MAIN, 996.25f, 0.0f, 0.75f, 1000.28125f},
+        {0.375f, 1000.0f, 0, 1000.0f, 0.0f, -1.125f, 999.578125f},
+        {0.375f, 1000.0f, MAIN | RIGHT | LEFT, 994.75f, 0.0f, 0.75f, 1000.28125f},
+        {0.375f, 0.0f, MAIN | RIGHT | LEFT, 0.0f, 0.0f, -1.125f, 999.578125f}, // an empty tank
+        {10.0f, 1000.0f, MAIN, 900.0f, 0.0f, 20.0f, 1200.0f},
+        {0.375f, 1000.0f, RIGHT, 999.25f, -0.375f, -1.125f, 999.578125f},
+        {0.375f, 1000.0f, LEFT, 999.25f, 0.375f, -1.125f, 999.578125f},
+        {0.375f, 999.0f, RIGHT, 998.25f, -0x1.80312cp-2f, -1.125f, 999.578125f},
+        {0.375f, 999.0f, LEFT, 998.25f, 0x1.80312cp-2f, -1.125f, 999.578125f},
+        {0.375f, 999.0f, RIGHT | LEFT, 997.5f, 0x1.34e3f4p-26f, -1.125f, 999.578125f},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Step(c.timeStep, c.fuel, c.mainOn, c.rightOn, c.leftOn);
+        SCOPED_TRACE(testing::Message() << c.timeStep << " " << c.fuel << " " << c.thrusters);
+        Step(c.timeStep, c.fuel, c.thrusters);
         EXPECT_EQ(flight.fuel, c.fuelAfter);
         EXPECT_EQ(FloatBits(flight.vx), FloatBits(c.vx));
         EXPECT_EQ(flight.vy, c.vy);
@@ -67,18 +64,17 @@ TEST_F(PhysicsTest, OneStepFromRest) {
 // float. (Whether the burn is compared with the tank before or after rounding never shows: the
 // two differ only for a tank equal to the rounded burn, and both then leave 0.)
 TEST_F(PhysicsTest, TheLastDropOfFuel) {
-    Step(0.375f, 1.0f, 1, 0, 0); // less than the 3.75 the main engine wants
+    Step(0.375f, 1.0f, MAIN); // less than the 3.75 the main engine wants
     EXPECT_EQ(flight.fuel, 0.0f);
     EXPECT_FLOAT_EQ(flight.vy, static_cast<float>(10000.0 / 1001.0 - 3.0) * 0.375f);
     const float vyBefore = flight.vy;
     PhysicsStep();
     EXPECT_EQ(flight.vy, vyBefore - 1.125f);
     EXPECT_EQ(flight.fuel, 0.0f);
-
-    Step(0.375f, 3.75f, 1, 0, 0);
+    Step(0.375f, 3.75f, MAIN);
     EXPECT_EQ(FloatBits(flight.fuel), 0u);
     EXPECT_GT(flight.vy, 0.0f);
-    Step(0.1f, 1.0000001f, 1, 0, 0);
+    Step(0.1f, 1.0000001f, MAIN);
     EXPECT_EQ(flight.fuel, 1.0000001f - 1.0f);
 }
 
@@ -95,8 +91,7 @@ TEST_F(PhysicsTest, LongScriptedFlightIsBitIdenticalOnEveryBuild) {
         settings.gravity = static_cast<float>(1500 * run % 29) / 3.0f + 1.0f;
         ResetCraft();
         for (int i = 0; i < 1500; ++i) {
-            const int combination = (i / 7 + i / 53) % 8;
-            Fire(combination & 1, (combination >> 1) & 1, (combination >> 2) & 1);
+            Fire((i / 7 + i / 53) % 8);
             PhysicsStep();
             ranDry = ranDry || flight.fuel == 0.0f;
             for (float value : {flight.altitude, flight.posX, flight.vx, flight.vy, flight.fuel}) {

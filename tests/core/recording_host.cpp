@@ -8,84 +8,41 @@
 
 Recorder recorder;
 
-std::vector<std::string> Recorder::Only(const std::string& prefix) const {
+std::vector<std::string> Recorder::Only(std::initializer_list<const char*> prefixes) const {
     std::vector<std::string> found;
     for (const std::string& call : calls) {
-        if (call.compare(0, prefix.size(), prefix) == 0) {
-            found.push_back(call);
+        for (const char* prefix : prefixes) {
+            if (call.rfind(prefix, 0) == 0) {
+                found.push_back(call);
+                break;
+            }
         }
     }
     return found;
 }
 
-int Recorder::Last(const std::string& prefix) const {
-    int last = static_cast<int>(calls.size()) - 1;
-    while (last >= 0 && calls[last].compare(0, prefix.size(), prefix) != 0) {
-        --last;
-    }
-    return last;
-}
-
-static std::string Format(const char* format, int a, int b, int c, int d) {
+static void Note(std::vector<std::string>& into, const char* format, int a, int b, int c, int d) {
     char text[96];
     std::snprintf(text, sizeof text, format, a, b, c, d);
-    return text;
+    into.push_back(text);
 }
 
 // Formatting is most of the recorder's work: a fuzzer that reads no calls turns it off.
 static void Record(const char* format, int a = 0, int b = 0, int c = 0, int d = 0) {
     ++recorder.callCount;
     if (recorder.keepCalls) {
-        recorder.calls.push_back(Format(format, a, b, c, d));
+        Note(recorder.calls, format, a, b, c, d);
     }
 }
 
 static void Fault(bool happened, const char* format, int a = 0) {
     if (happened) {
-        recorder.faults.push_back(Format(format, a, 0, 0, 0));
+        Note(recorder.faults, format, a, 0, 0, 0);
     }
 }
 
 static const GameWindow THE_WINDOW = reinterpret_cast<GameWindow>(0x1234);
 static const DrawSurface THE_SURFACE = reinterpret_cast<DrawSurface>(0x5678);
-
-static DrawSurface GetSurface(GameWindow window) {
-    Fault(window != THE_WINDOW, "a surface of another window");
-    Fault(++recorder.openSurfaces > 1, "two surfaces open at once");
-    Record("getSurface");
-    return THE_SURFACE;
-}
-
-static void ReleaseSurface(GameWindow window, DrawSurface surface) {
-    Fault(window != THE_WINDOW || surface != THE_SURFACE, "an unknown surface released");
-    Fault(--recorder.openSurfaces < 0, "a surface released twice");
-    Record("releaseSurface");
-}
-
-static int DrawCraft(DrawSurface, int eraseTrail) {
-    const ScreenPoint at = WorldToScreen(flight.posX, flight.altitude);
-    Record("drawCraft %d phase %d at %d %d", eraseTrail, flight.phase, at.x, at.y);
-    return CraftTouchesGround(at);
-}
-
-static void DrawPicture(DrawSurface, int16_t x, int16_t y, int picture) {
-    Fault(picture < PICTURE_EXPLOSION_1 || picture >= PICTURE_DEBRIS_1 + DEBRIS_PICTURES,
-          "no picture %d", picture);
-    Record("picture %d at %d %d", picture, x, y);
-}
-
-static void CopyCraft(DrawSurface, int16_t x, int16_t y) {
-    Fault(y > screen.groundHeight, "the craft copied below the play area, to row %d", y);
-    Record("copyCraft %d %d", x, y);
-}
-
-static void ReleaseThrustButton(int id) {
-    Fault(id < 0 || id >= THRUST_BUTTON_COUNT, "no button %d", id);
-    if (id >= 0 && id < THRUSTER_COUNT) {
-        flight.thrusterOn[id] = 0;
-    }
-    Record("releaseButton %d", id);
-}
 
 // The game may open the box only in the dialog phase, on an outcome, with every thruster off.
 static void ShowEndGameDialog(GameWindow window) {
@@ -110,12 +67,32 @@ static void ShowEndGameDialog(GameWindow window) {
 }
 
 static const GameHost RECORDING_HOST = {
-    GetSurface,
-    ReleaseSurface,
-    DrawCraft,
+    [](GameWindow window) {
+        Fault(window != THE_WINDOW, "a surface of another window");
+        Fault(++recorder.openSurfaces > 1, "two surfaces open at once");
+        Record("getSurface");
+        return THE_SURFACE;
+    },
+    [](GameWindow window, DrawSurface surface) {
+        Fault(window != THE_WINDOW || surface != THE_SURFACE, "an unknown surface released");
+        Fault(--recorder.openSurfaces < 0, "a surface released twice");
+        Record("releaseSurface");
+    },
+    [](DrawSurface, int eraseTrail) {
+        const ScreenPoint at = WorldToScreen(flight.posX, flight.altitude);
+        Record("drawCraft %d phase %d at %d %d", eraseTrail, flight.phase, at.x, at.y);
+        return CraftTouchesGround(at);
+    },
     [](DrawSurface, int force) { Record("drawInstruments %d", force); },
-    DrawPicture,
-    CopyCraft,
+    [](DrawSurface, int16_t x, int16_t y, int picture) {
+        Fault(picture < PICTURE_EXPLOSION_1 || picture >= PICTURE_DEBRIS_1 + DEBRIS_PICTURES,
+              "no picture %d", picture);
+        Record("picture %d at %d %d", picture, x, y);
+    },
+    [](DrawSurface, int16_t x, int16_t y) {
+        Fault(y > screen.groundHeight, "the craft copied below the play area, to row %d", y);
+        Record("copyCraft %d %d", x, y);
+    },
     [](DrawSurface, int left, int top, int right, int bottom) {
         Record("fillBlack %d %d %d %d", left, top, right, bottom);
     },
@@ -123,7 +100,11 @@ static const GameHost RECORDING_HOST = {
     [](GameWindow, int enable) { Record("enableInput %d", recorder.inputEnabled = enable); },
     [](int busy) { Record("busyCursor %d", recorder.busyCursor = busy); },
     [](GameWindow) { Record("focus"); },
-    ReleaseThrustButton,
+    [](int id) {
+        Fault(id < 0 || id >= THRUST_BUTTON_COUNT, "no button %d", id);
+        flight.thrusterOn[id >= 0 && id < THRUSTER_COUNT ? id : 0] = 0;
+        Record("releaseButton %d", id);
+    },
     ShowEndGameDialog,
     []() { return recorder.clock; },
     []() { return recorder.menuBarHeight; },

@@ -2,12 +2,14 @@
 // and answers as the real window would: the craft touches the ground where the contact probes
 // say so, and the clock advances only when the test says. A call the real window could not take
 // (a second surface, a picture that does not exist, a box opened in the wrong phase) is noted in
-// faults. The core's tests and the flight fuzzer both play the game through it.
+// faults. Thrust button id holds thruster id: the game only ever releases all three buttons, so
+// which fires which is the buttons' business. The core's tests and the flight fuzzer use it.
 #ifndef TAVUNE_TESTS_RECORDING_HOST_H
 #define TAVUNE_TESTS_RECORDING_HOST_H
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -29,17 +31,13 @@ struct Recorder {
     std::function<void()> whileDialogOpen;
 
     void Clear() { calls.clear(); }
-    // The recorded calls that start with the given text, in order.
-    std::vector<std::string> Only(const std::string& prefix) const;
-    // The index of the last recorded call that starts with the given text; -1 if none does.
-    int Last(const std::string& prefix) const;
+    // The recorded calls that start with any of the given texts, in order.
+    std::vector<std::string> Only(std::initializer_list<const char*> prefixes) const;
 };
 
 extern Recorder recorder;
 
-// Installs the recorder as the game's host, emptied, with the clock at start. Thrust button id
-// holds thruster id: the game only ever releases all three, so which fires which is the buttons'
-// business, not the game's.
+// Installs the recorder as the game's host, emptied, with the clock at start.
 void InstallRecorder(uint32_t startClock = 0);
 
 // One timer tick: the clock moves on by the period, then the game ticks.

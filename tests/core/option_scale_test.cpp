@@ -14,20 +14,10 @@ const struct Bar {
   FUEL = {"fuel", FuelFromPosition, PositionFromFuel},
   THRUST = {"thrust", ThrustFromPosition, PositionFromThrust};
 
-// Fuel 1000 is 900 x 0.0099999998 = 8.9999998 steps up: without the 0.01 added before
-// truncating, such values (some in each bar) would reopen one step lower.
-TEST(OptionScaleTest, EveryStoredValueReopensAtItsOwnPosition) {
-    for (const Bar& bar : {GRAVITY, FUEL, THRUST}) {
-        for (int16_t position = OPTION_POSITION_MIN; position <= OPTION_POSITION_MAX; ++position) {
-            const float stored = bar.valueFromPosition(position);
-            EXPECT_EQ(bar.positionFromValue(stored), position) << bar.name << " " << stored;
-        }
-    }
-}
-
 // Gravity is a third per step from 1, taken in double and rounded once to float; fuel and thrust
-// are whole steps of 100 and 1250.
-TEST(OptionScaleTest, PositionsGiveTheirValues) {
+// are whole steps of 100 and 1250. Fuel 1000 is 900 x 0.0099999998 = 8.9999998 steps up: without
+// the 0.01 added before truncating, such values (some in each bar) would reopen one step lower.
+TEST(OptionScaleTest, PositionsGiveTheirValuesAndEveryValueReopensAtItsPosition) {
     const struct {
         const Bar& bar;
         int16_t position;
@@ -43,14 +33,23 @@ TEST(OptionScaleTest, PositionsGiveTheirValues) {
         EXPECT_EQ(FloatBits(c.bar.valueFromPosition(c.position)), FloatBits(c.value))
             << c.bar.name << " " << c.position;
     }
+    for (const Bar& bar : {GRAVITY, FUEL, THRUST}) {
+        for (int16_t position = OPTION_POSITION_MIN; position <= OPTION_POSITION_MAX; ++position) {
+            const float stored = bar.valueFromPosition(position);
+            EXPECT_EQ(bar.positionFromValue(stored), position) << bar.name << " " << stored;
+        }
+    }
 }
 
-// Default puts the bars where the built-in settings open them. Opening truncates toward zero:
-// half a step above a position still opens at it; a value just under gravity 1 gives 0, not -1.
-TEST(OptionScaleTest, OpeningTruncatesTowardZero) {
+// Default puts the bars where the built-in settings open them, and its switches fire the side
+// nozzles as labelled and draw the flames. Opening truncates toward zero: half a step above a
+// position still opens at it; a value just under gravity 1 gives 0, not -1.
+TEST(OptionScaleTest, BuiltInSettingsOpenAtTheDefaultsAndOpeningTruncatesTowardZero) {
     EXPECT_EQ(PositionFromGravity(DEFAULT_SETTINGS.gravity), DEFAULT_GRAVITY_POSITION);
     EXPECT_EQ(PositionFromFuel(DEFAULT_SETTINGS.initialFuel), DEFAULT_FUEL_POSITION);
     EXPECT_EQ(PositionFromThrust(DEFAULT_SETTINGS.mainThrust), DEFAULT_THRUST_POSITION);
+    EXPECT_EQ(DEFAULT_SETTINGS.reverseSideThrust, 0);
+    EXPECT_EQ(DEFAULT_SETTINGS.drawFlame, 1);
     EXPECT_EQ(PositionFromFuel(1050.0f), 9);
     EXPECT_EQ(PositionFromThrust(10600.0f), 6);
     EXPECT_EQ(PositionFromGravity(3.1f), 6);

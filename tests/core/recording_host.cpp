@@ -44,28 +44,6 @@ static void Fault(bool happened, const char* format, int a = 0) {
 static const GameWindow THE_WINDOW = reinterpret_cast<GameWindow>(0x1234);
 static const DrawSurface THE_SURFACE = reinterpret_cast<DrawSurface>(0x5678);
 
-// The game may open the box only in the dialog phase, on an outcome, with every thruster off.
-static void ShowEndGameDialog(GameWindow window) {
-    Fault(window != THE_WINDOW, "a box over another window");
-    Fault(flight.phase != PHASE_DIALOG, "the box opened in phase %d", flight.phase);
-    Fault(flight.outcome < OUTCOME_LANDED || flight.outcome > OUTCOME_LOST,
-          "the box opened on outcome %d", flight.outcome);
-    Fault(recorder.dialogOpen != 0, "a box opened inside a box");
-    for (int thruster = 0; thruster < THRUSTER_COUNT; ++thruster) {
-        Fault(flight.thrusterOn[thruster] != 0, "thruster %d on in the box", thruster);
-    }
-    Record("endGameDialog %d", flight.outcome);
-    ++recorder.dialogs;
-    ++recorder.dialogOpen;
-    const int before = recorder.callCount;
-    if (recorder.whileDialogOpen) {
-        recorder.whileDialogOpen();
-    }
-    Fault(recorder.callCount != before, "%d calls while the box was open",
-          recorder.callCount - before);
-    --recorder.dialogOpen;
-}
-
 static const GameHost RECORDING_HOST = {
     [](GameWindow window) {
         Fault(window != THE_WINDOW, "a surface of another window");
@@ -105,7 +83,27 @@ static const GameHost RECORDING_HOST = {
         flight.thrusterOn[id >= 0 && id < THRUSTER_COUNT ? id : 0] = 0;
         Record("releaseButton %d", id);
     },
-    ShowEndGameDialog,
+    // The game may open the box only in the dialog phase, on an outcome, with every thruster off.
+    [](GameWindow window) {
+        Fault(window != THE_WINDOW, "a box over another window");
+        Fault(flight.phase != PHASE_DIALOG, "the box opened in phase %d", flight.phase);
+        Fault(flight.outcome < OUTCOME_LANDED || flight.outcome > OUTCOME_LOST,
+              "the box opened on outcome %d", flight.outcome);
+        Fault(recorder.dialogOpen != 0, "a box opened inside a box");
+        for (int on : flight.thrusterOn) {
+            Fault(on != 0, "a thruster on in the box");
+        }
+        Record("endGameDialog %d", flight.outcome);
+        ++recorder.dialogs;
+        ++recorder.dialogOpen;
+        const int before = recorder.callCount;
+        if (recorder.whileDialogOpen) {
+            recorder.whileDialogOpen();
+        }
+        Fault(recorder.callCount != before, "%d calls while the box was open",
+              recorder.callCount - before);
+        --recorder.dialogOpen;
+    },
     []() { return recorder.clock; },
     []() { return recorder.menuBarHeight; },
 };

@@ -16,17 +16,14 @@
 #include "game/host.h"
 
 struct Recorder {
-    std::vector<std::string> calls;
-    std::vector<std::string> faults;
+    std::vector<std::string> calls, faults;
     uint32_t clock = 0;
     int menuBarHeight = 19;
-    int openSurfaces = 0; // surfaces taken and not yet released
-    int inputEnabled = 1; // as the window would have it
-    int busyCursor = 0;
-    int dialogs = 0;       // end-of-flight boxes opened
-    int dialogOpen = 0;    // one is open now
-    int callCount = 0;     // drawing and window calls, recorded or not
-    bool keepCalls = true; // false: no calls recorded, only faults and counts
+    int openSurfaces = 0;                 // surfaces taken and not yet released
+    int inputEnabled = 1, busyCursor = 0; // as the window would have them
+    int dialogs = 0, dialogOpen = 0;      // end-of-flight boxes opened, and one open now
+    int callCount = 0;                    // drawing and window calls, recorded or not
+    bool keepCalls = true;                // false: no calls recorded, only faults and counts
     // Runs inside the end-of-flight box, where no tick may make a drawing or window call.
     std::function<void()> whileDialogOpen;
 

@@ -18,13 +18,6 @@ static_assert(sizeof(ScreenLayout) == 8 && sizeof(ScreenPoint) == 4, "screen coo
 
 using StateTest = GameTest;
 
-// The two switches that no flight of the core shows (the other defaults show in the physics, the
-// touchdown judge and the calibration): side nozzles as labelled, flames drawn.
-TEST_F(StateTest, BuiltInSwitchesFireAsLabelledAndDrawFlames) {
-    EXPECT_EQ(DEFAULT_SETTINGS.reverseSideThrust, 0);
-    EXPECT_EQ(DEFAULT_SETTINGS.drawFlame, 1);
-}
-
 TEST_F(StateTest, ResetCraftLoadsTheTankAndTouchesNothingElse) {
     settings.initialFuel = 3000.0f;
     flight =
@@ -40,32 +33,29 @@ TEST_F(StateTest, ResetCraftLoadsTheTankAndTouchesNothingElse) {
     EXPECT_EQ(std::memcmp(&flight, &expected, sizeof expected), 0);
 }
 
+// Both constants are a little above 1/600 and 1/1200, so whole screens land on whole pixels.
+// Coordinates truncate toward zero (-0.9 of a pixel to 0, -3.7 to -3, a craft below the site as
+// well); far beyond the flight range they stay at the edge of 16 bits and never wrap around.
 TEST_F(StateTest, WorldToScreenTruncatesTowardZeroAndHolds16Bits) {
-    struct Case {
+    const struct {
         int16_t originX, originY;
         float posX, altitude;
         int x, y;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {512, 609, 0.0f, 0.0f, 512, 609},
-        // Both constants are a little above 1/600 and 1/1200, so whole screens land on whole
-        // pixels.
         {512, 609, 0.0f, 1200.0f, 512, 0},
         {512, 609, 600.0f, 0.0f, 1024, 609},
         {512, 609, -600.0f, 0.0f, 0, 609},
-        // -0.9 of a pixel truncates to 0, not -1; -3.7 to -3; a craft below the site as well.
         {512, 609, -0.9f * 600.0f / 512.0f, -1.0f, 512, 609},
         {512, 609, -3.7f * 600.0f / 512.0f, -500.0f, 509, 609 + 253},
         {512, 609, 0.0f, 1000.0f, 512, 609 - 507}, // the start, a sixth of originY below the top
-        // The whole flight range on a large screen, then far beyond it: a coordinate stays at
-        // the edge of 16 bits and never wraps around.
         {1920, 2000, 1000.0f, -500.0f, 1920 + 3200, 2000 + 833},
         {1920, 2000, -1000.0f, 5000.0f, 1920 - 3200, 2000 - 8333},
         {1920, 2000, 1.0e9f, -1.0e9f, INT16_MAX, INT16_MAX},
         {1920, 2000, -1.0e9f, 1.0e9f, INT16_MIN, INT16_MIN},
         {1920, 2000, 12000.0f, 0.0f, INT16_MAX, 2000},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         screen.originX = c.originX;
         screen.originY = c.originY;
         const ScreenPoint at = WorldToScreen(c.posX, c.altitude);

@@ -48,11 +48,10 @@ inline bool PolygonHoldsPixel(const TerrainVertex* vertices, int count, int x, i
 // agree with the polygon at (x, y). A column with no ground has its top on the bottom edge.
 inline std::string TerrainPointFault(const Terrain* terrain, int x, int y, int top) {
     const bool inside = PolygonHoldsPixel(terrain->vertices, TERRAIN_VERTEX_COUNT, x, y);
-    if ((TerrainContains(terrain, x, y) != 0) != inside) {
-        return TerrainFault("point %d %d: containment says %d", x, y, !inside);
-    }
-    if ((y >= top && y < terrain->groundHeight) != inside || top > terrain->groundHeight) {
-        return TerrainFault("point %d %d: column top %d disagrees", x, y, top);
+    const bool painted = y >= top && y < terrain->groundHeight;
+    if ((TerrainContains(terrain, x, y) != 0) != inside || painted != inside ||
+        top > terrain->groundHeight) {
+        return TerrainFault("point %d %d (column top %d) is not where the polygon says", x, y, top);
     }
     return "";
 }
@@ -82,11 +81,9 @@ inline std::string TerrainShapeFault(const Terrain* terrain) {
         return TerrainFault("corners at rows %d and %d, right edge %d", v[0].y, v[32].y, v[32].x);
     }
     for (int i = 1; i <= 31; ++i) {
-        if (v[i].x != (i - 1) * width / 30 || v[i].y > bottom - 20 || v[i].y < MIN_GROUND_ROW) {
+        if (v[i].x != (i - 1) * width / 30 || v[i].y > bottom - 20 || v[i].y < MIN_GROUND_ROW ||
+            (i > 1 && std::abs(v[i].y - v[i - 1].y) > 25)) {
             return TerrainFault("vertex %d at %d %d", i, v[i].x, v[i].y);
-        }
-        if (i > 1 && std::abs(v[i].y - v[i - 1].y) > 25) {
-            return TerrainFault("a step of %d rows at vertex %d", v[i].y - v[i - 1].y, i);
         }
     }
     if (LandingSiteStart(terrain) == 0) {

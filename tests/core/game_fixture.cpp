@@ -1,7 +1,5 @@
 #include "game_fixture.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 
 #include "game/contact.h"

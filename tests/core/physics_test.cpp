@@ -58,11 +58,9 @@ TEST_F(PhysicsTest, OneStepFromRest) {
     }
 }
 
-// The step that empties the tank keeps its full thrust; then the flags stay set but nothing burns
-// or pushes. A tank exactly equal to the burn is used up; one a hair above it keeps the difference
-// with the burn rounded to a float: 0.1f * 10 is a shade above 1 in double and exactly 1 as a
-// float. (Whether the burn is compared with the tank before or after rounding never shows: the
-// two differ only for a tank equal to the rounded burn, and both then leave 0.)
+// The step that empties the tank keeps its full thrust; then nothing burns or pushes. A tank
+// equal to the burn is used up; one a hair above it keeps the difference with the burn rounded to
+// a float: 0.1f * 10 is a shade above 1 in double and exactly 1 as a float.
 TEST_F(PhysicsTest, TheLastDropOfFuel) {
     Step(0.375f, 1.0f, MAIN); // less than the 3.75 the main engine wants
     EXPECT_EQ(flight.fuel, 0.0f);

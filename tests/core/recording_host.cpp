@@ -8,19 +8,6 @@
 
 Recorder recorder;
 
-std::vector<std::string> Recorder::Only(std::initializer_list<const char*> prefixes) const {
-    std::vector<std::string> found;
-    for (const std::string& call : calls) {
-        for (const char* prefix : prefixes) {
-            if (call.rfind(prefix, 0) == 0) {
-                found.push_back(call);
-                break;
-            }
-        }
-    }
-    return found;
-}
-
 static void Note(std::vector<std::string>& into, const char* format, int a, int b, int c, int d) {
     char text[96];
     std::snprintf(text, sizeof text, format, a, b, c, d);
@@ -71,9 +58,7 @@ static const GameHost RECORDING_HOST = {
         Fault(y > screen.groundHeight, "the craft copied below the play area, to row %d", y);
         Record("copyCraft %d %d", x, y);
     },
-    [](DrawSurface, int left, int top, int right, int bottom) {
-        Record("fillBlack %d %d %d %d", left, top, right, bottom);
-    },
+    [](DrawSurface, int l, int t, int r, int b) { Record("fillBlack %d %d %d %d", l, t, r, b); },
     [](GameWindow) { Record("repaint"); },
     [](GameWindow, int enable) { Record("enableInput %d", recorder.inputEnabled = enable); },
     [](int busy) { Record("busyCursor %d", recorder.busyCursor = busy); },

@@ -17,11 +17,10 @@ inline std::string TerrainFault(const char* format, int a, int b = 0, int c = 0)
     return text;
 }
 
-// An even-odd test of a pixel against the closed polygon, written apart from the game's own
-// ground test. It counts the edges that a ray from the pixel to the right crosses. The pixel
-// stands for the point a hair right of and a hair below its top-left corner (x, y), the hair
-// below much larger than the one to the right: pixels on the top and left edges are inside,
-// those on the right and bottom edges outside, as a filled polygon on the screen has them.
+// An even-odd test of a pixel against the closed polygon, apart from the game's own: the edges a
+// ray to the right crosses from the point a hair right of and (much more) below the pixel's
+// corner (x, y), so that top and left edges are inside, right and bottom edges outside, as a
+// filled polygon on the screen has them.
 inline bool PolygonHoldsPixel(const TerrainVertex* vertices, int count, int x, int y) {
     bool inside = false;
     for (int i = 0, j = count - 1; i < count; j = i++) {
@@ -75,8 +74,7 @@ inline int LandingSiteStart(const Terrain* terrain) {
 // MIN_GROUND_ROW, no step over 25 rows, and a landing site on the row that originY gives.
 inline std::string TerrainShapeFault(const Terrain* terrain) {
     const TerrainVertex* v = terrain->vertices;
-    const int width = terrain->width;
-    const int bottom = terrain->groundHeight;
+    const int width = terrain->width, bottom = terrain->groundHeight;
     if (v[0].x != 0 || v[0].y != bottom || v[32].x != width || v[32].y != bottom) {
         return TerrainFault("corners at rows %d and %d, right edge %d", v[0].y, v[32].y, v[32].x);
     }

@@ -1,7 +1,5 @@
 #include "game_fixture.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 
 #include "game/contact.h"
@@ -9,17 +7,14 @@
 #include "game/random.h"
 #include "game/state.h"
 #include "game/terrain.h"
+#include "terrain_checks.h"
 
 void ResetWholeGame() {
     settings = DEFAULT_SETTINGS;
     flight = FlightState{};
-    screen = ScreenLayout{};
-    screen.screenWidth = TEST_SCREEN_WIDTH;
-    screen.groundHeight = TEST_GROUND_HEIGHT;
-    if (terrainRegion != nullptr) {
-        DeleteTerrain(terrainRegion);
-        terrainRegion = nullptr;
-    }
+    screen = ScreenLayout{TEST_SCREEN_WIDTH, TEST_GROUND_HEIGHT, 0, 0};
+    DeleteTerrain(terrainRegion);
+    terrainRegion = nullptr;
     SeedRandom(1);
     craftWidth = 32;
     craftHeight = 30;
@@ -41,32 +36,21 @@ float PosXForColumn(int x) {
 }
 
 LandingSite FindLandingSite(const Terrain* terrain) {
-    const int row = screen.originY + SITE_TO_ORIGIN_ROWS;
-    for (int s = 1; s + SITE_SEGMENTS <= TERRAIN_SEGMENTS + 1; ++s) {
-        int level = 0;
-        while (level <= SITE_SEGMENTS && terrain->vertices[s + level].y == row) {
-            ++level;
-        }
-        if (level > SITE_SEGMENTS) {
-            return LandingSite{s, terrain->vertices[s].x, terrain->vertices[s + SITE_SEGMENTS].x};
-        }
+    const int s = LandingSiteStart(terrain);
+    if (s == 0) {
+        ADD_FAILURE() << "no landing site on row " << screen.originY + SITE_TO_ORIGIN_ROWS;
+        return LandingSite{1, 0, 0};
     }
-    ADD_FAILURE() << "no landing site on row " << row;
-    return LandingSite{1, 0, 0};
+    return LandingSite{s, terrain->vertices[s].x, terrain->vertices[s + SITE_SEGMENTS].x};
 }
 
 Terrain* LevelGroundWithOneColumn(int width, int groundHeight, int row, int column, int columnTop) {
-    Terrain* terrain = new Terrain{};
-    terrain->width = width;
-    terrain->groundHeight = groundHeight;
+    Terrain* terrain = new Terrain{{}, width, groundHeight};
     terrain->vertices[0] = {0, groundHeight};
-    terrain->vertices[1] = {0, row};
-    terrain->vertices[2] = {column - 1, row};
-    terrain->vertices[3] = {column, columnTop};
-    for (int i = 4; i <= TERRAIN_SEGMENTS; ++i) {
-        terrain->vertices[i] = {column + i - 3, row};
+    for (int i = 1; i <= TERRAIN_SEGMENTS + 1; ++i) {
+        const int x = i == 1 ? 0 : i == TERRAIN_SEGMENTS + 1 ? width : column + i - 3;
+        terrain->vertices[i] = {x, i == 3 ? columnTop : row};
     }
-    terrain->vertices[TERRAIN_SEGMENTS + 1] = {width, row};
     terrain->vertices[TERRAIN_SEGMENTS + 2] = {width, groundHeight};
     return terrain;
 }

@@ -13,7 +13,6 @@ constexpr int16_t TEST_GROUND_HEIGHT = 730;
 
 void ResetWholeGame();
 
-// A test that starts from the game state of a fresh process.
 class GameTest : public ::testing::Test {
   protected:
     void SetUp() override { ResetWholeGame(); }
@@ -22,25 +21,19 @@ class GameTest : public ::testing::Test {
 // The bits of a float, so that tests compare values exactly.
 uint32_t FloatBits(float value);
 
-// A posX that WorldToScreen puts on screen column x: half a pixel inside it, so that truncation
-// toward zero lands on it. Fails the test if it does not.
+// A posX that WorldToScreen puts half a pixel inside screen column x; fails the test if not.
 float PosXForColumn(int x);
 
+// The landing site (LandingSiteStart in terrain_checks.h): its first vertex and its left and
+// right columns; fails the test when the terrain has none.
 struct Terrain;
-
-// The landing site: its first vertex and its left and right columns. It is the first run of five
-// ground-line vertices on the site's surface row (originY + 29); another vertex may lie on that
-// row by chance. Fails the test when the terrain has none.
 struct LandingSite {
-    int start;
-    int left;
-    int right;
+    int start, left, right;
 };
 LandingSite FindLandingSite(const Terrain* terrain);
 
-// Level ground on the given row across a play area of the given size but for one column, whose
-// ground starts at columnTop instead: a spike above the level or a notch below it. Released with
-// DeleteTerrain.
+// Level ground on the given row but for one column, whose ground starts at columnTop instead: a
+// spike above the level or a notch below it. Released with DeleteTerrain.
 Terrain* LevelGroundWithOneColumn(int width, int groundHeight, int row, int column, int columnTop);
 
 #endif

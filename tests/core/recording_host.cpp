@@ -8,144 +8,89 @@
 
 Recorder recorder;
 
-int Recorder::Count(const std::string& prefix) const {
-    int count = 0;
-    for (const std::string& call : calls) {
-        if (call.compare(0, prefix.size(), prefix) == 0) {
-            ++count;
-        }
-    }
-    return count;
-}
-
-static std::string Format(const char* format, int a, int b, int c, int d) {
+static void Note(std::vector<std::string>& into, const char* format, int a, int b, int c, int d) {
     char text[96];
     std::snprintf(text, sizeof text, format, a, b, c, d);
-    return text;
+    into.push_back(text);
 }
 
 // Formatting is most of the recorder's work: a fuzzer that reads no calls turns it off.
 static void Record(const char* format, int a = 0, int b = 0, int c = 0, int d = 0) {
     ++recorder.callCount;
     if (recorder.keepCalls) {
-        recorder.calls.push_back(Format(format, a, b, c, d));
+        Note(recorder.calls, format, a, b, c, d);
     }
 }
 
 static void Fault(bool happened, const char* format, int a = 0) {
     if (happened) {
-        recorder.faults.push_back(Format(format, a, 0, 0, 0));
+        Note(recorder.faults, format, a, 0, 0, 0);
     }
 }
 
 static const GameWindow THE_WINDOW = reinterpret_cast<GameWindow>(0x1234);
 static const DrawSurface THE_SURFACE = reinterpret_cast<DrawSurface>(0x5678);
 
-static DrawSurface GetSurface(GameWindow window) {
-    Fault(window != THE_WINDOW, "a surface of another window");
-    Fault(++recorder.openSurfaces > 1, "two surfaces open at once");
-    Record("getSurface");
-    return THE_SURFACE;
-}
-
-static void ReleaseSurface(GameWindow window, DrawSurface surface) {
-    Fault(window != THE_WINDOW || surface != THE_SURFACE, "an unknown surface released");
-    Fault(--recorder.openSurfaces < 0, "a surface released twice");
-    Record("releaseSurface");
-}
-
-static int DrawCraft(DrawSurface, int eraseTrail) {
-    const ScreenPoint at = WorldToScreen(flight.posX, flight.altitude);
-    Record("drawCraft %d phase %d at %d %d", eraseTrail, flight.phase, at.x, at.y);
-    return CraftTouchesGround(at);
-}
-
-static void DrawInstruments(DrawSurface, int force) {
-    Record("drawInstruments %d", force);
-}
-
-static void DrawPicture(DrawSurface, int16_t x, int16_t y, int picture) {
-    Fault(picture < PICTURE_EXPLOSION_1 || picture >= PICTURE_DEBRIS_1 + DEBRIS_PICTURES,
-          "no picture %d", picture);
-    Record("picture %d at %d %d", picture, x, y);
-}
-
-static void CopyCraft(DrawSurface, int16_t x, int16_t y) {
-    Fault(y > screen.groundHeight, "the craft copied below the play area, to row %d", y);
-    Record("copyCraft %d %d", x, y);
-}
-
-static void FillBlack(DrawSurface, int left, int top, int right, int bottom) {
-    Record("fillBlack %d %d %d %d", left, top, right, bottom);
-}
-
-static void Repaint(GameWindow) {
-    Record("repaint");
-}
-
-static void EnableInput(GameWindow, int enable) {
-    recorder.inputEnabled = enable;
-    Record("enableInput %d", enable);
-}
-
-static void ShowBusyCursor(int busy) {
-    recorder.busyCursor = busy;
-    Record("busyCursor %d", busy);
-}
-
-static void FocusWindow(GameWindow) {
-    Record("focus");
-}
-
-int ThrusterOfButton(int id) {
-    if (id == 1) {
-        return settings.reverseSideThrust != 0 ? THRUSTER_RIGHT : THRUSTER_LEFT;
-    }
-    if (id == 2) {
-        return settings.reverseSideThrust != 0 ? THRUSTER_LEFT : THRUSTER_RIGHT;
-    }
-    return THRUSTER_MAIN;
-}
-
-static void ReleaseThrustButton(int id) {
-    Fault(id < 0 || id >= THRUST_BUTTON_COUNT, "no button %d", id);
-    flight.thrusterOn[ThrusterOfButton(id)] = 0;
-    Record("releaseButton %d", id);
-}
-
-// The game may open the box only in the dialog phase, on an outcome, with every thruster off.
-static void ShowEndGameDialog(GameWindow window) {
-    Fault(window != THE_WINDOW, "a box over another window");
-    Fault(flight.phase != PHASE_DIALOG, "the box opened in phase %d", flight.phase);
-    Fault(flight.outcome < OUTCOME_LANDED || flight.outcome > OUTCOME_LOST,
-          "the box opened on outcome %d", flight.outcome);
-    Fault(recorder.dialogOpen != 0, "a box opened inside a box");
-    for (int thruster = 0; thruster < THRUSTER_COUNT; ++thruster) {
-        Fault(flight.thrusterOn[thruster] != 0, "thruster %d on in the box", thruster);
-    }
-    Record("endGameDialog %d", flight.outcome);
-    ++recorder.dialogs;
-    ++recorder.dialogOpen;
-    const int before = recorder.callCount;
-    if (recorder.whileDialogOpen) {
-        recorder.whileDialogOpen();
-    }
-    Fault(recorder.callCount != before, "%d calls while the box was open",
-          recorder.callCount - before);
-    --recorder.dialogOpen;
-}
-
-static uint32_t TickCount() {
-    return recorder.clock;
-}
-static int MenuBarHeight() {
-    return recorder.menuBarHeight;
-}
-
 static const GameHost RECORDING_HOST = {
-    GetSurface,  ReleaseSurface,      DrawCraft,         DrawInstruments, DrawPicture,
-    CopyCraft,   FillBlack,           Repaint,           EnableInput,     ShowBusyCursor,
-    FocusWindow, ReleaseThrustButton, ShowEndGameDialog, TickCount,       MenuBarHeight,
+    [](GameWindow window) {
+        Fault(window != THE_WINDOW, "a surface of another window");
+        Fault(++recorder.openSurfaces > 1, "two surfaces open at once");
+        Record("getSurface");
+        return THE_SURFACE;
+    },
+    [](GameWindow window, DrawSurface surface) {
+        Fault(window != THE_WINDOW || surface != THE_SURFACE, "an unknown surface released");
+        Fault(--recorder.openSurfaces < 0, "a surface released twice");
+        Record("releaseSurface");
+    },
+    [](DrawSurface, int eraseTrail) {
+        const ScreenPoint at = WorldToScreen(flight.posX, flight.altitude);
+        Record("drawCraft %d phase %d at %d %d", eraseTrail, flight.phase, at.x, at.y);
+        return CraftTouchesGround(at);
+    },
+    [](DrawSurface, int force) { Record("drawInstruments %d", force); },
+    [](DrawSurface, int16_t x, int16_t y, int picture) {
+        Fault(picture < PICTURE_EXPLOSION_1 || picture >= PICTURE_DEBRIS_1 + DEBRIS_PICTURES,
+              "no picture %d", picture);
+        Record("picture %d at %d %d", picture, x, y);
+    },
+    [](DrawSurface, int16_t x, int16_t y) {
+        Fault(y > screen.groundHeight, "the craft copied below the play area, to row %d", y);
+        Record("copyCraft %d %d", x, y);
+    },
+    [](DrawSurface, int l, int t, int r, int b) { Record("fillBlack %d %d %d %d", l, t, r, b); },
+    [](GameWindow) { Record("repaint"); },
+    [](GameWindow, int enable) { Record("enableInput %d", recorder.inputEnabled = enable); },
+    [](int busy) { Record("busyCursor %d", recorder.busyCursor = busy); },
+    [](GameWindow) { Record("focus"); },
+    [](int id) {
+        Fault(id < 0 || id >= THRUST_BUTTON_COUNT, "no button %d", id);
+        flight.thrusterOn[id >= 0 && id < THRUSTER_COUNT ? id : 0] = 0;
+        Record("releaseButton %d", id);
+    },
+    // The game may open the box only in the dialog phase, on an outcome, with every thruster off.
+    [](GameWindow window) {
+        Fault(window != THE_WINDOW, "a box over another window");
+        Fault(flight.phase != PHASE_DIALOG, "the box opened in phase %d", flight.phase);
+        Fault(flight.outcome < OUTCOME_LANDED || flight.outcome > OUTCOME_LOST,
+              "the box opened on outcome %d", flight.outcome);
+        Fault(recorder.dialogOpen != 0, "a box opened inside a box");
+        for (int on : flight.thrusterOn) {
+            Fault(on != 0, "a thruster on in the box");
+        }
+        Record("endGameDialog %d", flight.outcome);
+        ++recorder.dialogs;
+        ++recorder.dialogOpen;
+        const int before = recorder.callCount;
+        if (recorder.whileDialogOpen) {
+            recorder.whileDialogOpen();
+        }
+        Fault(recorder.callCount != before, "%d calls while the box was open",
+              recorder.callCount - before);
+        --recorder.dialogOpen;
+    },
+    []() { return recorder.clock; },
+    []() { return recorder.menuBarHeight; },
 };
 
 void InstallRecorder(uint32_t startClock) {
@@ -161,9 +106,8 @@ void Tick(uint32_t periodMs) {
 
 int TickWhilePhase(int phase, int limit) {
     int ticks = 0;
-    while (flight.phase == phase && ticks < limit) {
+    for (; flight.phase == phase && ticks < limit; ++ticks) {
         Tick();
-        ++ticks;
     }
     return ticks;
 }

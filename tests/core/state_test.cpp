@@ -8,8 +8,7 @@
 
 namespace {
 
-// The records keep their declared widths: twelve 4-byte settings in their order, an 8-bit phase
-// and outcome, 16-bit screen coordinates.
+// The records keep their declared widths: 4-byte settings in order, 8-bit phases, 16-bit points.
 static_assert(sizeof(GameSettings) == 48 && offsetof(GameSettings, timeStep) == 36, "settings");
 static_assert(sizeof(FlightState::phase) == 1 && sizeof(FlightState::outcome) == 1, "phase");
 static_assert(sizeof(FlightState::crashX) == 2 && sizeof(FlightState::debrisFrame) == 2, "crash");
@@ -17,13 +16,6 @@ static_assert(sizeof(FlightState::calibrationStartTick) == 4, "tick count");
 static_assert(sizeof(ScreenLayout) == 8 && sizeof(ScreenPoint) == 4, "screen coordinates");
 
 using StateTest = GameTest;
-
-// The two switches that no flight of the core shows (the other defaults show in the physics, the
-// touchdown judge and the calibration): side nozzles as labelled, flames drawn.
-TEST_F(StateTest, BuiltInSwitchesFireAsLabelledAndDrawFlames) {
-    EXPECT_EQ(DEFAULT_SETTINGS.reverseSideThrust, 0);
-    EXPECT_EQ(DEFAULT_SETTINGS.drawFlame, 1);
-}
 
 TEST_F(StateTest, ResetCraftLoadsTheTankAndTouchesNothingElse) {
     settings.initialFuel = 3000.0f;
@@ -40,34 +32,26 @@ TEST_F(StateTest, ResetCraftLoadsTheTankAndTouchesNothingElse) {
     EXPECT_EQ(std::memcmp(&flight, &expected, sizeof expected), 0);
 }
 
+// Both constants are a little above 1/600 and 1/1200, so whole screens land on whole pixels; the
+// start is a sixth of originY below the top. Coordinates truncate toward zero (-0.9 of a pixel to
+// 0, -3.7 to -3, a craft below the site as well); far beyond the flight range they stay at the
+// edge of 16 bits and never wrap around.
 TEST_F(StateTest, WorldToScreenTruncatesTowardZeroAndHolds16Bits) {
-    struct Case {
-        int16_t originX, originY;
+    const struct {
+        bool large; // origin (1920, 2000) instead of (512, 609)
         float posX, altitude;
         int x, y;
+    } cases[] = {
+        {false, 0.0f, 0.0f, 512, 609},           {false, 0.0f, 1200.0f, 512, 0},
+        {false, 600.0f, 0.0f, 1024, 609},        {false, -600.0f, 0.0f, 0, 609},
+        {false, -1.0546875f, -1.0f, 512, 609},   {false, -4.3359375f, -500.0f, 509, 862},
+        {false, 0.0f, 1000.0f, 512, 102},        {true, 1000.0f, -500.0f, 5120, 2833},
+        {true, -1000.0f, 5000.0f, -1280, -6333}, {true, 1.0e9f, -1.0e9f, 32767, 32767},
+        {true, -1.0e9f, 1.0e9f, -32768, -32768}, {true, 12000.0f, 0.0f, 32767, 2000},
     };
-    const Case cases[] = {
-        {512, 609, 0.0f, 0.0f, 512, 609},
-        // Both constants are a little above 1/600 and 1/1200, so whole screens land on whole
-        // pixels.
-        {512, 609, 0.0f, 1200.0f, 512, 0},
-        {512, 609, 600.0f, 0.0f, 1024, 609},
-        {512, 609, -600.0f, 0.0f, 0, 609},
-        // -0.9 of a pixel truncates to 0, not -1; -3.7 to -3; a craft below the site as well.
-        {512, 609, -0.9f * 600.0f / 512.0f, -1.0f, 512, 609},
-        {512, 609, -3.7f * 600.0f / 512.0f, -500.0f, 509, 609 + 253},
-        {512, 609, 0.0f, 1000.0f, 512, 609 - 507}, // the start, a sixth of originY below the top
-        // The whole flight range on a large screen, then far beyond it: a coordinate stays at
-        // the edge of 16 bits and never wraps around.
-        {1920, 2000, 1000.0f, -500.0f, 1920 + 3200, 2000 + 833},
-        {1920, 2000, -1000.0f, 5000.0f, 1920 - 3200, 2000 - 8333},
-        {1920, 2000, 1.0e9f, -1.0e9f, INT16_MAX, INT16_MAX},
-        {1920, 2000, -1.0e9f, 1.0e9f, INT16_MIN, INT16_MIN},
-        {1920, 2000, 12000.0f, 0.0f, INT16_MAX, 2000},
-    };
-    for (const Case& c : cases) {
-        screen.originX = c.originX;
-        screen.originY = c.originY;
+    for (const auto& c : cases) {
+        screen.originX = c.large ? 1920 : 512;
+        screen.originY = c.large ? 2000 : 609;
         const ScreenPoint at = WorldToScreen(c.posX, c.altitude);
         EXPECT_EQ(at.x, c.x) << c.posX << " " << c.altitude;
         EXPECT_EQ(at.y, c.y) << c.posX << " " << c.altitude;

@@ -1,5 +1,5 @@
-// What the terrain's tests and its fuzzer ask of a terrain. Each check answers "" when the
-// terrain passes, else the first fault it found.
+// What the terrain's tests and its fuzzer ask of a terrain, free of GoogleTest. Each check
+// answers "" when the terrain passes, else the first fault it found.
 #ifndef TAVUNE_TESTS_TERRAIN_CHECKS_H
 #define TAVUNE_TESTS_TERRAIN_CHECKS_H
 
@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "game/random.h"
 #include "game/state.h"
 #include "game/terrain.h"
 
@@ -18,11 +17,10 @@ inline std::string TerrainFault(const char* format, int a, int b = 0, int c = 0)
     return text;
 }
 
-// An even-odd test of a pixel against the closed polygon, written apart from the game's own
-// ground test. It counts the edges that a ray from the pixel to the right crosses. The pixel
-// stands for the point a hair right of and a hair below its top-left corner (x, y), the hair
-// below much larger than the one to the right: pixels on the top and left edges are inside,
-// those on the right and bottom edges outside, as a filled polygon on the screen has them.
+// An even-odd test of a pixel against the closed polygon, apart from the game's own: the edges a
+// ray to the right crosses from the point a hair right of and (much more) below the pixel's
+// corner (x, y), so that top and left edges are inside, right and bottom edges outside, as a
+// filled polygon on the screen has them.
 inline bool PolygonHoldsPixel(const TerrainVertex* vertices, int count, int x, int y) {
     bool inside = false;
     for (int i = 0, j = count - 1; i < count; j = i++) {
@@ -46,48 +44,48 @@ inline bool PolygonHoldsPixel(const TerrainVertex* vertices, int count, int x, i
 }
 
 // The game's containment test and the column top that paints the ground (top, of column x)
-// agree with the polygon at (x, y).
+// agree with the polygon at (x, y). A column with no ground has its top on the bottom edge.
 inline std::string TerrainPointFault(const Terrain* terrain, int x, int y, int top) {
     const bool inside = PolygonHoldsPixel(terrain->vertices, TERRAIN_VERTEX_COUNT, x, y);
-    if ((TerrainContains(terrain, x, y) != 0) != inside) {
-        return TerrainFault("point %d %d: containment says %d", x, y, !inside);
-    }
-    const bool painted = x >= 0 && x < terrain->width && y >= top && y < terrain->groundHeight;
-    if (painted != inside) {
-        return TerrainFault("point %d %d: column top %d disagrees", x, y, top);
+    const bool painted = y >= top && y < terrain->groundHeight;
+    if ((TerrainContains(terrain, x, y) != 0) != inside || painted != inside ||
+        top > terrain->groundHeight) {
+        return TerrainFault("point %d %d (column top %d) is not where the polygon says", x, y, top);
     }
     return "";
 }
 
-// The shape of a terrain built as the game builds it (relief 120, a 4-segment site) by a
-// generator seeded with seed: the ground line evenly spread across the width, at least 20 rows
-// above the bottom and never above MIN_GROUND_ROW, no step over 25 rows, and the site where the
-// first number drawn puts it, with originY on its row. Draws from the generator.
-inline std::string TerrainShapeFault(const Terrain* terrain, uint32_t seed) {
+// The first ground-line vertex of the landing site: five vertices in a row on the row that puts
+// the craft's bottom on the site (screen.originY + SITE_TO_ORIGIN_ROWS); 0 when there is none.
+// Another vertex may lie on that row by chance.
+inline int LandingSiteStart(const Terrain* terrain) {
+    const int row = screen.originY + SITE_TO_ORIGIN_ROWS;
+    for (int s = 1, level = 0; s <= TERRAIN_SEGMENTS + 1; ++s) {
+        level = terrain->vertices[s].y == row ? level + 1 : 0;
+        if (level == SITE_SEGMENTS + 1) {
+            return s - SITE_SEGMENTS;
+        }
+    }
+    return 0;
+}
+
+// The shape of a terrain built as the game builds it (relief 120, a 4-segment site): the ground
+// line evenly spread across the width, at least 20 rows above the bottom and never above
+// MIN_GROUND_ROW, no step over 25 rows, and a landing site on the row that originY gives.
+inline std::string TerrainShapeFault(const Terrain* terrain) {
     const TerrainVertex* v = terrain->vertices;
-    const int width = terrain->width;
-    const int bottom = terrain->groundHeight;
+    const int width = terrain->width, bottom = terrain->groundHeight;
     if (v[0].x != 0 || v[0].y != bottom || v[32].x != width || v[32].y != bottom) {
         return TerrainFault("corners at rows %d and %d, right edge %d", v[0].y, v[32].y, v[32].x);
     }
     for (int i = 1; i <= 31; ++i) {
-        if (v[i].x != (i - 1) * width / 30 || v[i].y > bottom - 20 || v[i].y < MIN_GROUND_ROW) {
+        if (v[i].x != (i - 1) * width / 30 || v[i].y > bottom - 20 || v[i].y < MIN_GROUND_ROW ||
+            (i > 1 && std::abs(v[i].y - v[i - 1].y) > 25)) {
             return TerrainFault("vertex %d at %d %d", i, v[i].x, v[i].y);
         }
-        if (i > 1 && std::abs(v[i].y - v[i - 1].y) > 25) {
-            return TerrainFault("a step of %d rows at vertex %d", v[i].y - v[i - 1].y, i);
-        }
     }
-    SeedRandom(seed);
-    const int site = NextRandom() % 27 + 1;
-    for (int k = 1; k <= 4; ++k) {
-        if (v[site + k].y != v[site].y) {
-            return TerrainFault("site vertex %d at row %d, not %d", site + k, v[site + k].y,
-                                v[site].y);
-        }
-    }
-    if (screen.originY != v[site].y - SITE_TO_ORIGIN_ROWS) {
-        return TerrainFault("originY %d for a site on row %d", screen.originY, v[site].y);
+    if (LandingSiteStart(terrain) == 0) {
+        return TerrainFault("no landing site on row %d", screen.originY + SITE_TO_ORIGIN_ROWS);
     }
     return "";
 }

@@ -7,13 +7,9 @@
 #include <cstdlib>
 
 #define FUZZ_CHECK(condition, ...)                                                                 \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "%s:%d: check failed: %s: ", __FILE__, __LINE__, #condition);     \
-            std::fprintf(stderr, __VA_ARGS__);                                                     \
-            std::fprintf(stderr, "\n");                                                            \
-            std::abort();                                                                          \
-        }                                                                                          \
-    } while (0)
+    ((condition)                                                                                   \
+         ? (void)0                                                                                 \
+         : (std::fprintf(stderr, "%s:%d: check failed: %s: ", __FILE__, __LINE__, #condition),     \
+            std::fprintf(stderr, __VA_ARGS__), std::fputc('\n', stderr), std::abort()))
 
 #endif

@@ -82,7 +82,7 @@ static const GameHost RECORDING_HOST = {
         ++recorder.dialogs;
         ++recorder.dialogOpen;
         const int before = recorder.callCount;
-        if (recorder.whileDialogOpen) {
+        if (recorder.whileDialogOpen && recorder.dialogOpen == 1) { // not again in a box in a box
             recorder.whileDialogOpen();
         }
         Fault(recorder.callCount != before, "%d calls while the box was open",

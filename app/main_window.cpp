@@ -318,17 +318,21 @@ static void OnGameTimer(HWND window) {
     GameTick(reinterpret_cast<GameWindow>(window));
 }
 
-// While the game is busy setting up, the busy cursor stays over its client area, its buttons
-// included; over a window shut to input the hit test says only that it is shut.
-static bool OnSetCursor(HWND window, LPARAM lParam) {
-    const int hit = static_cast<int16_t>(LOWORD(lParam));
+static bool PointerInClientArea(HWND window) {
     POINT pointer;
     RECT client;
     GetCursorPos(&pointer);
     ScreenToClient(window, &pointer);
     GetClientRect(window, &client);
+    return PtInRect(&client, pointer) != FALSE;
+}
+
+// While the game is busy setting up, the busy cursor stays over its client area, its buttons
+// included; over a window shut to input the hit test says only that it is shut.
+static bool OnSetCursor(HWND window, LPARAM lParam) {
+    const int hit = static_cast<int16_t>(LOWORD(lParam));
     if (!BusyCursorShown() ||
-        (hit != HTCLIENT && !(hit == HTERROR && PtInRect(&client, pointer) != FALSE))) {
+        (hit != HTCLIENT && !(hit == HTERROR && PointerInClientArea(window)))) {
         return false;
     }
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));

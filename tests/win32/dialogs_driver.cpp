@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "app/instance.h"
+#include "game/state.h"
+#include "resource.h"
+#include "ui/dialogs.h"
 #include "win32_test_util.h"
 
 namespace {
@@ -54,6 +57,16 @@ LRESULT CALLBACK StepProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     }
     reinterpret_cast<LoopStep>(wParam)(static_cast<UINT_PTR>(lParam));
     return 0;
+}
+
+// Each gets a key, if the box has bars.
+void FocusEachBar(HWND dialog) {
+    for (int id : {IDC_GRAVITY_BAR, IDC_FUEL_BAR, IDC_THRUST_BAR}) {
+        if (const HWND bar = GetDlgItem(dialog, id)) {
+            SetFocus(bar);
+            PostKey(dialog, VK_RIGHT);
+        }
+    }
 }
 
 } // namespace
@@ -122,6 +135,36 @@ int RunDialog(ShowDialogFunction show, const std::vector<DialogStep>& steps, HWN
     return result;
 }
 
+void BoxTest::SetUp() {
+    GameTest::SetUp();
+    // The first openings fill the platform's own caches (fonts, the icon, what a bar with the
+    // focus draws and takes keys with): the count starts after them.
+    static bool warm = false;
+    if (!warm) {
+        for (uint8_t outcome : {OUTCOME_LANDED, OUTCOME_VERTICAL_CRASH}) {
+            flight.outcome = outcome;
+            for (ShowDialogFunction show :
+                 {ShowOptionsDialog, ShowEndGameDialog, ShowAboutDialog}) {
+                RunDialog(show, {[](HWND) {}, FocusEachBar,
+                                 [](HWND dialog) { PostCommand(dialog, IDOK); }});
+            }
+        }
+    }
+    warm = true;
+    ResetWholeGame();
+    gdiObjects = CountGdiObjects();
+}
+
+// The count is exact (a scan of the handle table), so one object left by one opening fails.
+void BoxTest::TearDown() {
+    EXPECT_EQ(CountGdiObjects(), gdiObjects) << "GDI objects left behind by the boxes";
+}
+
+void BoxTest::RunShownBox(ShowDialogFunction show, std::vector<DialogStep> steps) {
+    steps.insert(steps.begin(), [](HWND) {});
+    EXPECT_EQ(RunDialog(show, steps), 1);
+}
+
 void PostKey(HWND dialog, WPARAM virtualKey) {
     HWND focus = GetFocus();
     if (focus != dialog && !IsChild(dialog, focus)) {
@@ -153,31 +196,4 @@ void PostClose(HWND dialog, CloseWay way) {
 void PostCommand(HWND dialog, int id) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
-std::string WindowText(HWND window) {
-    char text[512] = {};
-    SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-std::string ControlText(HWND dialog, int id) {
-    return WindowText(GetDlgItem(dialog, id));
-}
-
-TextLook LookOfText(HWND window) {
-    const HDC dc = GetDC(window);
-    const HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(window, WM_GETFONT, 0, 0));
-    const HGDIOBJ old = SelectObject(dc, font != nullptr ? font : GetStockObject(SYSTEM_FONT));
-    char face[LF_FACESIZE] = {};
-    GetTextFaceA(dc, sizeof face, face);
-    TEXTMETRICA metrics = {};
-    GetTextMetricsA(dc, &metrics);
-    const std::string text = WindowText(window);
-    SIZE size = {};
-    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(window, dc);
-    return {face, static_cast<int>(metrics.tmHeight), static_cast<int>(metrics.tmWeight),
-            static_cast<int>(size.cx)};
 }

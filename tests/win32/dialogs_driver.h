@@ -10,8 +10,9 @@
 #include <windows.h>
 
 #include <functional>
-#include <string>
 #include <vector>
+
+#include "game_fixture.h"
 
 using LoopStep = void (*)(UINT_PTR argument);
 // May be called from any thread once the test thread has posted a step of its own.
@@ -33,6 +34,17 @@ HWND TestOwnerWindow();
 int RunDialog(ShowDialogFunction show, const std::vector<DialogStep>& steps,
               HWND owner = TestOwnerWindow());
 
+// The box tests. Every box must give back each GDI object it took by the end of the test (the
+// first test warms the platform's caches first), and every close of a box must return 1.
+class BoxTest : public GameTest {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    // RunDialog with the steps from the box's first idle on, when the player sees it.
+    void RunShownBox(ShowDialogFunction show, std::vector<DialogStep> steps);
+    int gdiObjects = 0;
+};
+
 // The ways a player can end a box without a mouse on its buttons.
 enum CloseWay {
     CLOSE_BY_ESCAPE,    // Escape to the focused control
@@ -47,18 +59,5 @@ void PostKey(HWND dialog, WPARAM virtualKey);
 
 // Posts a click of the button with this id, as the button itself reports it.
 void PostCommand(HWND dialog, int id);
-
-std::string ControlText(HWND dialog, int id);
-std::string WindowText(HWND window);
-
-// How a window's text is drawn: its font's face, cell height in pixels and weight (the system
-// font's if it has none of its own), and the width of its text on one line.
-struct TextLook {
-    std::string face;
-    int height;
-    int weight;
-    int width;
-};
-TextLook LookOfText(HWND window);
 
 #endif

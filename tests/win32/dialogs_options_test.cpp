@@ -1,3 +1,5 @@
+// The Options box: what it opens showing, how its bars move and what Default puts back; and what
+// each way of closing any of the three boxes stores.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,20 +10,24 @@
 #include "dialogs_driver.h"
 #include "game/option_scale.h"
 #include "game/state.h"
-#include "game_fixture.h"
 #include "resource.h"
 #include "ui/dialogs.h"
 
 namespace {
 
 const int BAR_IDS[] = {IDC_GRAVITY_BAR, IDC_FUEL_BAR, IDC_THRUST_BAR};
+const std::vector<int> DEFAULT_THUMBS = {6, 9, 6};
 
 bool SameSettings(const GameSettings& a, const GameSettings& b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-int Thumb(HWND dialog, int barId) {
-    return GetScrollPos(GetDlgItem(dialog, barId), SB_CTL);
+std::vector<int> Thumbs(HWND dialog) {
+    std::vector<int> thumbs;
+    for (int bar : BAR_IDS) {
+        thumbs.push_back(GetScrollPos(GetDlgItem(dialog, bar), SB_CTL));
+    }
+    return thumbs;
 }
 
 void PostScroll(HWND dialog, int barId, int code, int thumb = 0) {
@@ -29,22 +35,13 @@ void PostScroll(HWND dialog, int barId, int code, int thumb = 0) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, barId)));
 }
 
-// Settings whose three bars sit at the given positions.
-void PlaceSettings(int16_t gravity, int16_t fuel, int16_t thrust) {
-    settings.gravity = GravityFromPosition(gravity);
-    settings.initialFuel = FuelFromPosition(fuel);
-    settings.mainThrust = ThrustFromPosition(thrust);
-}
-
-class OptionsDialogTest : public GameTest {};
-
 // The box shows the stored settings on bars from 0 to 29, any non-zero flag as ticked; Cancel
 // leaves them as they were, and OK without a change stores every position back exactly.
-TEST_F(OptionsDialogTest, OpensShowingTheStoredSettings) {
+TEST_F(BoxTest, OptionsOpenShowingTheStoredSettings) {
     struct Case {
         int32_t reverseSideThrust, drawFlame;
         float gravity, fuel, thrust;
-        int positions[3];
+        std::vector<int> positions;
         int closer;
     };
     std::vector<Case> cases = {
@@ -74,38 +71,39 @@ TEST_F(OptionsDialogTest, OpensShowingTheStoredSettings) {
         settings.initialFuel = c.fuel;
         settings.mainThrust = c.thrust;
         const GameSettings before = settings;
-        const int result = RunDialog(
-            ShowOptionsDialog,
-            {[](HWND) {},
-             [&c](HWND dialog) {
-                 EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_REVERSE_SIDE_THRUST),
-                           c.reverseSideThrust != 0 ? 1u : 0u);
-                 EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_DRAW_FLAME), c.drawFlame != 0 ? 1u : 0u);
-                 for (int bar = 0; bar < 3; ++bar) {
-                     SCOPED_TRACE(BAR_IDS[bar]);
-                     int low = -1;
-                     int high = -1;
-                     GetScrollRange(GetDlgItem(dialog, BAR_IDS[bar]), SB_CTL, &low, &high);
-                     EXPECT_EQ(low, 0);
-                     EXPECT_EQ(high, 29);
-                     EXPECT_EQ(Thumb(dialog, BAR_IDS[bar]), c.positions[bar]);
-                 }
-                 EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
-                 PostCommand(dialog, c.closer);
-             }});
-        EXPECT_EQ(result, 1);
+        RunShownBox(ShowOptionsDialog, {[&c](HWND dialog) {
+                        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_REVERSE_SIDE_THRUST),
+                                  c.reverseSideThrust != 0 ? 1u : 0u);
+                        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_DRAW_FLAME),
+                                  c.drawFlame != 0 ? 1u : 0u);
+                        for (int bar : BAR_IDS) {
+                            int low = -1;
+                            int high = -1;
+                            GetScrollRange(GetDlgItem(dialog, bar), SB_CTL, &low, &high);
+                            EXPECT_EQ(low, 0) << bar;
+                            EXPECT_EQ(high, 29) << bar;
+                        }
+                        EXPECT_EQ(Thumbs(dialog), c.positions);
+                        EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
+                        PostCommand(dialog, c.closer);
+                    }});
         EXPECT_TRUE(SameSettings(settings, before));
     }
 }
 
+// A key to the focused bar, which turns it into its own scroll code, then SB_ENDSCROLL.
+const int KEY = 0x10000;
+
 struct ScrollCase {
-    int code;
+    int code; // or KEY | a virtual key
     int start;
     int thumb; // high word of wParam
     int expected;
 };
 
-TEST_F(OptionsDialogTest, EachScrollCodeMovesTheBarItWasSentBy) {
+// Each scroll code and key moves the bar it was sent to, and no other; OK stores where they left
+// the bars.
+TEST_F(BoxTest, OptionsBarsMoveByEachScrollCodeAndKeyAndOkStoresThem) {
     // clang-format off
     const ScrollCase cases[] = {
         {SB_LINELEFT, 0, 0, 0},       {SB_LINELEFT, 29, 0, 28},     {SB_LINERIGHT, 0, 0, 1},
@@ -118,30 +116,31 @@ TEST_F(OptionsDialogTest, EachScrollCodeMovesTheBarItWasSentBy) {
         {0xFFFF, 10, 20, 10},
         // A thumb outside the bar's range is held at its ends, where the thumb is drawn.
         {SB_THUMBTRACK, 10, 40, 29},  {SB_THUMBPOSITION, 10, 0xFFFF, 0},
+        {KEY | VK_LEFT, 20, 0, 19},   {KEY | VK_RIGHT, 17, 0, 18},  {KEY | VK_PRIOR, 29, 0, 28},
+        {KEY | VK_NEXT, 18, 0, 19},   {KEY | VK_HOME, 19, 0, 0},    {KEY | VK_END, 0, 0, 29},
     };
     // clang-format on
-    // Each step checks the case before it and posts the next; the other two bars must not move.
+    // Each step checks the case before it and posts the next.
     std::vector<DialogStep> steps;
-    int index = 0;
-    for (int bar : BAR_IDS) {
+    for (int bar = 0; bar < 3; ++bar) {
         for (const ScrollCase& c : cases) {
             steps.push_back([bar, c](HWND dialog) {
-                PostScroll(dialog, bar, SB_THUMBPOSITION, c.start);
-                PostScroll(dialog, bar, c.code, c.thumb);
-            });
-            steps.push_back([index, bar, c](HWND dialog) {
-                EXPECT_EQ(Thumb(dialog, bar), c.expected)
-                    << "case " << index << ": bar " << bar << ", code " << c.code << " at "
-                    << c.start << " with thumb " << c.thumb;
-                for (int other : BAR_IDS) {
-                    if (other != bar) {
-                        EXPECT_EQ(Thumb(dialog, other), other == IDC_FUEL_BAR ? 9 : 6)
-                            << "case " << index << ": bar " << other << " moved";
-                    }
+                PostScroll(dialog, BAR_IDS[bar], SB_THUMBPOSITION, c.start);
+                if (c.code & KEY) {
+                    SetFocus(GetDlgItem(dialog, BAR_IDS[bar]));
+                    PostKey(dialog, c.code & 0xFFFF);
+                } else {
+                    PostScroll(dialog, BAR_IDS[bar], c.code, c.thumb);
                 }
-                PostScroll(dialog, bar, SB_THUMBPOSITION, bar == IDC_FUEL_BAR ? 9 : 6);
             });
-            ++index;
+            steps.push_back([bar, c](HWND dialog) {
+                std::vector<int> expected = DEFAULT_THUMBS;
+                expected[bar] = c.expected;
+                EXPECT_EQ(Thumbs(dialog), expected)
+                    << "bar " << BAR_IDS[bar] << ", code 0x" << std::hex << c.code << std::dec
+                    << " at " << c.start << " with thumb " << c.thumb;
+                PostScroll(dialog, BAR_IDS[bar], SB_THUMBPOSITION, DEFAULT_THUMBS[bar]);
+            });
         }
     }
     // Scroll messages from anything but the three bars are ignored: the Default button's id is
@@ -153,101 +152,23 @@ TEST_F(OptionsDialogTest, EachScrollCodeMovesTheBarItWasSentBy) {
         }
     });
     steps.push_back([](HWND dialog) {
-        EXPECT_EQ(Thumb(dialog, IDC_GRAVITY_BAR), 6);
-        EXPECT_EQ(Thumb(dialog, IDC_FUEL_BAR), 9);
-        EXPECT_EQ(Thumb(dialog, IDC_THRUST_BAR), 6);
+        EXPECT_EQ(Thumbs(dialog), DEFAULT_THUMBS);
+        PostScroll(dialog, IDC_GRAVITY_BAR, SB_LINELEFT); // 6 -> 5
+        PostScroll(dialog, IDC_GRAVITY_BAR, SB_PAGELEFT); // 5 -> 4
+        PostScroll(dialog, IDC_FUEL_BAR, SB_THUMBTRACK, 17);
+        SetFocus(GetDlgItem(dialog, IDC_FUEL_BAR));
+        PostKey(dialog, VK_RIGHT); // 17 -> 18
+        PostKey(dialog, VK_NEXT);  // 18 -> 19
+        // Beyond the bar's end: stored as the end, where the thumb is drawn.
+        PostScroll(dialog, IDC_THRUST_BAR, SB_THUMBTRACK, 40);
         PostCommand(dialog, IDOK);
     });
-    EXPECT_EQ(RunDialog(ShowOptionsDialog, steps), 1);
-    EXPECT_TRUE(SameSettings(settings, DEFAULT_SETTINGS));
-}
-
-// Scroll codes move the bars, and keys on a focused bar, which turns them into its own codes each
-// followed by SB_ENDSCROLL, one step at a time; OK stores where they stand.
-TEST_F(OptionsDialogTest, OkStoresWhereScrollCodesAndKeysMovedTheBars) {
-    const int result = RunDialog(ShowOptionsDialog,
-                                 {[](HWND dialog) {
-                                      PostScroll(dialog, IDC_GRAVITY_BAR, SB_LINELEFT); // 6 -> 5
-                                      PostScroll(dialog, IDC_GRAVITY_BAR, SB_PAGELEFT); // 5 -> 4
-                                      PostScroll(dialog, IDC_FUEL_BAR, SB_THUMBTRACK, 17);
-                                      PostScroll(dialog, IDC_FUEL_BAR, SB_ENDSCROLL, 3);
-                                      PostScroll(dialog, IDC_THRUST_BAR, SB_RIGHT);
-                                      PostScroll(dialog, IDC_THRUST_BAR, SB_LINERIGHT);
-                                  },
-                                  [](HWND dialog) {
-                                      EXPECT_EQ(Thumb(dialog, IDC_GRAVITY_BAR), 4);
-                                      EXPECT_EQ(Thumb(dialog, IDC_FUEL_BAR), 17);
-                                      EXPECT_EQ(Thumb(dialog, IDC_THRUST_BAR), 29);
-                                      SetFocus(GetDlgItem(dialog, IDC_FUEL_BAR));
-                                      PostKey(dialog, VK_RIGHT); // 17 -> 18
-                                      PostKey(dialog, VK_NEXT);  // page: 18 -> 19
-                                      PostKey(dialog, VK_NEXT);  // 19 -> 20
-                                      PostKey(dialog, VK_LEFT);  // 20 -> 19
-                                  },
-                                  [](HWND dialog) {
-                                      EXPECT_EQ(Thumb(dialog, IDC_FUEL_BAR), 19);
-                                      SetFocus(GetDlgItem(dialog, IDC_THRUST_BAR));
-                                      PostKey(dialog, VK_HOME);  // 0
-                                      PostKey(dialog, VK_END);   // 29
-                                      PostKey(dialog, VK_PRIOR); // 28
-                                  },
-                                  [](HWND dialog) {
-                                      EXPECT_EQ(Thumb(dialog, IDC_THRUST_BAR), 28);
-                                      // Beyond the bar's end: stored as the end, where the
-                                      // thumb is drawn.
-                                      PostScroll(dialog, IDC_THRUST_BAR, SB_THUMBTRACK, 40);
-                                      PostCommand(dialog, IDOK);
-                                  }});
-    EXPECT_EQ(result, 1);
+    RunShownBox(ShowOptionsDialog, steps);
     GameSettings expected = DEFAULT_SETTINGS;
     expected.gravity = 2.3333333f; // 4/3 + 1, rounded once
     expected.initialFuel = 2000.0f;
     expected.mainThrust = 38750.0f;
-    EXPECT_EQ(FloatBits(settings.gravity), FloatBits(expected.gravity));
     EXPECT_TRUE(SameSettings(settings, expected));
-}
-
-// Default puts the bars back where the built-in settings have them and leaves the check boxes
-// as they stand; only OK stores, and never touches the calibrated time step.
-TEST_F(OptionsDialogTest, DefaultResetsTheBarsAndOnlyOkStores) {
-    for (int closer : {IDCANCEL, IDOK}) {
-        SCOPED_TRACE(closer);
-        ResetWholeGame();
-        PlaceSettings(0, 29, 3);
-        settings.reverseSideThrust = 0;
-        settings.drawFlame = 1;
-        settings.timeStep = 0.125f;
-        const GameSettings before = settings;
-        const int result = RunDialog(
-            ShowOptionsDialog,
-            {[](HWND) {},
-             [](HWND dialog) {
-                 PostScroll(dialog, IDC_GRAVITY_BAR, SB_RIGHT);
-                 // Clicking a check box toggles it and reports the click, which must not close
-                 // the box.
-                 PostMessageA(GetDlgItem(dialog, IDC_REVERSE_SIDE_THRUST), BM_CLICK, 0, 0);
-                 PostMessageA(GetDlgItem(dialog, IDC_DRAW_FLAME), BM_CLICK, 0, 0);
-                 PostCommand(dialog, IDC_DEFAULT);
-             },
-             [closer](HWND dialog) {
-                 EXPECT_EQ(Thumb(dialog, IDC_GRAVITY_BAR), 6);
-                 EXPECT_EQ(Thumb(dialog, IDC_FUEL_BAR), 9);
-                 EXPECT_EQ(Thumb(dialog, IDC_THRUST_BAR), 6);
-                 EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_REVERSE_SIDE_THRUST), 1u);
-                 EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_DRAW_FLAME), 0u);
-                 PostCommand(dialog, closer);
-             }});
-        EXPECT_EQ(result, 1);
-        GameSettings expected = before;
-        if (closer == IDOK) {
-            expected.gravity = 3.0f;
-            expected.initialFuel = 1000.0f;
-            expected.mainThrust = 10000.0f;
-            expected.reverseSideThrust = 1;
-            expected.drawFlame = 0;
-        }
-        EXPECT_TRUE(SameSettings(settings, expected));
-    }
 }
 
 struct ClosingCase {
@@ -257,7 +178,10 @@ struct ClosingCase {
     bool optionsOnly; // only the Options box has a Cancel button
 };
 
-TEST_F(OptionsDialogTest, EveryWayOfClosingABoxGivesOneAndOnlyOkInOptionsStores) {
+// In Options the player first moves a bar, ticks both check boxes the other way (a click that is
+// reported and must not close the box) and presses Default, which puts the bars back where the
+// built-in settings have them and leaves the ticks. Only OK stores, and never the time step.
+TEST_F(BoxTest, EveryWayOfClosingABoxGivesOneAndOnlyOkInOptionsStores) {
     const ClosingCase cases[] = {
         {"OK button", [](HWND d) { PostMessageA(GetDlgItem(d, IDOK), BM_CLICK, 0, 0); }, true,
          false},
@@ -269,8 +193,9 @@ TEST_F(OptionsDialogTest, EveryWayOfClosingABoxGivesOneAndOnlyOkInOptionsStores)
         {"close box", [](HWND d) { PostClose(d, CLOSE_BY_CLOSE_BOX); }, false, false},
     };
     for (ShowDialogFunction show : {ShowOptionsDialog, ShowAboutDialog, ShowEndGameDialog}) {
+        const bool options = show == ShowOptionsDialog;
         for (const ClosingCase& c : cases) {
-            if (c.optionsOnly && show != ShowOptionsDialog) {
+            if (c.optionsOnly && !options) {
                 continue;
             }
             SCOPED_TRACE(::testing::Message() << (show == ShowAboutDialog     ? "About, "
@@ -279,20 +204,36 @@ TEST_F(OptionsDialogTest, EveryWayOfClosingABoxGivesOneAndOnlyOkInOptionsStores)
                                               << c.name);
             ResetWholeGame();
             flight.outcome = OUTCOME_MISSED_SITE;
-            // The bars to their lowest first; the other boxes have no bars and ignore it.
-            const int result = RunDialog(show, {[](HWND) {},
-                                                [](HWND dialog) {
-                                                    for (int bar : BAR_IDS) {
-                                                        PostScroll(dialog, bar, SB_LEFT);
-                                                    }
-                                                },
-                                                c.close});
-            EXPECT_EQ(result, 1);
-            GameSettings expected = DEFAULT_SETTINGS;
-            if (c.stores && show == ShowOptionsDialog) {
-                expected.gravity = 1.0f;
-                expected.initialFuel = 100.0f;
-                expected.mainThrust = 2500.0f;
+            settings.gravity = 1.0f;
+            settings.initialFuel = 3000.0f;
+            settings.mainThrust = 6250.0f;
+            settings.timeStep = 0.125f;
+            const GameSettings before = settings;
+            RunShownBox(show,
+                        {[options](HWND dialog) {
+                             if (options) {
+                                 PostScroll(dialog, IDC_GRAVITY_BAR, SB_RIGHT);
+                                 PostMessageA(GetDlgItem(dialog, IDC_REVERSE_SIDE_THRUST), BM_CLICK,
+                                              0, 0);
+                                 PostMessageA(GetDlgItem(dialog, IDC_DRAW_FLAME), BM_CLICK, 0, 0);
+                                 PostCommand(dialog, IDC_DEFAULT);
+                             }
+                         },
+                         [options, &c](HWND dialog) {
+                             if (options) {
+                                 EXPECT_EQ(Thumbs(dialog), DEFAULT_THUMBS);
+                                 EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_REVERSE_SIDE_THRUST), 1u);
+                                 EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_DRAW_FLAME), 0u);
+                             }
+                             c.close(dialog);
+                         }});
+            GameSettings expected = before;
+            if (c.stores && options) {
+                expected.gravity = 3.0f;
+                expected.initialFuel = 1000.0f;
+                expected.mainThrust = 10000.0f;
+                expected.reverseSideThrust = 1;
+                expected.drawFlame = 0;
             }
             EXPECT_TRUE(SameSettings(settings, expected));
         }

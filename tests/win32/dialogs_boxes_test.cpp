@@ -83,12 +83,12 @@ std::string WindowText(HWND window) {
 }
 
 // How a window's text is drawn: its font's face, cell height in pixels and weight (the system
-// font's if it has none of its own), and the width of its text on one line.
+// font's if it has none of its own), and whether it fits the window, wrapped at its width.
 struct TextLook {
     std::string face;
     int height;
     int weight;
-    int width;
+    bool fits;
 };
 
 TextLook LookOfText(HWND window) {
@@ -99,13 +99,14 @@ TextLook LookOfText(HWND window) {
     GetTextFaceA(dc, sizeof face, face);
     TEXTMETRICA metrics = {};
     GetTextMetricsA(dc, &metrics);
-    const std::string text = WindowText(window);
-    SIZE size = {};
-    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    RECT inside = {};
+    GetClientRect(window, &inside);
+    RECT text = inside;
+    DrawTextA(dc, WindowText(window).c_str(), -1, &text, DT_WORDBREAK | DT_CALCRECT);
     SelectObject(dc, old);
     ReleaseDC(window, dc);
     return {face, static_cast<int>(metrics.tmHeight), static_cast<int>(metrics.tmWeight),
-            static_cast<int>(size.cx)};
+            text.right <= inside.right && text.bottom <= inside.bottom};
 }
 
 // The window's rectangle, or for a box its inside, in its parent's or owner's client pixels.
@@ -134,11 +135,11 @@ void ExpectControl(HWND dialog, HWND control, const ShownControl& want, const ch
                   reinterpret_cast<LRESULT>(LoadIconA(appInstance, "TAVUNE")));
     } else if (want.text != SET_BY_THE_BOX && *want.text != '\0') {
         EXPECT_TRUE(want.text == ANY_TEXT ? !text.empty() : text == want.text) << text;
-        // In the box's font, and on one line: every letter shows.
+        // In the box's font, one line high: every letter shows.
         const TextLook look = LookOfText(control);
         EXPECT_EQ(look.face, face);
         EXPECT_EQ(look.height, 16);
-        EXPECT_LE(look.width, want.place[2] - want.place[0]) << text;
+        EXPECT_TRUE(look.fits) << text;
     }
 }
 
@@ -199,21 +200,6 @@ const std::set<std::string> CRASH_REMARKS = {
     "Too much vertical velocity. Your landing speed must be under 10 m/sec.",
     "Nice crater! All that training really payed off.", "You just dug a hole half way to Clavius."};
 
-// Whether a control's text, drawn in its own font and wrapped at its width, fits its height.
-bool TextFits(HWND control) {
-    RECT place = {};
-    GetClientRect(control, &place);
-    const int height = place.bottom;
-    const std::string text = WindowText(control);
-    const HDC dc = GetDC(control);
-    const HGDIOBJ old =
-        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
-    DrawTextA(dc, text.c_str(), -1, &place, DT_WORDBREAK | DT_CALCRECT);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
-    return place.bottom <= height;
-}
-
 struct OutcomeCase {
     uint8_t outcome;
     const char* title;
@@ -241,7 +227,7 @@ void ExpectOutcome(HWND dialog, const OutcomeCase& c, const std::vector<DWORD>& 
         EXPECT_EQ(look.height, height);
         EXPECT_EQ(look.face, "Helv");
         EXPECT_EQ(look.weight, FW_NORMAL);
-        EXPECT_TRUE(TextFits(control));
+        EXPECT_TRUE(look.fits);
     }
     EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
     EXPECT_TRUE(WindowPixels(dialog, 19, 19, PICTURE_WIDTH + 2, PICTURE_HEIGHT + 2) == framed);

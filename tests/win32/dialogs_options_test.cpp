@@ -171,37 +171,43 @@ TEST_F(BoxTest, OptionsBarsMoveByEachScrollCodeAndKeyAndOkStoresThem) {
     EXPECT_TRUE(SameSettings(settings, expected));
 }
 
+// In Options the player moves a bar, ticks both check boxes the other way (a click that is
+// reported, and must not close the box) and presses Default.
+void ChangeThenDefault(HWND dialog) {
+    PostScroll(dialog, IDC_GRAVITY_BAR, SB_RIGHT);
+    PostMessageA(GetDlgItem(dialog, IDC_REVERSE_SIDE_THRUST), BM_CLICK, 0, 0);
+    PostMessageA(GetDlgItem(dialog, IDC_DRAW_FLAME), BM_CLICK, 0, 0);
+    PostCommand(dialog, IDC_DEFAULT);
+}
+
 struct ClosingCase {
     const char* name;
-    void (*close)(HWND dialog);
-    bool stores;      // in the Options box
-    bool optionsOnly; // only the Options box has a Cancel button
+    int button; // clicked, or else the box is closed the other way
+    CloseWay way;
+    bool stores; // in the Options box
 };
 
-// In Options the player first moves a bar, ticks both check boxes the other way (a click that is
-// reported and must not close the box) and presses Default, which puts the bars back where the
-// built-in settings have them and leaves the ticks. Only OK stores, and never the time step.
+// Default puts the bars back where the built-in settings have them and leaves the ticks. Only OK
+// stores, and never the calibrated time step.
 TEST_F(BoxTest, EveryWayOfClosingABoxGivesOneAndOnlyOkInOptionsStores) {
     const ClosingCase cases[] = {
-        {"OK button", [](HWND d) { PostMessageA(GetDlgItem(d, IDOK), BM_CLICK, 0, 0); }, true,
-         false},
-        {"Enter", [](HWND d) { PostClose(d, CLOSE_BY_ENTER); }, true, false},
-        {"Cancel button", [](HWND d) { PostMessageA(GetDlgItem(d, IDCANCEL), BM_CLICK, 0, 0); },
-         false, true},
-        {"Escape", [](HWND d) { PostClose(d, CLOSE_BY_ESCAPE); }, false, false},
-        {"WM_CLOSE", [](HWND d) { PostClose(d, CLOSE_BY_WM_CLOSE); }, false, false},
-        {"close box", [](HWND d) { PostClose(d, CLOSE_BY_CLOSE_BOX); }, false, false},
+        {"OK button", IDOK, {}, true},
+        {"Enter", 0, CLOSE_BY_ENTER, true},
+        {"Cancel button", IDCANCEL, {}, false},
+        {"Escape", 0, CLOSE_BY_ESCAPE, false},
+        {"WM_CLOSE", 0, CLOSE_BY_WM_CLOSE, false},
+        {"close box", 0, CLOSE_BY_CLOSE_BOX, false},
     };
-    for (ShowDialogFunction show : {ShowOptionsDialog, ShowAboutDialog, ShowEndGameDialog}) {
+    const std::pair<const char*, ShowDialogFunction> boxes[] = {
+        {"Options", ShowOptionsDialog}, {"About", ShowAboutDialog}, {"EndGame", ShowEndGameDialog}};
+    for (const auto& [name, show] : boxes) {
         const bool options = show == ShowOptionsDialog;
         for (const ClosingCase& c : cases) {
-            if (c.optionsOnly && !options) {
+            // Only the Options box has a Cancel button.
+            if (c.button == IDCANCEL && !options) {
                 continue;
             }
-            SCOPED_TRACE(::testing::Message() << (show == ShowAboutDialog     ? "About, "
-                                                  : show == ShowEndGameDialog ? "EndGame, "
-                                                                              : "Options, ")
-                                              << c.name);
+            SCOPED_TRACE(::testing::Message() << name << ", " << c.name);
             ResetWholeGame();
             flight.outcome = OUTCOME_MISSED_SITE;
             settings.gravity = 1.0f;
@@ -210,22 +216,18 @@ TEST_F(BoxTest, EveryWayOfClosingABoxGivesOneAndOnlyOkInOptionsStores) {
             settings.timeStep = 0.125f;
             const GameSettings before = settings;
             RunShownBox(show,
-                        {[options](HWND dialog) {
-                             if (options) {
-                                 PostScroll(dialog, IDC_GRAVITY_BAR, SB_RIGHT);
-                                 PostMessageA(GetDlgItem(dialog, IDC_REVERSE_SIDE_THRUST), BM_CLICK,
-                                              0, 0);
-                                 PostMessageA(GetDlgItem(dialog, IDC_DRAW_FLAME), BM_CLICK, 0, 0);
-                                 PostCommand(dialog, IDC_DEFAULT);
-                             }
-                         },
+                        {options ? ChangeThenDefault : [](HWND) {},
                          [options, &c](HWND dialog) {
                              if (options) {
                                  EXPECT_EQ(Thumbs(dialog), DEFAULT_THUMBS);
                                  EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_REVERSE_SIDE_THRUST), 1u);
                                  EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_DRAW_FLAME), 0u);
                              }
-                             c.close(dialog);
+                             if (c.button != 0) {
+                                 PostMessageA(GetDlgItem(dialog, c.button), BM_CLICK, 0, 0);
+                             } else {
+                                 PostClose(dialog, c.way);
+                             }
                          }});
             GameSettings expected = before;
             if (c.stores && options) {

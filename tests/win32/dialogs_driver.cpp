@@ -101,18 +101,9 @@ void WatchSentMessages(SentMessageWatch newWatch) {
 }
 
 HWND TestOwnerWindow() {
-    static HWND owner = nullptr;
-    if (owner == nullptr) {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = appInstance;
-        windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-        windowClass.lpszClassName = "TavuneDialogOwner";
-        RegisterClassA(&windowClass);
-        owner = CreateWindowExA(0, "TavuneDialogOwner", "Tavune", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                0, 0, 800, 600, nullptr, nullptr, appInstance, nullptr);
-    }
+    static const HWND owner =
+        CreateWindowExA(0, "STATIC", "Tavune", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600,
+                        nullptr, nullptr, appInstance, nullptr);
     return owner;
 }
 
@@ -140,14 +131,9 @@ void BoxTest::SetUp() {
     // The first openings fill the platform's own caches (fonts, the icon, what a bar with the
     // focus draws and takes keys with): the count starts after them.
     static bool warm = false;
-    if (!warm) {
-        for (uint8_t outcome : {OUTCOME_LANDED, OUTCOME_VERTICAL_CRASH}) {
-            flight.outcome = outcome;
-            for (ShowDialogFunction show :
-                 {ShowOptionsDialog, ShowEndGameDialog, ShowAboutDialog}) {
-                RunDialog(show, {[](HWND) {}, FocusEachBar,
-                                 [](HWND dialog) { PostCommand(dialog, IDOK); }});
-            }
+    for (ShowDialogFunction show : {ShowOptionsDialog, ShowEndGameDialog, ShowAboutDialog}) {
+        if (!warm) {
+            RunDialog(show, {[](HWND) {}, FocusEachBar, [](HWND d) { PostCommand(d, IDOK); }});
         }
     }
     warm = true;
@@ -177,19 +163,12 @@ void PostKey(HWND dialog, WPARAM virtualKey) {
 }
 
 void PostClose(HWND dialog, CloseWay way) {
-    switch (way) {
-        case CLOSE_BY_ESCAPE:
-            PostKey(dialog, VK_ESCAPE);
-            break;
-        case CLOSE_BY_ENTER:
-            PostKey(dialog, VK_RETURN);
-            break;
-        case CLOSE_BY_WM_CLOSE:
-            PostMessageA(dialog, WM_CLOSE, 0, 0);
-            break;
-        case CLOSE_BY_CLOSE_BOX:
-            PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-            break;
+    if (way == CLOSE_BY_ESCAPE || way == CLOSE_BY_ENTER) {
+        PostKey(dialog, way == CLOSE_BY_ESCAPE ? VK_ESCAPE : VK_RETURN);
+    } else if (way == CLOSE_BY_WM_CLOSE) {
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
+    } else {
+        PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
 }
 

@@ -1,9 +1,8 @@
 // The one way the tests act inside a modal loop: a step posted to a message-only window runs when
-// whichever loop is running dispatches it, and a hook sees every message sent on the test thread
-// (a box's WM_INITDIALOG, the WM_ENTERIDLE its loop sends when its queue runs empty). RunDialog
-// runs a test's first step once the box has handled WM_INITDIALOG, each later one when its loop
-// has gone idle. Every step must run, and the last must close the box: a box that closes before
-// it, or stays open after it (then closed with -2), fails the test.
+// whichever loop is running dispatches it, and a hook sees every message sent on the test thread.
+// RunDialog runs a test's first step once the box has handled WM_INITDIALOG, each later one when
+// its loop has gone idle (WM_ENTERIDLE). Every step must run and the last must close the box: a
+// box that closes before it, or stays open after it (then closed with -2), fails the test.
 #ifndef TAVUNE_TESTS_WIN32_DIALOGS_DRIVER_H
 #define TAVUNE_TESTS_WIN32_DIALOGS_DRIVER_H
 
@@ -34,8 +33,8 @@ HWND TestOwnerWindow();
 int RunDialog(ShowDialogFunction show, const std::vector<DialogStep>& steps,
               HWND owner = TestOwnerWindow());
 
-// The box tests. Every box must give back each GDI object it took by the end of the test (the
-// first test warms the platform's caches first), and every close of a box must return 1.
+// The box tests: the boxes must give back every GDI object they take (counted from after a
+// first opening of each), and each close of a box must return 1.
 class BoxTest : public GameTest {
   protected:
     void SetUp() override;
@@ -53,11 +52,9 @@ enum CloseWay {
     CLOSE_BY_CLOSE_BOX, // the caption's close box: SC_CLOSE
 };
 void PostClose(HWND dialog, CloseWay way);
-
-// Presses a key on whatever has the keyboard focus in the box (or on the box itself).
+// A key pressed on whatever has the keyboard focus in the box (or on the box itself).
 void PostKey(HWND dialog, WPARAM virtualKey);
-
-// Posts a click of the button with this id, as the button itself reports it.
+// A click of the button with this id, as the button itself reports it.
 void PostCommand(HWND dialog, int id);
 
 #endif

@@ -16,18 +16,22 @@
 namespace {
 
 const int BAR_IDS[] = {IDC_GRAVITY_BAR, IDC_FUEL_BAR, IDC_THRUST_BAR};
-const std::vector<int> DEFAULT_THUMBS = {6, 9, 6};
+// The built-in settings as the box shows them: three thumbs, then the ticks of Reverse side thrust
+// and Draw flame.
+const std::vector<int> DEFAULT_SHOWN = {6, 9, 6, 0, 1};
 
 bool SameSettings(const GameSettings& a, const GameSettings& b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-std::vector<int> Thumbs(HWND dialog) {
-    std::vector<int> thumbs;
+std::vector<int> Shown(HWND dialog) {
+    std::vector<int> shown;
     for (int bar : BAR_IDS) {
-        thumbs.push_back(GetScrollPos(GetDlgItem(dialog, bar), SB_CTL));
+        shown.push_back(GetScrollPos(GetDlgItem(dialog, bar), SB_CTL));
     }
-    return thumbs;
+    shown.push_back(IsDlgButtonChecked(dialog, IDC_REVERSE_SIDE_THRUST));
+    shown.push_back(IsDlgButtonChecked(dialog, IDC_DRAW_FLAME));
+    return shown;
 }
 
 void PostScroll(HWND dialog, int barId, int code, int thumb = 0) {
@@ -41,26 +45,22 @@ TEST_F(BoxTest, OptionsOpenShowingTheStoredSettings) {
     struct Case {
         int32_t reverseSideThrust, drawFlame;
         float gravity, fuel, thrust;
-        std::vector<int> positions;
+        std::vector<int> shown;
         int closer;
     };
     std::vector<Case> cases = {
-        {0, 1, 3.0f, 1000.0f, 10000.0f, {6, 9, 6}, IDCANCEL}, // the built-in settings
-        {1, 0, 1.0f, 100.0f, 2500.0f, {0, 0, 0}, IDCANCEL},
-        {1, 1, GravityFromPosition(29), 3000.0f, 38750.0f, {29, 29, 29}, IDCANCEL},
-        {0, 0, 1.3333334f, 1800.0f, 20000.0f, {1, 17, 14}, IDCANCEL},
-        {5, -1, 3.0f, 1000.0f, 10000.0f, {6, 9, 6}, IDCANCEL},
+        {0, 1, 3.0f, 1000.0f, 10000.0f, DEFAULT_SHOWN, IDCANCEL},
+        {1, 0, 1.0f, 100.0f, 2500.0f, {0, 0, 0, 1, 0}, IDCANCEL},
+        {1, 1, GravityFromPosition(29), 3000.0f, 38750.0f, {29, 29, 29, 1, 1}, IDCANCEL},
+        {0, 0, 1.3333334f, 1800.0f, 20000.0f, {1, 17, 14, 0, 0}, IDCANCEL},
+        {5, -1, 3.0f, 1000.0f, 10000.0f, {6, 9, 6, 1, 1}, IDCANCEL},
     };
     // Fuel runs the other way so that the three bars never agree by accident.
     for (int16_t p = OPTION_POSITION_MIN; p <= OPTION_POSITION_MAX; ++p) {
         const int16_t q = static_cast<int16_t>(OPTION_POSITION_MAX - p);
-        cases.push_back({p % 2,
-                         p / 2 % 2,
-                         GravityFromPosition(p),
-                         FuelFromPosition(q),
-                         ThrustFromPosition(p),
-                         {p, q, p},
-                         IDOK});
+        const std::vector<int> shown = {p, q, p, p % 2, p / 2 % 2};
+        cases.push_back({p % 2, p / 2 % 2, GravityFromPosition(p), FuelFromPosition(q),
+                         ThrustFromPosition(p), shown, IDOK});
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "case " << &c - cases.data());
@@ -72,10 +72,6 @@ TEST_F(BoxTest, OptionsOpenShowingTheStoredSettings) {
         settings.mainThrust = c.thrust;
         const GameSettings before = settings;
         RunShownBox(ShowOptionsDialog, {[&c](HWND dialog) {
-                        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_REVERSE_SIDE_THRUST),
-                                  c.reverseSideThrust != 0 ? 1u : 0u);
-                        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_DRAW_FLAME),
-                                  c.drawFlame != 0 ? 1u : 0u);
                         for (int bar : BAR_IDS) {
                             int low = -1;
                             int high = -1;
@@ -83,7 +79,7 @@ TEST_F(BoxTest, OptionsOpenShowingTheStoredSettings) {
                             EXPECT_EQ(low, 0) << bar;
                             EXPECT_EQ(high, 29) << bar;
                         }
-                        EXPECT_EQ(Thumbs(dialog), c.positions);
+                        EXPECT_EQ(Shown(dialog), c.shown);
                         EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
                         PostCommand(dialog, c.closer);
                     }});
@@ -134,12 +130,11 @@ TEST_F(BoxTest, OptionsBarsMoveByEachScrollCodeAndKeyAndOkStoresThem) {
                 }
             });
             steps.push_back([bar, c](HWND dialog) {
-                std::vector<int> expected = DEFAULT_THUMBS;
+                std::vector<int> expected = DEFAULT_SHOWN;
                 expected[bar] = c.expected;
-                EXPECT_EQ(Thumbs(dialog), expected)
-                    << "bar " << BAR_IDS[bar] << ", code 0x" << std::hex << c.code << std::dec
-                    << " at " << c.start << " with thumb " << c.thumb;
-                PostScroll(dialog, BAR_IDS[bar], SB_THUMBPOSITION, DEFAULT_THUMBS[bar]);
+                EXPECT_EQ(Shown(dialog), expected) << "bar " << BAR_IDS[bar] << ", code " << c.code
+                                                   << " from " << c.start << ", thumb " << c.thumb;
+                PostScroll(dialog, BAR_IDS[bar], SB_THUMBPOSITION, DEFAULT_SHOWN[bar]);
             });
         }
     }
@@ -152,7 +147,7 @@ TEST_F(BoxTest, OptionsBarsMoveByEachScrollCodeAndKeyAndOkStoresThem) {
         }
     });
     steps.push_back([](HWND dialog) {
-        EXPECT_EQ(Thumbs(dialog), DEFAULT_THUMBS);
+        EXPECT_EQ(Shown(dialog), DEFAULT_SHOWN);
         PostScroll(dialog, IDC_GRAVITY_BAR, SB_LINELEFT); // 6 -> 5
         PostScroll(dialog, IDC_GRAVITY_BAR, SB_PAGELEFT); // 5 -> 4
         PostScroll(dialog, IDC_FUEL_BAR, SB_THUMBTRACK, 17);
@@ -215,20 +210,17 @@ TEST_F(BoxTest, EveryWayOfClosingABoxGivesOneAndOnlyOkInOptionsStores) {
             settings.mainThrust = 6250.0f;
             settings.timeStep = 0.125f;
             const GameSettings before = settings;
-            RunShownBox(show,
-                        {options ? ChangeThenDefault : [](HWND) {},
-                         [options, &c](HWND dialog) {
-                             if (options) {
-                                 EXPECT_EQ(Thumbs(dialog), DEFAULT_THUMBS);
-                                 EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_REVERSE_SIDE_THRUST), 1u);
-                                 EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_DRAW_FLAME), 0u);
-                             }
-                             if (c.button != 0) {
-                                 PostMessageA(GetDlgItem(dialog, c.button), BM_CLICK, 0, 0);
-                             } else {
-                                 PostClose(dialog, c.way);
-                             }
-                         }});
+            RunShownBox(show, {options ? ChangeThenDefault : [](HWND) {},
+                               [options, &c](HWND dialog) {
+                                   if (options) {
+                                       EXPECT_EQ(Shown(dialog), (std::vector<int>{6, 9, 6, 1, 0}));
+                                   }
+                                   if (c.button != 0) {
+                                       PostMessageA(GetDlgItem(dialog, c.button), BM_CLICK, 0, 0);
+                                   } else {
+                                       PostClose(dialog, c.way);
+                                   }
+                               }});
             GameSettings expected = before;
             if (c.stores && options) {
                 expected.gravity = 3.0f;

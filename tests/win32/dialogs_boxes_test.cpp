@@ -1,6 +1,7 @@
-// What the player sees of the three boxes: each opens, as the game opens it, with its controls in
-// place and only from its owner's module; the end box tells each outcome by its texts and picture.
-// How each closes: dialogs_options_test.cpp.
+// The three boxes as the player meets them: each opens, as the game opens it, with its controls in
+// place and only from its owner's module; the end box tells each outcome by its texts and picture;
+// the Options bars move by scroll codes and keys, and Default puts them back; of every way of
+// closing a box, only OK in Options stores.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,22 +14,99 @@
 
 #include "app/instance.h"
 #include "dialogs_driver.h"
+#include "game/option_scale.h"
 #include "game/random.h"
 #include "game/state.h"
+#include "game_fixture.h"
+#include "resource.h"
 #include "ui/dialogs.h"
 #include "win32_test_util.h"
 
 namespace {
+
+const int BAR_IDS[] = {IDC_GRAVITY_BAR, IDC_FUEL_BAR, IDC_THRUST_BAR};
+// The built-in settings as the box shows them: three thumbs, then the ticks of Reverse side thrust
+// and Draw flame.
+const std::vector<int> DEFAULT_SHOWN = {6, 9, 6, 0, 1};
+
+bool SameSettings(const GameSettings& a, const GameSettings& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// The built-in settings but for those the Options box shows.
+GameSettings WithOptions(int32_t reverse, int32_t flame, float gravity, float fuel, float thrust) {
+    GameSettings options = DEFAULT_SETTINGS;
+    options.reverseSideThrust = reverse;
+    options.drawFlame = flame;
+    options.gravity = gravity;
+    options.initialFuel = fuel;
+    options.mainThrust = thrust;
+    return options;
+}
+
+std::vector<int> Shown(HWND dialog) {
+    std::vector<int> shown;
+    for (int bar : BAR_IDS) {
+        shown.push_back(GetScrollPos(GetDlgItem(dialog, bar), SB_CTL));
+    }
+    shown.push_back(IsDlgButtonChecked(dialog, IDC_REVERSE_SIDE_THRUST));
+    shown.push_back(IsDlgButtonChecked(dialog, IDC_DRAW_FLAME));
+    return shown;
+}
+
+void PostScroll(HWND dialog, int barId, int code, int thumb = 0) {
+    PostMessageA(dialog, WM_HSCROLL, MAKEWPARAM(code, thumb),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, barId)));
+}
+
+// Each gets a key, if the box has bars.
+void FocusEachBar(HWND dialog) {
+    for (int id : BAR_IDS) {
+        if (const HWND bar = GetDlgItem(dialog, id)) {
+            SetFocus(bar);
+            PostKey(dialog, VK_RIGHT);
+        }
+    }
+}
+
+// The boxes must give back every GDI object they take (counted from after a first opening of
+// each), and each close of a box must return 1.
+class BoxTest : public GameTest {
+  protected:
+    void SetUp() override {
+        GameTest::SetUp();
+        // The first openings fill the platform's own caches (fonts, the icon, what a bar with the
+        // focus draws and takes keys with): the count starts after them.
+        static bool warm = false;
+        for (ShowDialogFunction show : {ShowOptionsDialog, ShowEndGameDialog, ShowAboutDialog}) {
+            if (!warm) {
+                RunDialog(show, {[](HWND) {}, FocusEachBar, [](HWND d) { PostCommand(d, IDOK); }});
+            }
+        }
+        warm = true;
+        ResetWholeGame();
+        gdiObjects = CountGdiObjects();
+    }
+    // The count is exact (a scan of the handle table), so one object left by one opening fails.
+    void TearDown() override {
+        EXPECT_EQ(CountGdiObjects(), gdiObjects) << "GDI objects left behind by the boxes";
+    }
+    // RunDialog with the steps from the box's first idle on, when the player sees it.
+    static void RunShownBox(ShowDialogFunction show, std::vector<DialogStep> steps) {
+        steps.insert(steps.begin(), [](HWND) {});
+        EXPECT_EQ(RunDialog(show, steps), 1);
+    }
+    int gdiObjects = 0;
+};
 
 // Texts the design leaves open, told apart by their address.
 const char ANY_TEXT[] = "any text that fits its control";
 const char SET_BY_THE_BOX[] = "set by the box";
 const char AN_ICON[] = "the game's icon";
 
-// As the platform shows it at 96 dpi: a control's place in pixels of the box's inside, and of its
-// styles those the player meets: the kind of control (default or plain push button, check box,
-// text alignment, icon, horizontal bar), whether Tab stops on it and whether a group of controls
-// the arrow keys move in starts there.
+// As the platform shows it at 96 dpi: a control's place in pixels of the box's inside, and those of
+// its styles the player meets: the kind of control (push button, check box, text alignment, icon,
+// bar), whether Tab stops on it and whether a group the arrow keys move in starts there.
 struct ShownControl {
     int id;
     const char* className;
@@ -38,6 +116,7 @@ struct ShownControl {
 };
 
 struct BoxCase {
+    const char* name;
     ShowDialogFunction show;
     const char* title;
     const char* face;                   // of the box's text, 16 pixels high
@@ -47,7 +126,7 @@ struct BoxCase {
 
 // clang-format off
 const BoxCase BOXES[] = {
-    {ShowOptionsDialog, "Tavune Options", "MS Sans Serif", {68, 76, 364, 284}, {
+    {"Options", ShowOptionsDialog, "Tavune Options", "MS Sans Serif", {68, 76, 364, 284}, {
         {1, "Button", "OK", {212, 16, 280, 40}, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP},
         {2, "Button", "Cancel", {212, 48, 280, 72}, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP},
         {103, "ScrollBar", "", {20, 20, 148, 36}, SBS_HORZ | WS_TABSTOP},
@@ -61,12 +140,12 @@ const BoxCase BOXES[] = {
         {106, "Button", "Default", {212, 96, 280, 120}, BS_PUSHBUTTON | WS_TABSTOP},
     }},
     // No font of its own: the system font.
-    {ShowEndGameDialog, "", "System", {150, 124, 518, 294}, {
+    {"EndGame", ShowEndGameDialog, "", "System", {150, 124, 518, 294}, {
         {1, "Button", "OK", {152, 136, 216, 160}, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP},
         {151, "Static", SET_BY_THE_BOX, {152, 12, 352, 48}, SS_LEFT | WS_GROUP},
         {152, "Static", SET_BY_THE_BOX, {152, 56, 352, 126}, SS_LEFT | WS_GROUP},
     }},
-    {ShowAboutDialog, "About Tavune", "MS Sans Serif", {88, 82, 352, 222}, {
+    {"About", ShowAboutDialog, "About Tavune", "MS Sans Serif", {88, 82, 352, 222}, {
         {107, "Static", "Tavune v1.3", {156, 20, 240, 36}, SS_RIGHT},
         {0xFFFF, "Static", ANY_TEXT, {68, 48, 240, 64}, SS_RIGHT},
         {108, "Static", ANY_TEXT, {92, 64, 240, 80}, SS_RIGHT},
@@ -171,14 +250,13 @@ TEST_F(BoxTest, EachBoxOpensWithItsControlsInPlaceFromItsOwnersModule) {
     const HWND stranger = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                           GetModuleHandleA("kernel32.dll"), nullptr);
     ASSERT_NE(stranger, nullptr);
+    flight.outcome = OUTCOME_VERTICAL_CRASH;
     for (const BoxCase& box : BOXES) {
-        SCOPED_TRACE(box.title);
-        ResetWholeGame();
-        flight.outcome = OUTCOME_VERTICAL_CRASH;
+        SCOPED_TRACE(box.name);
         SeedRandom(99);
         EXPECT_EQ(box.show(stranger), -1);
         const int next = NextRandom();
-        EXPECT_EQ(std::memcmp(&settings, &DEFAULT_SETTINGS, sizeof settings), 0);
+        EXPECT_TRUE(SameSettings(settings, DEFAULT_SETTINGS));
         SeedRandom(99);
         EXPECT_EQ(next, NextRandom()); // the box drew nothing
         RunShownBox(box.show, {[&box](HWND dialog) {
@@ -215,12 +293,9 @@ void ExpectOutcome(HWND dialog, const OutcomeCase& c, const std::vector<DWORD>& 
     const HWND message = GetDlgItem(dialog, 152);
     EXPECT_EQ(WindowText(title), c.title);
     const std::string shown = WindowText(message);
-    if (c.message == nullptr) {
-        EXPECT_EQ(CRASH_REMARKS.count(shown), 1u) << shown;
-        remarksShown.insert(shown);
-    } else {
-        EXPECT_EQ(shown, c.message);
-    }
+    EXPECT_TRUE(c.message != nullptr ? shown == c.message : CRASH_REMARKS.count(shown) == 1)
+        << shown;
+    remarksShown.insert(shown);
     // In Helv, the title in letters taller than the message's; both wholly shown.
     for (const auto& [control, height] : {std::pair{title, 20}, std::pair{message, 16}}) {
         const TextLook look = LookOfText(control);
@@ -266,27 +341,202 @@ TEST_F(BoxTest, TheEndBoxAnnouncesEachOutcomeWithItsTextsAndPicture) {
         // A crash remark at random, over enough openings for each of the three to come up.
         for (uint32_t seed = 1; seed <= (c.message == nullptr ? 12u : 1u); ++seed) {
             SCOPED_TRACE(::testing::Message() << "outcome " << int{c.outcome} << ", seed " << seed);
-            ResetWholeGame();
             flight.outcome = c.outcome;
             flight.phase = PHASE_DIALOG;
             flight.altitude = -3.5f;
             const FlightState flightBefore = flight;
+            // The box draws from the shared sequence only for a crash remark, and only once.
+            SeedRandom(seed);
+            const int first = NextRandom();
+            const int second = NextRandom();
             SeedRandom(seed);
             RunShownBox(ShowEndGameDialog, {[&](HWND dialog) {
                             ExpectOutcome(dialog, c, framed, remarksShown);
                             PostCommand(dialog, IDOK);
                         }});
-            // The box draws from the shared sequence only for a crash remark, and only once.
-            const int next = NextRandom();
-            SeedRandom(seed);
-            if (c.message == nullptr) {
-                NextRandom();
-            }
-            EXPECT_EQ(next, NextRandom());
+            EXPECT_EQ(NextRandom(), c.message == nullptr ? second : first);
             EXPECT_EQ(std::memcmp(&flight, &flightBefore, sizeof flight), 0);
         }
     }
-    EXPECT_EQ(remarksShown, CRASH_REMARKS) << "every remark comes up";
+    EXPECT_TRUE(std::includes(remarksShown.begin(), remarksShown.end(), CRASH_REMARKS.begin(),
+                              CRASH_REMARKS.end()))
+        << "every remark comes up";
+}
+
+// The box shows the stored settings on bars from 0 to 29, any non-zero flag as ticked; Cancel
+// leaves them as they were, and OK without a change stores every position back exactly.
+TEST_F(BoxTest, OptionsOpenShowingTheStoredSettings) {
+    struct Case {
+        GameSettings start;
+        std::vector<int> shown;
+        int closer;
+    };
+    std::vector<Case> cases = {
+        {DEFAULT_SETTINGS, DEFAULT_SHOWN, IDCANCEL},
+        {WithOptions(1, 0, 1.0f, 100.0f, 2500.0f), {0, 0, 0, 1, 0}, IDCANCEL},
+        {WithOptions(1, 1, GravityFromPosition(29), 3000.0f, 38750.0f),
+         {29, 29, 29, 1, 1},
+         IDCANCEL},
+        {WithOptions(0, 0, 1.3333334f, 1800.0f, 20000.0f), {1, 17, 14, 0, 0}, IDCANCEL},
+        {WithOptions(5, -1, 3.0f, 1000.0f, 10000.0f), {6, 9, 6, 1, 1}, IDCANCEL},
+    };
+    // Fuel runs the other way so that the three bars never agree by accident.
+    for (int16_t p = OPTION_POSITION_MIN; p <= OPTION_POSITION_MAX; ++p) {
+        const int16_t q = static_cast<int16_t>(OPTION_POSITION_MAX - p);
+        const std::vector<int> shown = {p, q, p, p % 2, p / 2 % 2};
+        cases.push_back({WithOptions(p % 2, p / 2 % 2, GravityFromPosition(p), FuelFromPosition(q),
+                                     ThrustFromPosition(p)),
+                         shown, IDOK});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "case " << &c - cases.data());
+        settings = c.start;
+        RunShownBox(
+            ShowOptionsDialog, {[&c](HWND dialog) {
+                for (int bar : BAR_IDS) {
+                    int range[2] = {-1, -1};
+                    GetScrollRange(GetDlgItem(dialog, bar), SB_CTL, &range[0], &range[1]);
+                    EXPECT_EQ(std::vector<int>(range, range + 2), (std::vector<int>{0, 29}));
+                }
+                EXPECT_EQ(Shown(dialog), c.shown);
+                EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
+                PostCommand(dialog, c.closer);
+            }});
+        EXPECT_TRUE(SameSettings(settings, c.start));
+    }
+}
+
+// A key to the focused bar, which turns it into its own scroll code, then SB_ENDSCROLL.
+const int KEY = 0x10000;
+
+struct ScrollCase {
+    int code; // or KEY | a virtual key
+    int start;
+    int thumb; // high word of wParam
+    int expected;
+};
+
+// Each scroll code and key moves the bar it was sent to, and no other; OK stores where they left
+// the bars.
+TEST_F(BoxTest, OptionsBarsMoveByEachScrollCodeAndKeyAndOkStoresThem) {
+    // clang-format off
+    const ScrollCase cases[] = {
+        {SB_LINELEFT, 0, 0, 0},       {SB_LINELEFT, 29, 0, 28},     {SB_LINERIGHT, 0, 0, 1},
+        {SB_LINERIGHT, 29, 0, 29},    {SB_PAGELEFT, 0, 0, 0},       {SB_PAGELEFT, 29, 0, 28},
+        {SB_PAGELEFT, 10, 0, 9},      {SB_PAGERIGHT, 0, 0, 1},      {SB_PAGERIGHT, 29, 0, 29},
+        {SB_PAGERIGHT, 10, 0, 11},    {SB_THUMBPOSITION, 0, 29, 29}, {SB_THUMBPOSITION, 29, 0, 0},
+        {SB_THUMBTRACK, 0, 13, 13},   {SB_THUMBTRACK, 29, 0, 0},    {SB_LEFT, 0, 20, 0},
+        {SB_LEFT, 29, 20, 0},         {SB_RIGHT, 0, 20, 29},        {SB_RIGHT, 29, 20, 29},
+        {SB_ENDSCROLL, 0, 20, 0},     {SB_ENDSCROLL, 29, 20, 29},   {9, 10, 20, 10},
+        {0xFFFF, 10, 20, 10},
+        // A thumb outside the bar's range is held at its ends, where the thumb is drawn.
+        {SB_THUMBTRACK, 10, 40, 29},  {SB_THUMBPOSITION, 10, 0xFFFF, 0},
+        {KEY | VK_LEFT, 20, 0, 19},   {KEY | VK_RIGHT, 17, 0, 18},  {KEY | VK_PRIOR, 29, 0, 28},
+        {KEY | VK_NEXT, 18, 0, 19},   {KEY | VK_HOME, 19, 0, 0},    {KEY | VK_END, 0, 0, 29},
+    };
+    // clang-format on
+    // Each step checks the case before it and posts the next.
+    std::vector<DialogStep> steps;
+    for (int bar = 0; bar < 3; ++bar) {
+        for (const ScrollCase& c : cases) {
+            steps.push_back([bar, c](HWND dialog) {
+                PostScroll(dialog, BAR_IDS[bar], SB_THUMBPOSITION, c.start);
+                if (c.code & KEY) {
+                    SetFocus(GetDlgItem(dialog, BAR_IDS[bar]));
+                    PostKey(dialog, c.code & 0xFFFF);
+                } else {
+                    PostScroll(dialog, BAR_IDS[bar], c.code, c.thumb);
+                }
+            });
+            steps.push_back([bar, c](HWND dialog) {
+                std::vector<int> expected = DEFAULT_SHOWN;
+                expected[bar] = c.expected;
+                EXPECT_EQ(Shown(dialog), expected) << "bar " << BAR_IDS[bar] << ", code " << c.code
+                                                   << " from " << c.start << ", thumb " << c.thumb;
+                PostScroll(dialog, BAR_IDS[bar], SB_THUMBPOSITION, DEFAULT_SHOWN[bar]);
+            });
+        }
+    }
+    // Scroll messages from anything but the three bars are ignored: the Default button's id is
+    // one past the last bar, OK's and a check box's lie before the first; a null handle has no id.
+    steps.push_back([](HWND dialog) {
+        for (int id : {IDC_DEFAULT, IDOK, IDC_DRAW_FLAME, 0}) {
+            PostMessageA(dialog, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 20),
+                         reinterpret_cast<LPARAM>(id == 0 ? nullptr : GetDlgItem(dialog, id)));
+        }
+    });
+    steps.push_back([](HWND dialog) {
+        EXPECT_EQ(Shown(dialog), DEFAULT_SHOWN);
+        PostScroll(dialog, IDC_GRAVITY_BAR, SB_LINELEFT); // 6 -> 5
+        PostScroll(dialog, IDC_GRAVITY_BAR, SB_PAGELEFT); // 5 -> 4
+        PostScroll(dialog, IDC_FUEL_BAR, SB_THUMBTRACK, 17);
+        SetFocus(GetDlgItem(dialog, IDC_FUEL_BAR));
+        PostKey(dialog, VK_RIGHT); // 17 -> 18
+        PostKey(dialog, VK_NEXT);  // 18 -> 19
+        // Beyond the bar's end: stored as the end, where the thumb is drawn.
+        PostScroll(dialog, IDC_THRUST_BAR, SB_THUMBTRACK, 40);
+        PostCommand(dialog, IDOK);
+    });
+    RunShownBox(ShowOptionsDialog, steps);
+    // Gravity 4/3 + 1, rounded once.
+    EXPECT_TRUE(SameSettings(settings, WithOptions(0, 1, 2.3333333f, 2000.0f, 38750.0f)));
+}
+
+// In Options the player moves a bar, ticks both check boxes the other way (a click that is
+// reported, and must not close the box) and presses Default.
+void ChangeThenDefault(HWND dialog) {
+    PostScroll(dialog, IDC_GRAVITY_BAR, SB_RIGHT);
+    PostMessageA(GetDlgItem(dialog, IDC_REVERSE_SIDE_THRUST), BM_CLICK, 0, 0);
+    PostMessageA(GetDlgItem(dialog, IDC_DRAW_FLAME), BM_CLICK, 0, 0);
+    PostCommand(dialog, IDC_DEFAULT);
+}
+
+struct ClosingCase {
+    const char* name;
+    int button; // clicked, or else the box is closed the other way
+    CloseWay way;
+    bool stores; // in the Options box
+};
+
+// Default puts the bars back where the built-in settings have them and leaves the ticks. Only OK
+// stores, and never the calibrated time step.
+TEST_F(BoxTest, EveryWayOfClosingABoxGivesOneAndOnlyOkInOptionsStores) {
+    const ClosingCase cases[] = {
+        {"OK button", IDOK, {}, true},
+        {"Enter", 0, CLOSE_BY_ENTER, true},
+        {"Cancel button", IDCANCEL, {}, false},
+        {"Escape", 0, CLOSE_BY_ESCAPE, false},
+        {"WM_CLOSE", 0, CLOSE_BY_WM_CLOSE, false},
+        {"close box", 0, CLOSE_BY_CLOSE_BOX, false},
+    };
+    GameSettings start = WithOptions(0, 1, 1.0f, 3000.0f, 6250.0f); // the bars at 0, 29 and 3
+    GameSettings stored = WithOptions(1, 0, 3.0f, 1000.0f, 10000.0f);
+    start.timeStep = stored.timeStep = 0.125f;
+    flight.outcome = OUTCOME_MISSED_SITE;
+    for (const BoxCase& box : BOXES) {
+        const bool options = box.show == ShowOptionsDialog;
+        for (const ClosingCase& c : cases) {
+            // Only the Options box has a Cancel button.
+            if (c.button == IDCANCEL && !options) {
+                continue;
+            }
+            SCOPED_TRACE(::testing::Message() << box.name << ", " << c.name);
+            settings = start;
+            RunShownBox(box.show,
+                        {options ? ChangeThenDefault : [](HWND) {},
+                         [options, &c](HWND dialog) {
+                             if (options) {
+                                 EXPECT_EQ(Shown(dialog), (std::vector<int>{6, 9, 6, 1, 0}));
+                             }
+                             if (c.button != 0) {
+                                 PostMessageA(GetDlgItem(dialog, c.button), BM_CLICK, 0, 0);
+                             } else {
+                                 PostClose(dialog, c.way);
+                             }
+                         }});
+            EXPECT_TRUE(SameSettings(settings, c.stores && options ? stored : start));
+        }
+    }
 }
 
 } // namespace

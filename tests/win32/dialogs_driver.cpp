@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "app/instance.h"
-#include "game/state.h"
-#include "resource.h"
-#include "ui/dialogs.h"
 #include "win32_test_util.h"
 
 namespace {
@@ -57,16 +54,6 @@ LRESULT CALLBACK StepProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     }
     reinterpret_cast<LoopStep>(wParam)(static_cast<UINT_PTR>(lParam));
     return 0;
-}
-
-// Each gets a key, if the box has bars.
-void FocusEachBar(HWND dialog) {
-    for (int id : {IDC_GRAVITY_BAR, IDC_FUEL_BAR, IDC_THRUST_BAR}) {
-        if (const HWND bar = GetDlgItem(dialog, id)) {
-            SetFocus(bar);
-            PostKey(dialog, VK_RIGHT);
-        }
-    }
 }
 
 } // namespace
@@ -124,31 +111,6 @@ int RunDialog(ShowDialogFunction show, const std::vector<DialogStep>& steps, HWN
     activeDialog = nullptr;
     PumpMessages();
     return result;
-}
-
-void BoxTest::SetUp() {
-    GameTest::SetUp();
-    // The first openings fill the platform's own caches (fonts, the icon, what a bar with the
-    // focus draws and takes keys with): the count starts after them.
-    static bool warm = false;
-    for (ShowDialogFunction show : {ShowOptionsDialog, ShowEndGameDialog, ShowAboutDialog}) {
-        if (!warm) {
-            RunDialog(show, {[](HWND) {}, FocusEachBar, [](HWND d) { PostCommand(d, IDOK); }});
-        }
-    }
-    warm = true;
-    ResetWholeGame();
-    gdiObjects = CountGdiObjects();
-}
-
-// The count is exact (a scan of the handle table), so one object left by one opening fails.
-void BoxTest::TearDown() {
-    EXPECT_EQ(CountGdiObjects(), gdiObjects) << "GDI objects left behind by the boxes";
-}
-
-void BoxTest::RunShownBox(ShowDialogFunction show, std::vector<DialogStep> steps) {
-    steps.insert(steps.begin(), [](HWND) {});
-    EXPECT_EQ(RunDialog(show, steps), 1);
 }
 
 void PostKey(HWND dialog, WPARAM virtualKey) {

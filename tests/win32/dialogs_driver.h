@@ -11,8 +11,6 @@
 #include <functional>
 #include <vector>
 
-#include "game_fixture.h"
-
 using LoopStep = void (*)(UINT_PTR argument);
 // May be called from any thread once the test thread has posted a step of its own.
 void PostLoopStep(LoopStep step, UINT_PTR argument);
@@ -32,17 +30,6 @@ HWND TestOwnerWindow();
 // the box (a show function, a command to the main window, a tick) may stand for show.
 int RunDialog(ShowDialogFunction show, const std::vector<DialogStep>& steps,
               HWND owner = TestOwnerWindow());
-
-// The box tests: the boxes must give back every GDI object they take (counted from after a
-// first opening of each), and each close of a box must return 1.
-class BoxTest : public GameTest {
-  protected:
-    void SetUp() override;
-    void TearDown() override;
-    // RunDialog with the steps from the box's first idle on, when the player sees it.
-    void RunShownBox(ShowDialogFunction show, std::vector<DialogStep> steps);
-    int gdiObjects = 0;
-};
 
 // The ways a player can end a box without a mouse on its buttons.
 enum CloseWay {

@@ -25,8 +25,7 @@
 namespace {
 
 const int BAR_IDS[] = {IDC_GRAVITY_BAR, IDC_FUEL_BAR, IDC_THRUST_BAR};
-// The built-in settings as the box shows them: three thumbs, then the ticks of Reverse side thrust
-// and Draw flame.
+// As the built-in settings show: the three thumbs, the ticks of Reverse side thrust and Draw flame.
 const std::vector<int> DEFAULT_SHOWN = {6, 9, 6, 0, 1};
 
 bool SameSettings(const GameSettings& a, const GameSettings& b) {
@@ -69,21 +68,16 @@ void FocusEachBar(HWND dialog) {
     }
 }
 
-// The boxes must give back every GDI object they take (counted from after a first opening of
-// each), and each close of a box must return 1.
+// The boxes must give back every GDI object they take, counted from after an opening of each that
+// fills the platform's own caches (fonts, the icon, what a bar with the focus draws and takes keys
+// with); and each close of a box must return 1.
 class BoxTest : public GameTest {
   protected:
     void SetUp() override {
         GameTest::SetUp();
-        // The first openings fill the platform's own caches (fonts, the icon, what a bar with the
-        // focus draws and takes keys with): the count starts after them.
-        static bool warm = false;
         for (ShowDialogFunction show : {ShowOptionsDialog, ShowEndGameDialog, ShowAboutDialog}) {
-            if (!warm) {
-                RunDialog(show, {[](HWND) {}, FocusEachBar, [](HWND d) { PostCommand(d, IDOK); }});
-            }
+            RunDialog(show, {[](HWND) {}, FocusEachBar, [](HWND d) { PostCommand(d, IDOK); }});
         }
-        warm = true;
         ResetWholeGame();
         gdiObjects = CountGdiObjects();
     }
@@ -285,9 +279,8 @@ struct OutcomeCase {
     int picture;
 };
 
-// Looked at once the box is shown: its texts, their fonts and the picture framed by the face.
-void ExpectOutcome(HWND dialog, const OutcomeCase& c, const std::vector<DWORD>& framed,
-                   std::set<std::string>& remarksShown) {
+// Looked at once the box is shown: its texts, their fonts and the picture.
+void ExpectOutcome(HWND dialog, const OutcomeCase& c, std::set<std::string>& remarksShown) {
     UpdateWindow(dialog);
     const HWND title = GetDlgItem(dialog, 151);
     const HWND message = GetDlgItem(dialog, 152);
@@ -305,7 +298,16 @@ void ExpectOutcome(HWND dialog, const OutcomeCase& c, const std::vector<DWORD>& 
         EXPECT_TRUE(look.fits);
     }
     EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
-    EXPECT_TRUE(WindowPixels(dialog, 19, 19, PICTURE_WIDTH + 2, PICTURE_HEIGHT + 2) == framed);
+    // The picture at 20..115 x 20..116 and nothing of it outside: a frame of the face colour.
+    const COLORREF colour = GetSysColor(COLOR_3DFACE);
+    const DWORD face = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+    const int w = PICTURE_WIDTH + 2;
+    const std::vector<DWORD> picture = ResourcePixels(c.picture, PICTURE_WIDTH, PICTURE_HEIGHT);
+    std::vector<DWORD> framed(w * (PICTURE_HEIGHT + 2), face);
+    for (int row = 0; row < PICTURE_HEIGHT; ++row) {
+        std::copy_n(&picture[row * PICTURE_WIDTH], PICTURE_WIDTH, &framed[(row + 1) * w + 1]);
+    }
+    EXPECT_TRUE(WindowPixels(dialog, 19, 19, w, PICTURE_HEIGHT + 2) == framed);
 }
 
 TEST_F(BoxTest, TheEndBoxAnnouncesEachOutcomeWithItsTextsAndPicture) {
@@ -327,17 +329,8 @@ TEST_F(BoxTest, TheEndBoxAnnouncesEachOutcomeWithItsTextsAndPicture) {
     // Otherwise the picture checks could not tell a landing from a crash.
     ASSERT_NE(ResourcePixels(LANDED_SCENE, PICTURE_WIDTH, PICTURE_HEIGHT),
               ResourcePixels(CRASH_SCENE, PICTURE_WIDTH, PICTURE_HEIGHT));
-    const COLORREF colour = GetSysColor(COLOR_3DFACE);
-    const DWORD face = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
-    const int w = PICTURE_WIDTH + 2;
     std::set<std::string> remarksShown;
     for (const OutcomeCase& c : cases) {
-        // The picture at 20..115 x 20..116 and nothing of it outside: a frame of the face colour.
-        const std::vector<DWORD> picture = ResourcePixels(c.picture, PICTURE_WIDTH, PICTURE_HEIGHT);
-        std::vector<DWORD> framed(w * (PICTURE_HEIGHT + 2), face);
-        for (int row = 0; row < PICTURE_HEIGHT; ++row) {
-            std::copy_n(&picture[row * PICTURE_WIDTH], PICTURE_WIDTH, &framed[(row + 1) * w + 1]);
-        }
         // A crash remark at random, over enough openings for each of the three to come up.
         for (uint32_t seed = 1; seed <= (c.message == nullptr ? 12u : 1u); ++seed) {
             SCOPED_TRACE(::testing::Message() << "outcome " << int{c.outcome} << ", seed " << seed);
@@ -351,7 +344,7 @@ TEST_F(BoxTest, TheEndBoxAnnouncesEachOutcomeWithItsTextsAndPicture) {
             const int second = NextRandom();
             SeedRandom(seed);
             RunShownBox(ShowEndGameDialog, {[&](HWND dialog) {
-                            ExpectOutcome(dialog, c, framed, remarksShown);
+                            ExpectOutcome(dialog, c, remarksShown);
                             PostCommand(dialog, IDOK);
                         }});
             EXPECT_EQ(NextRandom(), c.message == nullptr ? second : first);
@@ -383,10 +376,10 @@ TEST_F(BoxTest, OptionsOpenShowingTheStoredSettings) {
     // Fuel runs the other way so that the three bars never agree by accident.
     for (int16_t p = OPTION_POSITION_MIN; p <= OPTION_POSITION_MAX; ++p) {
         const int16_t q = static_cast<int16_t>(OPTION_POSITION_MAX - p);
-        const std::vector<int> shown = {p, q, p, p % 2, p / 2 % 2};
         cases.push_back({WithOptions(p % 2, p / 2 % 2, GravityFromPosition(p), FuelFromPosition(q),
                                      ThrustFromPosition(p)),
-                         shown, IDOK});
+                         {p, q, p, p % 2, p / 2 % 2},
+                         IDOK});
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "case " << &c - cases.data());
@@ -419,6 +412,7 @@ struct ScrollCase {
 // Each scroll code and key moves the bar it was sent to, and no other; OK stores where they left
 // the bars.
 TEST_F(BoxTest, OptionsBarsMoveByEachScrollCodeAndKeyAndOkStoresThem) {
+    // A thumb outside the bar's range (40, 0xFFFF) is held at its ends, where the thumb is drawn.
     // clang-format off
     const ScrollCase cases[] = {
         {SB_LINELEFT, 0, 0, 0},       {SB_LINELEFT, 29, 0, 28},     {SB_LINERIGHT, 0, 0, 1},
@@ -428,14 +422,11 @@ TEST_F(BoxTest, OptionsBarsMoveByEachScrollCodeAndKeyAndOkStoresThem) {
         {SB_THUMBTRACK, 0, 13, 13},   {SB_THUMBTRACK, 29, 0, 0},    {SB_LEFT, 0, 20, 0},
         {SB_LEFT, 29, 20, 0},         {SB_RIGHT, 0, 20, 29},        {SB_RIGHT, 29, 20, 29},
         {SB_ENDSCROLL, 0, 20, 0},     {SB_ENDSCROLL, 29, 20, 29},   {9, 10, 20, 10},
-        {0xFFFF, 10, 20, 10},
-        // A thumb outside the bar's range is held at its ends, where the thumb is drawn.
-        {SB_THUMBTRACK, 10, 40, 29},  {SB_THUMBPOSITION, 10, 0xFFFF, 0},
+        {0xFFFF, 10, 20, 10},  {SB_THUMBTRACK, 10, 40, 29},  {SB_THUMBPOSITION, 10, 0xFFFF, 0},
         {KEY | VK_LEFT, 20, 0, 19},   {KEY | VK_RIGHT, 17, 0, 18},  {KEY | VK_PRIOR, 29, 0, 28},
         {KEY | VK_NEXT, 18, 0, 19},   {KEY | VK_HOME, 19, 0, 0},    {KEY | VK_END, 0, 0, 29},
     };
     // clang-format on
-    // Each step checks the case before it and posts the next.
     std::vector<DialogStep> steps;
     for (int bar = 0; bar < 3; ++bar) {
         for (const ScrollCase& c : cases) {
@@ -511,7 +502,8 @@ TEST_F(BoxTest, EveryWayOfClosingABoxGivesOneAndOnlyOkInOptionsStores) {
     };
     GameSettings start = WithOptions(0, 1, 1.0f, 3000.0f, 6250.0f); // the bars at 0, 29 and 3
     GameSettings stored = WithOptions(1, 0, 3.0f, 1000.0f, 10000.0f);
-    start.timeStep = stored.timeStep = 0.125f;
+    start.timeStep = 0.125f;
+    stored.timeStep = 0.125f;
     flight.outcome = OUTCOME_MISSED_SITE;
     for (const BoxCase& box : BOXES) {
         const bool options = box.show == ShowOptionsDialog;

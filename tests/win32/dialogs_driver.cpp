@@ -114,10 +114,7 @@ int RunDialog(ShowDialogFunction show, const std::vector<DialogStep>& steps, HWN
 }
 
 void PostKey(HWND dialog, WPARAM virtualKey) {
-    HWND focus = GetFocus();
-    if (focus != dialog && !IsChild(dialog, focus)) {
-        focus = dialog;
-    }
+    const HWND focus = IsChild(dialog, GetFocus()) ? GetFocus() : dialog;
     const UINT scanCode = MapVirtualKeyA(static_cast<UINT>(virtualKey), 0);
     PostMessageA(focus, WM_KEYDOWN, virtualKey, static_cast<LPARAM>(1 | (scanCode << 16)));
     PostMessageA(focus, WM_KEYUP, virtualKey,

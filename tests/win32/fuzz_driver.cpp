@@ -19,7 +19,6 @@
 
 // A chain of steps, each posting the next and then one message: whichever loop runs (a box's, a
 // scroll bar's, a menu's) dispatches the next, so no loop waits for input that never comes.
-
 namespace {
 
 constexpr size_t MAX_OPEN_BOXES = 2; // deeper boxes are closed at once
@@ -62,8 +61,7 @@ struct BoxSession {
 struct Run {
     uint64_t seed = 0;
     FuzzProfile profile = PROFILE_FLIGHTS;
-    long wanted = 0;
-    long fuzzMessages = 0;
+    long wanted = 0, fuzzMessages = 0;
     std::string failures;
     // What the game's windows received (not what was drawn): key codes and command ids by the
     // main window, command ids and the Options box's scroll codes by boxes.
@@ -75,17 +73,14 @@ struct Run {
     FuzzTargets game = {};
     std::vector<BoxSession> sessions;
     bool topLevelStep = false; // dispatched by the driver's own loop
-    int stepDepth = 0;
-    int idleSteps = 0;
-    bool finishing = false;
-    bool done = false;
+    int stepDepth = 0, idleSteps = 0;
+    bool finishing = false, done = false;
     // No step queued, as a box is shown and painted only when its loop has nothing else to do:
     // the next comes at WM_ENTERIDLE, when the driver's queue is empty, or on its timer.
     bool paused = false;
     bool handsOffDue = false;
     long handsOffAt = 0; // fuzzMessages when the player last began to let go
-    int gdiAfterWarmUp = 0;
-    int gdiLeft = 0;
+    int gdiAfterWarmUp = 0, gdiLeft = 0;
     FuzzMessage recent[RECENT_MESSAGES] = {};
     long recentCount = 0;
 };
@@ -93,8 +88,7 @@ Run run;
 FuzzGenerator* generator = nullptr;
 HACCEL accelerators = nullptr;
 UINT_PTR expectedStep = 0;
-WNDPROC mainProc = nullptr; // what Counted stands in front of
-WNDPROC boxProc = nullptr;
+WNDPROC mainProc = nullptr, boxProc = nullptr; // what Counted stands in front of
 
 void Step(UINT_PTR serial);
 

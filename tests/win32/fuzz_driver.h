@@ -16,7 +16,6 @@ enum FuzzProfile { PROFILE_FLIGHTS, PROFILE_CALIBRATION, PROFILE_BOXES, PROFILE_
 
 // Every failure of one shard of that many messages, or nothing.
 std::string RunFuzzShard(uint64_t seed, FuzzProfile profile, long messages);
-
 // The first invariant of the game's state that is broken, or null.
 const char* BrokenInvariant();
 
@@ -50,9 +49,7 @@ struct FuzzMessage {
 
 // The weights of the kinds of message drawn while no box is open: timer, keys, mouse on the
 // main window, thrust buttons, command, paint, scroll, system command, any number.
-struct FuzzMix {
-    int weights[9];
-};
+using FuzzMix = int[9];
 
 struct FuzzTargets {
     HWND main;
@@ -64,8 +61,7 @@ struct FuzzTargets {
     std::vector<HWND> controls;
 };
 
-// Every key code goes down and up, and every command id and scroll code 0 to 10 is drawn, once
-// a round.
+// Rounds of every key code down and up, and of command ids and scroll codes 0 to 10.
 struct FuzzGenerator {
     FuzzRandom random;
     FuzzCycle keyCodes[2] = {FuzzCycle(256), FuzzCycle(256)};
@@ -76,7 +72,6 @@ struct FuzzGenerator {
 
 // One message for the main window or a thrust button, while no box is open.
 FuzzMessage GameMessage(FuzzGenerator& generator, const FuzzMix& mix, const FuzzTargets& targets);
-
 // One message for the open box, its controls, or now and then the windows behind it.
 FuzzMessage BoxMessage(FuzzGenerator& generator, const FuzzTargets& targets);
 

@@ -30,10 +30,8 @@ int FuzzCycle::Next(FuzzRandom& random) {
 
 namespace {
 
-// Never drawn with random parameters: what the system sends once, frame clicks (they loop until
-// the button comes up), what ends the window or a loop, WM_SYSCOMMAND (drawn apart), and every
-// message whose parameters point at something read or written (text, structures, the controls'
-// own ranges). The game's own messages carry no pointers.
+// Never drawn with random parameters: what is sent once, frame clicks (they loop), what ends the
+// window or a loop, WM_SYSCOMMAND, and whatever carries a pointer (text, structures, controls').
 // clang-format off
 const UINT UNFUZZABLE[][2] = {
     {WM_CREATE, WM_DESTROY}, {WM_NCCREATE, WM_NCCALCSIZE}, {WM_IME_STARTCOMPOSITION, WM_INITDIALOG},
@@ -67,7 +65,6 @@ template <typename T, size_t N> T Pick(FuzzRandom& random, const T (&values)[N])
     return values[random.Below(N)];
 }
 
-// The index of the weight drawn, each as likely as its share of the sum.
 template <size_t N> int Choose(FuzzRandom& random, const int (&weights)[N]) {
     int draw = static_cast<int>(
         random.Below(static_cast<uint32_t>(std::accumulate(weights, weights + N, 0))));
@@ -111,7 +108,7 @@ LPARAM Parameter(FuzzRandom& random) {
     }
 }
 
-// Mostly 0, as the game's own senders leave it.
+// As the game's own senders leave it.
 LPARAM MostlyZero(FuzzRandom& random) {
     return random.Percent(80) ? 0 : Parameter(random);
 }
@@ -222,7 +219,7 @@ HWND AnyControl(FuzzRandom& random, const FuzzTargets& targets) {
 FuzzMessage GameMessage(FuzzGenerator& generator, const FuzzMix& mix, const FuzzTargets& targets) {
     FuzzRandom& random = generator.random;
     const HWND main = targets.main;
-    switch (Choose(random, mix.weights)) {
+    switch (Choose(random, mix)) {
         case 0: { // the timer id is not looked at; the timer procedure must stay 0
             const WPARAM id = random.Percent(90) ? 1 : static_cast<WPARAM>(Parameter(random));
             return Message(main, WM_TIMER, id, 0, random.Percent(50));
@@ -267,9 +264,8 @@ FuzzMessage BoxMessage(FuzzGenerator& generator, const FuzzTargets& targets) {
     FuzzRandom& random = generator.random;
     const HWND box = targets.box;
     const HWND boxOrControl = random.Percent(50) ? box : AnyControl(random, targets);
-    // Behind the box: the timer and repaints above all, now and then what gets past the disabled
-    // main window.
-    const FuzzMix behindTheBox = {{60, 10, 0, 7, 8, 15, 0, 0, 0}};
+    // Behind the box: the timer and repaints, and what gets past the disabled main window.
+    const FuzzMix behindTheBox = {60, 10, 0, 7, 8, 15, 0, 0, 0};
     // Any command ends the About and End-of-flight boxes: fewer of them there.
     const bool options = targets.options;
     switch (Choose(random, {options ? 6 : 2, options ? 25 : 3, 15, 12, 5, 6, options ? 31 : 57})) {

@@ -55,7 +55,7 @@ struct BoxSession {
     int pausesLeft; // to let the box show and paint itself
     int closeWay;   // -1 until it is being closed
     int closeSteps;
-    std::vector<HWND> controls;
+    FuzzTargets targets; // the game's, with the box
 };
 
 struct Run {
@@ -63,8 +63,7 @@ struct Run {
     FuzzProfile profile = PROFILE_FLIGHTS;
     long wanted = 0, fuzzMessages = 0;
     std::string failures;
-    // What the game's windows received (not what was drawn): key codes and command ids by the
-    // main window, command ids and the Options box's scroll codes by boxes.
+    // What the game's windows received, not what was drawn.
     std::bitset<256> keyDown, keyUp;
     std::bitset<11> command, boxCommand, boxScroll;
     int boxesOpened[4] = {};
@@ -75,8 +74,8 @@ struct Run {
     bool topLevelStep = false; // dispatched by the driver's own loop
     int stepDepth = 0, idleSteps = 0;
     bool finishing = false, done = false;
-    // No step queued, as a box is shown and painted only when its loop has nothing else to do:
-    // the next comes at WM_ENTERIDLE, when the driver's queue is empty, or on its timer.
+    // No step queued, as a box shows and paints only when its loop has nothing else to do: the
+    // next comes at WM_ENTERIDLE, when the driver's queue is empty, or on its timer.
     bool paused = false;
     bool handsOffDue = false;
     long handsOffAt = 0; // fuzzMessages when the player last began to let go
@@ -121,7 +120,7 @@ std::string Where() {
     return where;
 }
 
-// The first failure, with where it happened; the checks at the end add theirs.
+// The checks at the end add theirs.
 void Fail(const std::string& what) {
     if (run.failures.empty()) {
         run.failures = what + " in the " + Where() + "\n";
@@ -165,7 +164,8 @@ void PostNextStep() {
     PostLoopStep(Step, ++expectedStep);
 }
 
-void Resume() {
+// Also the driver's timer procedure.
+void CALLBACK Resume(HWND = nullptr, UINT = 0, UINT_PTR = 0, DWORD = 0) {
     if (run.paused && !run.done) {
         run.paused = false;
         PostNextStep();
@@ -174,13 +174,15 @@ void Resume() {
 
 void AfterSentMessage(const CWPRETSTRUCT& call) {
     if (call.message == WM_INITDIALOG) {
-        BoxSession session = {call.hwnd, BoxKindOf(call.hwnd), 0, 2, -1, 0, {}};
+        BoxSession session = {call.hwnd, BoxKindOf(call.hwnd), 0, 2, -1, 0, run.game};
+        session.targets.box = call.hwnd;
+        session.targets.options = session.kind == BOX_OPTIONS;
         ++run.boxesOpened[session.kind];
         const int longest = run.profile == PROFILE_BOXES ? 600 : 200;
         session.budget = generator->random.Percent(10) ? 0 : generator->random.Between(1, longest);
         for (HWND child = GetWindow(call.hwnd, GW_CHILD); child != nullptr;
              child = GetWindow(child, GW_HWNDNEXT)) {
-            session.controls.push_back(child);
+            session.targets.controls.push_back(child);
         }
         boxProc = CountWhatReaches(call.hwnd); // the dialog class's, the same for every box
         run.sessions.push_back(session);
@@ -196,7 +198,7 @@ void AfterSentMessage(const CWPRETSTRUCT& call) {
     CheckInvariants("after a message sent on the way");
 }
 
-// The driver's own messages (closing a box, letting go) are no fuzz messages.
+// The driver's own messages (closing a box, letting go) are not counted.
 void Issue(const FuzzMessage& message, bool fuzz = false) {
     run.recent[run.recentCount++ % RECENT_MESSAGES] = message;
     run.fuzzMessages += fuzz ? 1 : 0;
@@ -269,9 +271,8 @@ void CloseStep(BoxSession& session) {
     run.idleSteps = 0;
 }
 
-// Every so often, once the queue has run empty (nothing posted earlier arrives late), the arrow
-// keys and the mouse button come up and a tick passes: then no thruster may fire, unless the
-// fuzz sent something meanwhile (to a box that the tick opened).
+// Once the queue has run empty (nothing posted earlier arrives late), the arrows and the mouse
+// button come up and a tick passes: no thruster may fire, unless the fuzz sent something since.
 bool HandsOffStep() {
     if (!run.handsOffDue && run.fuzzMessages - run.handsOffAt < HANDS_OFF_EVERY) {
         return false;
@@ -306,7 +307,14 @@ bool HandsOffStep() {
     return true;
 }
 
-void ContinueFuzz(bool topLevel) {
+void Step(UINT_PTR serial) {
+    const bool topLevel = run.topLevelStep;
+    run.topLevelStep = false;
+    if (serial != expectedStep || run.done) {
+        return; // a step that a later one replaced, or one left behind at the end
+    }
+    ++run.stepDepth;
+    CheckInvariants("between messages");
     run.finishing |= !run.failures.empty() || run.fuzzMessages >= run.wanted;
     if (topLevel && !run.sessions.empty()) {
         Fail(std::string("the ") + BOX_NAMES[run.sessions.back().kind] + " box outlived its loop");
@@ -323,7 +331,7 @@ void ContinueFuzz(bool topLevel) {
         if (run.finishing && session != nullptr) {
             CloseStep(*session);
         } else if (topLevel && !run.finishing) {
-            // Exit, or a way to it: a new main window, once every loop of the old one has ended.
+            // After Exit, once every loop of the old main window has ended.
             OpenMainWindow();
         } else {
             HelpLoopsEnd();
@@ -346,34 +354,15 @@ void ContinueFuzz(bool topLevel) {
         PostNextStep();
         --session->budget;
         run.boxesShown += IsWindowVisible(session->box) ? 1 : 0;
-        FuzzTargets targets = run.game;
-        targets.box = session->box;
-        targets.options = session->kind == BOX_OPTIONS;
-        targets.controls = session->controls;
-        Issue(BoxMessage(*generator, targets), true);
+        Issue(BoxMessage(*generator, session->targets), true);
     }
-}
-
-void Step(UINT_PTR serial) {
-    const bool topLevel = run.topLevelStep;
-    run.topLevelStep = false;
-    if (serial != expectedStep || run.done) {
-        return; // a step that a later one replaced, or one left behind at the end
-    }
-    ++run.stepDepth;
-    CheckInvariants("between messages");
-    ContinueFuzz(topLevel);
     --run.stepDepth;
-}
-
-void CALLBACK ResumeAfterPause(HWND, UINT, UINT_PTR, DWORD) {
-    Resume();
 }
 
 // WinMain's loop, until the chain of steps ends.
 void RunLoop() {
     PostNextStep();
-    const UINT_PTR timer = SetTimer(nullptr, 0, DRIVER_TIMER_MS, ResumeAfterPause);
+    const UINT_PTR timer = SetTimer(nullptr, 0, DRIVER_TIMER_MS, Resume);
     while (!run.done) {
         MSG message;
         if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {

@@ -1,6 +1,5 @@
-// The message fuzzer: the real main window, its buttons and every box that opens under a stream
-// of messages drawn from a seed (fuzz_messages.cpp), with the game's invariants checked after
-// each. A failure names the seed, the game's state and the last messages.
+// The message fuzzer: the real game's windows and boxes under messages drawn from a seed, its
+// invariants checked after each; a failure names the seed, the state and the last messages.
 #ifndef TAVUNE_TESTS_WIN32_FUZZ_DRIVER_H
 #define TAVUNE_TESTS_WIN32_FUZZ_DRIVER_H
 
@@ -14,13 +13,11 @@
 // calibration, long-open About and Options boxes, arbitrary message numbers.
 enum FuzzProfile { PROFILE_FLIGHTS, PROFILE_CALIBRATION, PROFILE_BOXES, PROFILE_CHAOS };
 
-// Every failure of one shard of that many messages, or nothing.
+// Every failure of one shard, or nothing.
 std::string RunFuzzShard(uint64_t seed, FuzzProfile profile, long messages);
-// The first invariant of the game's state that is broken, or null.
-const char* BrokenInvariant();
+const char* BrokenInvariant(); // the first broken, or null
 
-// splitmix64: the same sequence wherever it runs.
-struct FuzzRandom {
+struct FuzzRandom { // splitmix64: the same sequence wherever it runs
     uint64_t state;
 
     uint64_t Next64();
@@ -29,8 +26,7 @@ struct FuzzRandom {
     bool Percent(uint32_t percent) { return Below(100) < percent; }
 };
 
-// 0 to count - 1, each once a round, in an order shuffled anew every round.
-struct FuzzCycle {
+struct FuzzCycle { // 0 to count - 1, each once a round, shuffled anew every round
     std::vector<int> order;
     size_t next;
 

@@ -1,5 +1,7 @@
 #include "fuzz_driver.h"
 
+#include <algorithm>
+#include <iterator>
 #include <numeric>
 #include <utility>
 
@@ -76,12 +78,9 @@ template <size_t N> int Choose(FuzzRandom& random, const int (&weights)[N]) {
 }
 
 bool Unfuzzable(UINT message) {
-    for (const UINT* range : UNFUZZABLE) {
-        if (message >= range[0] && message <= range[1]) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(std::begin(UNFUZZABLE), std::end(UNFUZZABLE), [message](const UINT* range) {
+        return message >= range[0] && message <= range[1];
+    });
 }
 
 FuzzMessage Message(HWND target, UINT message, WPARAM wParam, LPARAM lParam, bool post) {
@@ -208,10 +207,8 @@ FuzzMessage ScrollMessage(FuzzGenerator& generator, HWND target) {
 }
 
 HWND AnyControl(FuzzRandom& random, const FuzzTargets& targets) {
-    if (targets.controls.empty()) {
-        return targets.box;
-    }
-    return targets.controls[random.Below(static_cast<uint32_t>(targets.controls.size()))];
+    const auto count = static_cast<uint32_t>(targets.controls.size());
+    return count == 0 ? targets.box : targets.controls[random.Below(count)];
 }
 
 } // namespace

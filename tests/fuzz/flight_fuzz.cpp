@@ -1,7 +1,6 @@
-// Whole games under libFuzzer: any screen from 320 x 200 to 3840 x 2160, any settings the Options
-// box can store, any calibration clock, any thrusters, commands and tick periods, through GameTick
-// with the core tests' recording host, which notes any call the main window could not take. After
-// every tick the flight state must be sound; the sanitizers watch every operation on the way.
+// Whole games under libFuzzer: any screen, settings the Options box can store, calibration clock,
+// thrusters, commands and tick periods, through the core tests' recording host, which notes any
+// call the main window could not take. After every tick the flight state must be sound.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>
@@ -40,15 +39,14 @@ void TickAndCheck(uint32_t period) {
                flight.debrisFrame);
 }
 
-// What the Options box stores of the settings the core reads: three bar positions.
+// What the Options box stores: three bar positions.
 void StoreOptions(FuzzedDataProvider& input) {
     settings.gravity = GravityFromPosition(input.ConsumeIntegralInRange<int16_t>(0, 29));
     settings.initialFuel = FuelFromPosition(input.ConsumeIntegralInRange<int16_t>(0, 29));
     settings.mainThrust = ThrustFromPosition(input.ConsumeIntegralInRange<int16_t>(0, 29));
 }
 
-// One player's action between two ticks, as the main window and the buttons turn it into phases
-// and thruster flags (the recorder's button id holds thruster id).
+// One player's action, as the main window and the buttons turn it into phases and thrusters.
 void Act(FuzzedDataProvider& input, uint8_t action) {
     const int command = (action >> 3) & 7;
     if (command == 4 && flight.phase == PHASE_READY) { // a key released or a click in the window
@@ -66,7 +64,7 @@ void Act(FuzzedDataProvider& input, uint8_t action) {
         TickAndCheck(50);
         flight.phase = paused;
     }
-    // The buttons, held or released; a press in the waiting phase starts the flight.
+    // A press while waiting starts the flight.
     for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
         const int pressed = (action >> id) & 1;
         if (pressed != 0 && flight.thrusterOn[id] == 0 && flight.phase == PHASE_READY) {
@@ -80,8 +78,7 @@ void Act(FuzzedDataProvider& input, uint8_t action) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    // The process as it starts, with the craft picture's size, on the play area of a maximised
-    // window: the screen less a caption and the recorder's menu bar.
+    // A fresh process, on a maximised window's play area: the screen less a caption and a menu.
     settings = DEFAULT_SETTINGS;
     flight = FlightState{};
     DeleteTerrain(terrainRegion);
@@ -94,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int height = input.ConsumeIntegralInRange<int>(200, 2160) - 19 - recorder.menuBarHeight;
     screen = ScreenLayout{width, static_cast<int16_t>(height), 0, 0};
     SeedRandom(input.ConsumeIntegral<uint32_t>());
-    // The box: one draw for a vertical crash, and the timer ticking on, which must change nothing.
+    // The box: one draw for a vertical crash, and ticks that must change nothing.
     recorder.whileDialogOpen = [nested = input.ConsumeIntegralInRange<int>(0, 2)] {
         if (flight.outcome == OUTCOME_VERTICAL_CRASH) {
             NextRandom();
@@ -109,9 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     };
     StoreOptions(input);
 
-    // A fresh main window: the first game, and the ten ticks that calibrate the time step, each
-    // 0 to 2 s apart with the window shut to input. Then the player, each action followed by a
-    // tick: mostly after the timer's 50 ms, now and then after none or up to 2 s.
+    // The first game calibrates with the window shut to input; then each action is followed by
+    // a tick, mostly after the timer's 50 ms, now and then after none or up to 2 s.
     flight.phase = PHASE_NEW_GAME;
     TickAndCheck(50);
     for (int ticks = 0; input.remaining_bytes() > 0 && ticks < MAX_TICKS; ++ticks) {
@@ -127,9 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(!calibrating || flight.phase == PHASE_CALIBRATE || flight.phase == PHASE_READY,
                    "phase %d after calibration", flight.phase);
     }
-    // Whatever the input left undone, the flight runs to its end with the engines off. From a
-    // time step of 0.05 up it ends within MAX_TICKS: gravity is at least 1, and the craft falls
-    // from at most 5000 m with at most the speed that 3000 units of fuel give it.
+    // Then the flight runs to its end with the engines off: within MAX_TICKS from a time step of
+    // 0.05 up, as gravity is at least 1 and the craft at most 5000 m up.
     std::memset(flight.thrusterOn, 0, sizeof flight.thrusterOn);
     for (int more = 0; settings.timeStep >= 0.05f && flight.phase != PHASE_DIALOG; ++more) {
         FUZZ_CHECK(more < MAX_TICKS, "no end after %d more ticks: phase %d, altitude %g", more,

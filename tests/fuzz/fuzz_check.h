@@ -1,5 +1,4 @@
-// What the fuzz targets share: a check that stops the run with a message, as a crash that
-// libFuzzer records with the input that caused it.
+// A check that stops the run with a message: a crash that libFuzzer records with its input.
 #ifndef TAVUNE_TESTS_FUZZ_FUZZ_CHECK_H
 #define TAVUNE_TESTS_FUZZ_FUZZ_CHECK_H
 

@@ -1,8 +1,6 @@
-// Terrains under libFuzzer: any seed and the play area of any screen from 320 x 200 to
-// 3840 x 2160 must give a ground line with the shape the game relies on, and the containment test
-// and the column tops must agree with the polygon on every point asked about, inside the screen
-// and far outside it. Arguments the game never passes (any 16-bit size, relief or site width) must
-// do no harm.
+// Terrains under libFuzzer: any seed and screen must give the ground line's shape, with the
+// containment test and the column tops agreeing with the polygon everywhere; arguments the game
+// never passes must do no harm.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <climits>
@@ -35,8 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
     const uint32_t seed = input.ConsumeIntegral<uint32_t>();
     const bool asTheGame = input.ConsumeIntegralInRange<int>(0, 7) != 0;
-    // As the game asks: the play area of a maximised window, the screen less a caption and a
-    // menu bar; otherwise anything.
+    // Mostly as the game asks: the screen less a caption and a menu bar.
     const int16_t width = asTheGame ? input.ConsumeIntegralInRange<int16_t>(320, 3840)
                                     : input.ConsumeIntegral<int16_t>();
     const int16_t groundHeight =
@@ -61,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int x = Coordinate(input, terrain->width);
         const int y = Coordinate(input, terrain->groundHeight);
         const int top = TerrainColumnTop(terrain, x);
-        // The asked point, and the column's top exactly: its first ground row and the row above.
+        // The asked point, and the column's first ground row and the row above.
         for (int row : {y, top - 1, top}) {
             const std::string point = asTheGame ? TerrainPointFault(terrain, x, row, top) : "";
             FUZZ_CHECK(point.empty(), "%s", point.c_str());

@@ -17,10 +17,8 @@
 #include "ui/thrust.h"
 #include "win32_test_util.h"
 
-// The fuzz is a chain of steps (PostLoopStep), each posting the next and then one message: any
-// loop then running (a box's, a scroll bar's or menu's tracking loop) dispatches the next, so a
-// box is fuzzed from inside its own loop and no loop waits for input that never comes.
-
+// A chain of steps, each posting the next and then one message: whichever loop runs (a box's, a
+// scroll bar's, a menu's) dispatches the next, so no loop waits for input that never comes.
 namespace {
 
 constexpr size_t MAX_OPEN_BOXES = 2; // deeper boxes are closed at once
@@ -31,8 +29,7 @@ constexpr int STEPS_PER_CLOSE_ATTEMPT = 4;
 constexpr int MAX_IDLE_STEPS = 2000;  // steps that found nothing to do: some loop does not end
 constexpr UINT DRIVER_TIMER_MS = 20;  // ends a pause in loops that never go idle
 constexpr long HANDS_OFF_EVERY = 400; // fuzz messages between two times the player lets go
-// Wine fills its caches of fonts, brushes and bitmaps with the first boxes, menus and scroll
-// bars: the GDI objects are counted from the first time the player lets go after these.
+// Wine fills its caches of fonts, brushes and bitmaps with the first boxes, menus and bars.
 constexpr long WARM_UP_MESSAGES = 2000;
 
 const FuzzMix MIXES[] = {
@@ -46,25 +43,27 @@ const FuzzMix MIXES[] = {
 enum BoxKind { BOX_ABOUT, BOX_OPTIONS, BOX_ENDGAME, BOX_OTHER };
 const char* const BOX_NAMES[] = {"About", "Options", "End-of-flight", "other"};
 
+struct Check {
+    bool holds;
+    const char* what;
+};
+
 struct BoxSession {
     HWND box;
     int kind;
     int budget;     // messages still to fuzz it with
-    int pausesLeft; // the first steps let the box show and paint itself
+    int pausesLeft; // to let the box show and paint itself
     int closeWay;   // -1 until it is being closed
     int closeSteps;
-    std::vector<HWND> controls;
+    FuzzTargets targets; // the game's, with the box
 };
 
-// One shard runs at a time; its state lives here from start to end.
 struct Run {
     uint64_t seed = 0;
     FuzzProfile profile = PROFILE_FLIGHTS;
-    long wanted = 0;
-    long fuzzMessages = 0;
+    long wanted = 0, fuzzMessages = 0;
     std::string failures;
-    // What the game's windows received, counted as it came in: key codes and command ids 0 to
-    // 10 by the main window, command ids and (in the Options box) scroll codes 0 to 10 by boxes.
+    // What the game's windows received, not what was drawn.
     std::bitset<256> keyDown, keyUp;
     std::bitset<11> command, boxCommand, boxScroll;
     int boxesOpened[4] = {};
@@ -72,16 +71,15 @@ struct Run {
     int handsOffChecks = 0; // times every key and the mouse came up and nothing fired
     FuzzTargets game = {};
     std::vector<BoxSession> sessions;
-    bool topLevelStep = false; // the step now dispatched comes from the driver's own loop
-    int stepDepth = 0;
-    int idleSteps = 0;
-    bool finishing = false;
-    bool done = false;
-    bool paused = false; // no step is queued: the next comes when the queue has run empty
+    bool topLevelStep = false; // dispatched by the driver's own loop
+    int stepDepth = 0, idleSteps = 0;
+    bool finishing = false, done = false;
+    // No step queued, as a box shows and paints only when its loop has nothing else to do: the
+    // next comes at WM_ENTERIDLE, when the driver's queue is empty, or on its timer.
+    bool paused = false;
     bool handsOffDue = false;
-    long handsOffAt = 0; // the fuzz messages drawn when the player last began to let go
-    int gdiAfterWarmUp = 0;
-    int gdiLeft = 0;
+    long handsOffAt = 0; // fuzzMessages when the player last began to let go
+    int gdiAfterWarmUp = 0, gdiLeft = 0;
     FuzzMessage recent[RECENT_MESSAGES] = {};
     long recentCount = 0;
 };
@@ -89,8 +87,7 @@ Run run;
 FuzzGenerator* generator = nullptr;
 HACCEL accelerators = nullptr;
 UINT_PTR expectedStep = 0;
-WNDPROC mainProc = nullptr; // the procedures of the windows that Counted stands in front of
-WNDPROC boxProc = nullptr;
+WNDPROC mainProc = nullptr, boxProc = nullptr; // what Counted stands in front of
 
 void Step(UINT_PTR serial);
 
@@ -101,7 +98,6 @@ int BoxKindOf(HWND box) {
                                                            : BOX_OTHER;
 }
 
-// The shard, its seed, how far it got, the game's state and the last messages.
 std::string Where() {
     const char* const profiles[] = {"Flights", "Calibration", "Boxes", "Chaos"};
     char text[256];
@@ -124,7 +120,7 @@ std::string Where() {
     return where;
 }
 
-// The first failure of the run, with where it happened; the checks at the end add theirs.
+// The checks at the end add theirs.
 void Fail(const std::string& what) {
     if (run.failures.empty()) {
         run.failures = what + " in the " + Where() + "\n";
@@ -146,7 +142,6 @@ LONG WINAPI ReportFault(EXCEPTION_POINTERS* exception) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// Stands in front of the main window's and each box's procedure, to count what they received.
 LRESULT CALLBACK Counted(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     const bool main = window == run.game.main;
     const WORD low = LOWORD(wParam);
@@ -169,30 +164,25 @@ void PostNextStep() {
     PostLoopStep(Step, ++expectedStep);
 }
 
-// Leaves the queue empty for once: a box is shown, and anything invalid painted, only when its
-// loop finds nothing else to do. The next step follows at WM_ENTERIDLE, when the driver's loop
-// finds the queue empty, or at the latest on the driver's timer.
-void Pause() {
-    run.paused = true;
-}
-
-void Resume() {
+// Also the driver's timer procedure.
+void CALLBACK Resume(HWND = nullptr, UINT = 0, UINT_PTR = 0, DWORD = 0) {
     if (run.paused && !run.done) {
         run.paused = false;
         PostNextStep();
     }
 }
 
-// Every message sent inside the thread passes here after its window handled it.
 void AfterSentMessage(const CWPRETSTRUCT& call) {
     if (call.message == WM_INITDIALOG) {
-        BoxSession session = {call.hwnd, BoxKindOf(call.hwnd), 0, 2, -1, 0, {}};
+        BoxSession session = {call.hwnd, BoxKindOf(call.hwnd), 0, 2, -1, 0, run.game};
+        session.targets.box = call.hwnd;
+        session.targets.options = session.kind == BOX_OPTIONS;
         ++run.boxesOpened[session.kind];
         const int longest = run.profile == PROFILE_BOXES ? 600 : 200;
         session.budget = generator->random.Percent(10) ? 0 : generator->random.Between(1, longest);
         for (HWND child = GetWindow(call.hwnd, GW_CHILD); child != nullptr;
              child = GetWindow(child, GW_HWNDNEXT)) {
-            session.controls.push_back(child);
+            session.targets.controls.push_back(child);
         }
         boxProc = CountWhatReaches(call.hwnd); // the dialog class's, the same for every box
         run.sessions.push_back(session);
@@ -203,13 +193,12 @@ void AfterSentMessage(const CWPRETSTRUCT& call) {
     } else if (call.message == WM_ENTERIDLE) {
         Resume();
     } else if (call.message == WM_ENTERMENULOOP) {
-        // A menu would wait for a player to pick from it: cancel it at once.
         PostMessageA(call.hwnd, WM_CANCELMODE, 0, 0);
     }
     CheckInvariants("after a message sent on the way");
 }
 
-// The driver's own messages (closing a box, letting go) are no fuzz messages.
+// The driver's own messages (closing a box, letting go) are not counted.
 void Issue(const FuzzMessage& message, bool fuzz = false) {
     run.recent[run.recentCount++ % RECENT_MESSAGES] = message;
     run.fuzzMessages += fuzz ? 1 : 0;
@@ -226,9 +215,8 @@ void Issue(const FuzzMessage& message, bool fuzz = false) {
 }
 
 void OpenMainWindow() {
-    // The fuzz is the clock; the terrain follows the shard's seed, not the time of day.
-    OpenGameWindow();
-    SeedRandom(static_cast<uint32_t>(generator->random.Next64()));
+    OpenGameWindow(); // its timer stopped: the fuzz is the clock
+    SeedRandom(static_cast<uint32_t>(generator->random.Next64())); // not the time of day
     run.game.main = mainWindow;
     GetClientRect(mainWindow, &run.game.client);
     for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
@@ -240,8 +228,7 @@ void OpenMainWindow() {
     mainProc = CountWhatReaches(mainWindow);
 }
 
-// Ends whatever tracking the steps may be running inside, so that the loops unwind: a mouse
-// button that comes up ends a scroll bar's tracking, a cancel ends a menu.
+// A button that comes up ends a scroll bar's tracking, a cancel ends a menu: the loops unwind.
 void HelpLoopsEnd() {
     ReleaseCapture();
     EndMenu();
@@ -256,8 +243,7 @@ void HelpLoopsEnd() {
     }
 }
 
-// OK, Cancel, then the ways of dialogs_driver.h, one every few steps, each in turn from a random
-// one, until the box has gone.
+// OK, Cancel and the ways of dialogs_driver.h, in turn from a random one, until the box is gone.
 void CloseStep(BoxSession& session) {
     if (session.closeWay < 0) {
         session.closeWay = static_cast<int>(generator->random.Below(6));
@@ -272,8 +258,7 @@ void CloseStep(BoxSession& session) {
         HelpLoopsEnd();
         return;
     }
-    // A scroll bar of the box may be tracking the mouse in a loop of its own, which goes on
-    // until the button comes up; the box's loop sees the close only after that.
+    // A scroll bar may be tracking the mouse in a loop of its own until the button comes up.
     if (attempt > 0) {
         Issue(FuzzMessage{session.box, WM_LBUTTONUP, 0, 0, true, false});
     }
@@ -286,10 +271,8 @@ void CloseStep(BoxSession& session) {
     run.idleSteps = 0;
 }
 
-// Every so often the player lets go of everything. First the queue runs empty, so that nothing
-// posted earlier (a key press, a click) arrives late; then the three arrow keys and the mouse
-// button come up and a tick passes, after which no thruster may fire, unless the fuzz has sent
-// something meanwhile (to a box that the tick opened).
+// Once the queue has run empty (nothing posted earlier arrives late), the arrows and the mouse
+// button come up and a tick passes: no thruster may fire, unless the fuzz sent something since.
 bool HandsOffStep() {
     if (!run.handsOffDue && run.fuzzMessages - run.handsOffAt < HANDS_OFF_EVERY) {
         return false;
@@ -297,7 +280,7 @@ bool HandsOffStep() {
     if (!run.handsOffDue || run.fuzzMessages != run.handsOffAt) {
         run.handsOffDue = true; // and once more if a box was fuzzed meanwhile
         run.handsOffAt = run.fuzzMessages;
-        Pause();
+        run.paused = true;
         return true;
     }
     run.handsOffDue = false;
@@ -310,11 +293,10 @@ bool HandsOffStep() {
     for (WPARAM key : {VK_LEFT, VK_RIGHT, VK_DOWN}) {
         Issue(FuzzMessage{mainWindow, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u), 0, 0});
     }
-    // The mouse button comes up where the capture sends it, or over the sky.
     const HWND capture = GetCapture();
     Issue(FuzzMessage{capture != nullptr ? capture : mainWindow, WM_LBUTTONUP, 0,
                       MAKELPARAM(100, 100), false, false});
-    Pause(); // a box that the tick opens goes on with the steps from inside its loop
+    run.paused = true; // a box that the tick opens goes on with the steps from inside its loop
     Issue(FuzzMessage{mainWindow, WM_TIMER, GAME_TIMER_ID, 0, false, false});
     if (run.fuzzMessages == run.handsOffAt) {
         ++run.handsOffChecks;
@@ -325,10 +307,16 @@ bool HandsOffStep() {
     return true;
 }
 
-void ContinueFuzz(bool topLevel) {
+void Step(UINT_PTR serial) {
+    const bool topLevel = run.topLevelStep;
+    run.topLevelStep = false;
+    if (serial != expectedStep || run.done) {
+        return; // a step that a later one replaced, or one left behind at the end
+    }
+    ++run.stepDepth;
+    CheckInvariants("between messages");
     run.finishing |= !run.failures.empty() || run.fuzzMessages >= run.wanted;
     if (topLevel && !run.sessions.empty()) {
-        // No loop runs at the top: a box still here has outlived its own.
         Fail(std::string("the ") + BOX_NAMES[run.sessions.back().kind] + " box outlived its loop");
         for (const BoxSession& session : run.sessions) {
             DestroyWindow(session.box);
@@ -343,18 +331,18 @@ void ContinueFuzz(bool topLevel) {
         if (run.finishing && session != nullptr) {
             CloseStep(*session);
         } else if (topLevel && !run.finishing) {
-            // Exit, or a way to it: a new main window, once every loop of the old one has ended.
+            // After Exit, once every loop of the old main window has ended.
             OpenMainWindow();
         } else {
             HelpLoopsEnd();
         }
     } else if (session != nullptr && session->pausesLeft > 0) {
         --session->pausesLeft;
-        Pause();
+        run.paused = true;
     } else if (topLevel && session == nullptr && HandsOffStep()) {
         // the step's work is done
     } else if (generator->random.Below(1000) < (topLevel ? 5u : 20u)) {
-        Pause();
+        run.paused = true;
     } else if (session == nullptr) {
         PostNextStep();
         Issue(GameMessage(*generator, MIXES[run.profile], run.game), true);
@@ -366,35 +354,15 @@ void ContinueFuzz(bool topLevel) {
         PostNextStep();
         --session->budget;
         run.boxesShown += IsWindowVisible(session->box) ? 1 : 0;
-        FuzzTargets targets = run.game;
-        targets.box = session->box;
-        targets.options = session->kind == BOX_OPTIONS;
-        targets.controls = session->controls;
-        Issue(BoxMessage(*generator, targets), true);
+        Issue(BoxMessage(*generator, session->targets), true);
     }
-}
-
-void Step(UINT_PTR serial) {
-    // Top level: dispatched by the driver's own loop, with no other loop running.
-    const bool topLevel = run.topLevelStep;
-    run.topLevelStep = false;
-    if (serial != expectedStep || run.done) {
-        return; // a step that a later one replaced, or one left behind at the end
-    }
-    ++run.stepDepth;
-    CheckInvariants("between messages");
-    ContinueFuzz(topLevel);
     --run.stepDepth;
 }
 
-void CALLBACK ResumeAfterPause(HWND, UINT, UINT_PTR, DWORD) {
-    Resume();
-}
-
-// The game's own message loop, as WinMain runs it, until the chain of steps ends.
+// WinMain's loop, until the chain of steps ends.
 void RunLoop() {
     PostNextStep();
-    const UINT_PTR timer = SetTimer(nullptr, 0, DRIVER_TIMER_MS, ResumeAfterPause);
+    const UINT_PTR timer = SetTimer(nullptr, 0, DRIVER_TIMER_MS, Resume);
     while (!run.done) {
         MSG message;
         if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -417,14 +385,10 @@ void RunLoop() {
 void CheckWhatHappened() {
     const bool flights = run.profile == PROFILE_FLIGHTS;
     const bool boxes = run.profile == PROFILE_BOXES;
-    const struct {
-        bool holds;
-        const char* what;
-    } expected[] = {
+    const Check expected[] = {
         {run.boxesOpened[BOX_OTHER] == 0, "a box of no known kind opened"},
         {run.handsOffChecks > 0, "the player never let go of everything"},
-        // Wine still makes up to 8 pens, brushes, fonts and bitmaps of its own after the warm-up
-        // (measured); a leak per tick, paint, press, main window or Options box goes past.
+        // Wine still makes up to 8 objects of its own after the warm-up (measured).
         {run.gdiLeft <= 10, "more GDI objects than after the warm-up, by 11 or more"},
         {run.command.all(), "not every command id 0 to 10 reached the main window"},
         {!flights || (run.keyDown.all() && run.keyUp.all()),
@@ -448,31 +412,25 @@ void CheckWhatHappened() {
 const char* BrokenInvariant() {
     const auto flag = [](int32_t value) { return value == 0 || value == 1; };
     const auto finite = [](float value) { return std::isfinite(value); };
-    const struct {
-        bool holds;
-        const char* broken;
-    } invariants[] = {
+    const Check invariants[] = {
         {flight.phase <= PHASE_READY, "phase outside 0 to 13"},
-        {flag(flight.thrusterOn[0]) && flag(flight.thrusterOn[1]) && flag(flight.thrusterOn[2]),
-         "a thruster flag is neither 0 nor 1"},
-        {finite(flight.fuel) && flight.fuel >= 0.0f, "fuel negative or not finite"},
-        {finite(flight.altitude) && finite(flight.posX) && finite(flight.vx) && finite(flight.vy),
-         "a position or velocity is not finite"},
+        {flag(flight.thrusterOn[0]) && flag(flight.thrusterOn[1]) && flag(flight.thrusterOn[2]) &&
+             flag(buttonTracking[0]) && flag(buttonTracking[1]) && flag(buttonTracking[2]) &&
+             flag(settings.reverseSideThrust) && flag(settings.drawFlame),
+         "a thruster, tracking or settings flag is neither 0 nor 1"},
+        {finite(flight.fuel) && flight.fuel >= 0.0f && finite(flight.altitude) &&
+             finite(flight.posX) && finite(flight.vx) && finite(flight.vy) &&
+             finite(settings.timeStep) && settings.timeStep >= 0.0f,
+         "fuel or time step negative, or it, a position or a velocity not finite"},
         {flight.outcome <= OUTCOME_LOST, "outcome outside 0 to 5"},
-        {flag(buttonTracking[0]) && flag(buttonTracking[1]) && flag(buttonTracking[2]),
-         "a button's tracking flag is neither 0 nor 1"},
-        {flag(settings.reverseSideThrust) && flag(settings.drawFlame),
-         "a settings flag is neither 0 nor 1"},
         {settings.gravity >= 1.0f && settings.gravity <= 10.7f && settings.initialFuel >= 100.0f &&
              settings.initialFuel <= 3000.0f && settings.mainThrust >= 2500.0f &&
              settings.mainThrust <= 38750.0f,
          "a setting outside what the Options box can store"},
-        {finite(settings.timeStep) && settings.timeStep >= 0.0f,
-         "time step negative or not finite"},
     };
     for (const auto& invariant : invariants) {
         if (!invariant.holds) {
-            return invariant.broken;
+            return invariant.what;
         }
     }
     return nullptr;

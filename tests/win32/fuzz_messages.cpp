@@ -1,6 +1,7 @@
 #include "fuzz_driver.h"
 
-#include <initializer_list>
+#include <algorithm>
+#include <iterator>
 #include <numeric>
 #include <utility>
 
@@ -31,14 +32,8 @@ int FuzzCycle::Next(FuzzRandom& random) {
 
 namespace {
 
-// The message numbers up to 0xFFFF never drawn with random parameters, as pairs of the first
-// and the last of a range: those the system sends once (creation, destruction, the dialog
-// manager's WM_INITDIALOG), the frame clicks, which loop until the mouse button comes up, those
-// that end the window or the loop (a box gets WM_CLOSE only as a way to close it), WM_SYSCOMMAND
-// (safe commands are drawn apart), and those whose wParam or lParam points at something that the
-// receiver or its default handling reads or writes: text, structures, and the ranges of the
-// edit, combo and list controls and of the common controls' buttons (0x1600). The game's own
-// messages carry no pointers.
+// Never drawn with random parameters: what is sent once, frame clicks (they loop), what ends the
+// window or a loop, WM_SYSCOMMAND, and whatever carries a pointer (text, structures, controls').
 // clang-format off
 const UINT UNFUZZABLE[][2] = {
     {WM_CREATE, WM_DESTROY}, {WM_NCCREATE, WM_NCCALCSIZE}, {WM_IME_STARTCOMPOSITION, WM_INITDIALOG},
@@ -58,40 +53,34 @@ const UINT UNFUZZABLE[][2] = {
 };
 // clang-format on
 
-// The keys that move around a box: focus, check boxes and scroll bars.
 const WPARAM BOX_KEYS[] = {VK_TAB,   VK_LEFT, VK_RIGHT, VK_UP,    VK_DOWN,
                            VK_SPACE, VK_HOME, VK_END,   VK_PRIOR, VK_NEXT};
-// The keys the main window acts on: the arrows, twice as often, and the accelerators.
+// The arrows twice as often as the accelerators.
 const WPARAM GAME_KEYS[] = {VK_LEFT, VK_RIGHT, VK_DOWN, VK_LEFT, VK_RIGHT,
                             VK_DOWN, VK_F2,    VK_F3,   VK_F4};
-// The system commands that neither end the window nor wait in a loop of their own.
+// Neither ends the window nor waits in a loop of its own.
 const WPARAM SAFE_SYSTEM_COMMANDS[] = {SC_MINIMIZE,   SC_MAXIMIZE,   SC_RESTORE, SC_KEYMENU,
                                        SC_NEXTWINDOW, SC_PREVWINDOW, SC_ARRANGE};
-// The Options box's own command ids.
 const int BOX_COMMANDS[] = {IDOK, IDCANCEL, IDC_REVERSE_SIDE_THRUST, IDC_DRAW_FLAME, IDC_DEFAULT};
 
 template <typename T, size_t N> T Pick(FuzzRandom& random, const T (&values)[N]) {
     return values[random.Below(N)];
 }
 
-// The index of the weight drawn, each as likely as its share of the sum.
-int Choose(FuzzRandom& random, std::initializer_list<int> weights) {
+template <size_t N> int Choose(FuzzRandom& random, const int (&weights)[N]) {
     int draw = static_cast<int>(
-        random.Below(static_cast<uint32_t>(std::accumulate(weights.begin(), weights.end(), 0))));
+        random.Below(static_cast<uint32_t>(std::accumulate(weights, weights + N, 0))));
     int index = 0;
-    for (auto weight = weights.begin(); (draw -= *weight) >= 0; ++weight) {
+    while ((draw -= weights[index]) >= 0) {
         ++index;
     }
     return index;
 }
 
 bool Unfuzzable(UINT message) {
-    for (const UINT* range : UNFUZZABLE) {
-        if (message >= range[0] && message <= range[1]) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(std::begin(UNFUZZABLE), std::end(UNFUZZABLE), [message](const UINT* range) {
+        return message >= range[0] && message <= range[1];
+    });
 }
 
 FuzzMessage Message(HWND target, UINT message, WPARAM wParam, LPARAM lParam, bool post) {
@@ -118,13 +107,12 @@ LPARAM Parameter(FuzzRandom& random) {
     }
 }
 
-// Mostly 0, as the game's own senders leave it.
+// As the game's own senders leave it.
 LPARAM MostlyZero(FuzzRandom& random) {
     return random.Percent(80) ? 0 : Parameter(random);
 }
 
-// Any number that may carry random parameters, most from the system's range. None above
-// 0xFFFF: the system reserves those (Wine's own messages live there).
+// Mostly the system's numbers; none above 0xFFFF, which the system keeps for itself.
 FuzzMessage RandomMessage(FuzzRandom& random, HWND target) {
     UINT message;
     do {
@@ -144,9 +132,8 @@ FuzzMessage RandomMessage(FuzzRandom& random, HWND target) {
     return Message(target, message, wParam, lParam, random.Percent(40));
 }
 
-// The codes of the cycles (of key-downs and of key-ups) are sent, not posted: a posted F2, F3 or
-// F4 becomes a command on the way to the main window, and that code might never reach it. A
-// box's keys are posted mostly, so that its loop sees them first, as it sees a player's.
+// The cycles' codes are sent: a posted F2, F3 or F4 becomes a command on the way to the main
+// window. A box's keys are posted mostly, so that its loop sees them first, as a player's.
 template <size_t N>
 FuzzMessage KeyMessage(FuzzRandom& random, HWND target, const WPARAM (&keys)[N],
                        FuzzCycle* cycles) {
@@ -168,7 +155,7 @@ FuzzMessage KeyMessage(FuzzRandom& random, HWND target, const WPARAM (&keys)[N],
     return Message(target, message, key, data, post);
 }
 
-// A mouse message at a point in the area, on or next to its edges, or anywhere.
+// At a point in the area, on or next to its edges, or anywhere.
 FuzzMessage MouseMessage(FuzzRandom& random, HWND target, const RECT& area) {
     const UINT messages[] = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEMOVE};
     const UINT message = messages[Choose(random, {4, 3, 3})];
@@ -186,26 +173,11 @@ FuzzMessage MouseMessage(FuzzRandom& random, HWND target, const RECT& area) {
     return Message(target, message, keys, point, random.Percent(50));
 }
 
-// A WM_PAINT, half of the time with something to paint.
 FuzzMessage PaintMessage(FuzzRandom& random, HWND target) {
     return FuzzMessage{target, WM_PAINT, 0, 0, random.Percent(30), random.Percent(50)};
 }
 
-FuzzMessage ButtonMessage(FuzzRandom& random, const FuzzTargets& targets) {
-    const HWND button = targets.buttons[random.Below(3)];
-    switch (Choose(random, {75, 20, 5})) {
-        case 0:
-            return MouseMessage(random, button, RECT{0, 0, THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE});
-        case 1: // their parameters are 0 and unread: any values will do
-            return Message(button, random.Percent(50) ? WM_THRUST_PRESS : WM_THRUST_RELEASE,
-                           static_cast<WPARAM>(MostlyZero(random)), MostlyZero(random),
-                           random.Percent(50));
-        default:
-            return PaintMessage(random, button);
-    }
-}
-
-// Command ids 0 to 10 in turn, the box's own, or any; most of those to a box name their control.
+// Ids 0 to 10 in turn, the Options box's own, or any; most of those to a box name their control.
 FuzzMessage CommandMessage(FuzzGenerator& generator, HWND target, bool box) {
     FuzzRandom& random = generator.random;
     const int kind = Choose(random, {box ? 5 : 6, box ? 3 : 0, box ? 2 : 4});
@@ -221,7 +193,7 @@ FuzzMessage CommandMessage(FuzzGenerator& generator, HWND target, bool box) {
                    random.Percent(box ? 50 : 30));
 }
 
-// Scroll codes 0 to 10 in turn, or any code; any thumb position; mostly one of the box's bars.
+// Codes 0 to 10 in turn, or any; any thumb position; mostly from one of the box's bars.
 FuzzMessage ScrollMessage(FuzzGenerator& generator, HWND target) {
     FuzzRandom& random = generator.random;
     const int code = random.Percent(70) ? generator.scrollCodes.Next(random)
@@ -235,78 +207,81 @@ FuzzMessage ScrollMessage(FuzzGenerator& generator, HWND target) {
 }
 
 HWND AnyControl(FuzzRandom& random, const FuzzTargets& targets) {
-    if (targets.controls.empty()) {
-        return targets.box;
-    }
-    return targets.controls[random.Below(static_cast<uint32_t>(targets.controls.size()))];
-}
-
-FuzzMessage ControlMouse(FuzzRandom& random, const FuzzTargets& targets) {
-    const HWND control = AnyControl(random, targets);
-    RECT client = {};
-    GetClientRect(control, &client);
-    FuzzMessage message = MouseMessage(random, control, client);
-    if (random.Percent(25)) {
-        message = Message(control, BM_CLICK, 0, 0, message.post);
-    }
-    return message;
+    const auto count = static_cast<uint32_t>(targets.controls.size());
+    return count == 0 ? targets.box : targets.controls[random.Below(count)];
 }
 
 } // namespace
 
 FuzzMessage GameMessage(FuzzGenerator& generator, const FuzzMix& mix, const FuzzTargets& targets) {
     FuzzRandom& random = generator.random;
-    switch (Choose(random, {mix.timer, mix.keys, mix.mainMouse, mix.buttons, mix.command, mix.paint,
-                            mix.scroll, mix.sysCommand, mix.random})) {
+    const HWND main = targets.main;
+    switch (Choose(random, mix)) {
         case 0: { // the timer id is not looked at; the timer procedure must stay 0
             const WPARAM id = random.Percent(90) ? 1 : static_cast<WPARAM>(Parameter(random));
-            return Message(targets.main, WM_TIMER, id, 0, random.Percent(50));
+            return Message(main, WM_TIMER, id, 0, random.Percent(50));
         }
         case 1:
-            return KeyMessage(random, targets.main, GAME_KEYS, generator.keyCodes);
+            return KeyMessage(random, main, GAME_KEYS, generator.keyCodes);
         case 2:
-            return MouseMessage(random, targets.main,
+            return MouseMessage(random, main,
                                 random.Percent(35) ? targets.buttonRects[random.Below(3)]
                                                    : targets.client);
-        case 3:
-            return ButtonMessage(random, targets);
+        case 3: {
+            const HWND button = targets.buttons[random.Below(3)];
+            const int what = Choose(random, {75, 20, 5});
+            if (what == 0) {
+                return MouseMessage(random, button,
+                                    RECT{0, 0, THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE});
+            }
+            // Their parameters are unread: any values will do.
+            return what == 1
+                       ? Message(button, random.Percent(50) ? WM_THRUST_PRESS : WM_THRUST_RELEASE,
+                                 static_cast<WPARAM>(MostlyZero(random)), MostlyZero(random),
+                                 random.Percent(50))
+                       : PaintMessage(random, button);
+        }
         case 4:
-            return CommandMessage(generator, targets.main, false);
+            return CommandMessage(generator, main, false);
         case 5:
-            return PaintMessage(random, targets.main);
+            return PaintMessage(random, main);
         case 6: // the main window has no scroll bars
-            return ScrollMessage(generator, targets.main);
+            return ScrollMessage(generator, main);
         case 7:
-            return Message(targets.main, WM_SYSCOMMAND,
+            return Message(main, WM_SYSCOMMAND,
                            Pick(random, SAFE_SYSTEM_COMMANDS) | random.Below(16), Parameter(random),
                            random.Percent(50));
         default:
-            return RandomMessage(random, random.Percent(60) ? targets.main
-                                                            : targets.buttons[random.Below(3)]);
+            return RandomMessage(random,
+                                 random.Percent(60) ? main : targets.buttons[random.Below(3)]);
     }
 }
 
 FuzzMessage BoxMessage(FuzzGenerator& generator, const FuzzTargets& targets) {
     FuzzRandom& random = generator.random;
-    const HWND boxOrControl = random.Percent(50) ? targets.box : AnyControl(random, targets);
-    // Behind the box, the timer and repaints above all reach the windows, and now and then a
-    // key, a button's message or a command sent past the disabled main window.
+    const HWND box = targets.box;
+    const HWND boxOrControl = random.Percent(50) ? box : AnyControl(random, targets);
+    // Behind the box: the timer and repaints, and what gets past the disabled main window.
     const FuzzMix behindTheBox = {60, 10, 0, 7, 8, 15, 0, 0, 0};
     // Any command ends the About and End-of-flight boxes: fewer of them there.
     const bool options = targets.options;
     switch (Choose(random, {options ? 6 : 2, options ? 25 : 3, 15, 12, 5, 6, options ? 31 : 57})) {
         case 0:
-            return CommandMessage(generator, targets.box, true);
+            return CommandMessage(generator, box, true);
         case 1:
-            return ScrollMessage(generator, targets.box);
-        case 2:
-            return KeyMessage(random,
-                              GetFocus() == targets.box || IsChild(targets.box, GetFocus())
-                                  ? GetFocus()
-                                  : targets.box,
-                              BOX_KEYS, nullptr);
-        case 3:
-            return ControlMouse(random, targets);
+            return ScrollMessage(generator, box);
+        case 2: {
+            const HWND focus = GetFocus();
+            const bool inBox = focus == box || IsChild(box, focus);
+            return KeyMessage(random, inBox ? focus : box, BOX_KEYS, nullptr);
+        }
+        case 3: {
+            const HWND control = AnyControl(random, targets);
+            RECT client = {};
+            GetClientRect(control, &client);
+            const FuzzMessage message = MouseMessage(random, control, client);
+            return random.Percent(25) ? Message(control, BM_CLICK, 0, 0, message.post) : message;
+        }
         case 4:
             return PaintMessage(random, boxOrControl);
         case 5:

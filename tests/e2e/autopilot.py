@@ -1,6 +1,5 @@
-"""A scripted player for tavune.exe that sees only the screen and acts only through the keys: it
-reads screenshots (the ground line, its landing site, the craft's picture), knows what the manual
-tells a player (the figures below), follows the craft with a Kalman filter per axis fed with the
+"""A scripted player that sees only screenshots and acts only through the keys: it knows what the
+manual tells (the figures below), follows the craft with a Kalman filter per axis fed with the
 thrust commanded, and flies it down a speed profile to the ground under its target."""
 
 import collections
@@ -39,9 +38,8 @@ class PilotError(Exception):
 
 
 class CraftFinder:
-    """Finds the craft picture by the part that its flames never touch (the outer three columns,
-    the last five rows), anchored on its first silver pixel: nothing else in the sky is silver,
-    and the flames, combined with the screen by exclusive-or, never make silver of black."""
+    """The craft picture by the part its flames never touch, anchored on its first silver pixel:
+    nothing else in the sky is silver, and the exclusive-or flames never make silver of black."""
 
     SILVER, COLUMNS, ROWS = b"\xc0\xc0\xc0", range(3, 29), range(0, 25)
 
@@ -77,7 +75,7 @@ class CraftFinder:
 
 
 class Scene:
-    """What the screen shows before a flight (game.start_scene's reading), and the scale."""
+    """game.start_scene's reading before a flight, and the scale."""
 
     def __init__(self, scene, width):
         self.tops, _, (self.site_x, self.site_w, self.site_row) = scene
@@ -112,8 +110,8 @@ class Axis:
         self.vv += self.q * dt
 
     def update(self, d, k):
-        """Folds in a picture seen d pixels from the origin at k a metre (truncated toward zero,
-        pixel 0 holds two pixels' worth; still between ticks, a tick's travel of jitter)."""
+        """Folds in a picture d pixels from the origin at k a metre (truncated toward zero, pixel
+        0 holds two pixels' worth; still between ticks, a tick's travel of jitter)."""
         z = (d + math.copysign(0.5, d)) / k if d else 0.0
         s = self.pp + (1.0 / k) ** 2 / (12.0 if d else 3.0) + (self.v * TICK_SIM) ** 2 / 12 + 0.05
         kp, kv, e = self.pp / s, self.pv / s, z - self.p
@@ -187,8 +185,8 @@ def off_site_mission(scene):
 
 
 class Pilot:
-    """Flies one flight after another in a started game, frame by frame: look, estimate, decide,
-    press. Keeps each flight's log and last thirty frames for whoever reads a failure."""
+    """Flies flight after flight, frame by frame: look, estimate, decide, press; keeps each
+    flight's log and last thirty frames for whoever reads a failure."""
 
     def __init__(self, game):
         self.game, self.finder = game, CraftFinder()
@@ -199,8 +197,7 @@ class Pilot:
         self.recent = collections.deque(maxlen=30)  # (frame number, frame)
 
     def wait_for_start_position(self, timeout=20.0):
-        """After New or Restart: the scene with the craft at its start, once the repaint is done;
-        the panel must show the altitude and the fuel that the pilot starts from."""
+        """The scene with the craft at its start, the panel showing the start's altitude and fuel."""
         shot, scene = self.game.wait_shot("start", self.game.start_scene, timeout)
         if not (scene and all(self.game.panel_shows(line, "%.2f  " % value)
                               for line, value in ((0, START_ALTITUDE), (3, START_FUEL)))):
@@ -210,14 +207,14 @@ class Pilot:
                 START_ALTITUDE, START_FUEL) if scene else "the start position never showed")
         return Scene(scene, self.game.width)
 
-    def save(self, name, frames=1):  # the log as NAME.log, the last frames as NNN-NAME-FRAME.png
+    def save(self, name, frames=1):  # NAME.log, and the last frames as NNN-NAME-FRAME.png
         with open(os.path.join(self.game.shots_dir, name + ".log"), "w") as out:
             out.write("\n".join(self.log) + "\n")
         for number, frame in list(self.recent)[-frames:]:
             self.game.save(frame, "%s-%04d" % (name, number))
 
     def fly(self, scene, mission, timeout=60.0):
-        """Starts the waiting flight and flies it to its end; the end-of-flight box's fields."""
+        """Flies the waiting flight to its end; the end-of-flight box's fields."""
         self.forget()
         self.log.append("mission %s; site %d+%d at row %d" % (mission, scene.site_x, scene.site_w,
                                                                scene.site_row))
@@ -226,8 +223,8 @@ class Pilot:
         # Aligned: over the target and slow enough to go down to it. Drifting: in the last metres
         # of a mission that touches down moving sideways.
         self.aligned, self.drifting, self.last_pulse, self.missing = False, False, 0.0, 0
-        # One xdotool for the whole flight reads the key commands from a pipe (starting one per
-        # key costs about 20 ms); each change is kept with the time it takes effect.
+        # One xdotool for the whole flight (one per key costs about 20 ms); each change is kept
+        # with the time it takes effect.
         self.xdotool = subprocess.Popen(["xdotool", "-"], env=self.game.env, stdin=subprocess.PIPE,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.main, self.side, self.changes, self.busy_until = False, 0, [], 0.0
@@ -249,7 +246,6 @@ class Pilot:
                     self.log.append("box: %s; craft seen in %d of %d frames" % (
                         box, self.seen, self.count))
                     return box
-                # A few looks per tick are enough; more would only take the game's time.
                 time.sleep(max(0.0, frame.t + FRAME_INTERVAL - time.time()))
             raise PilotError("the flight did not end within %.0f s" % timeout)
         finally:
@@ -259,7 +255,7 @@ class Pilot:
             boxes.close()
 
     def press(self, main, side, pulse=0.0):
-        """Sets the flying keys; with pulse, lets the side key go again after that many seconds."""
+        """Sets the flying keys; with pulse, lets the side key go after that many seconds."""
         args = (["keydown" if main else "keyup", "Down"] * (main != self.main) +
                 ["keyup", SIDE_KEYS.get(self.side)] * (side != self.side and self.side != 0) +
                 ["keydown", SIDE_KEYS.get(side)] * (side != self.side and side != 0) +
@@ -267,14 +263,12 @@ class Pilot:
         if args:
             self.xdotool.stdin.write((" ".join(args) + "\n").encode())
             self.xdotool.stdin.flush()
-            # When xdotool carries it out: after the sleep of the last pulse.
             when = max(time.time(), self.busy_until)
             self.busy_until = when + pulse
             self.changes += [(when, main, side)] + ([(when + pulse, main, 0)] if pulse else [])
         self.main, self.side = main, 0 if pulse else side
 
     def look(self, frame):
-        """Finds the craft near where the model expects it, and corrects the model."""
         scene, model = self.scene, self.model
         model.catch_up(self.changes, frame.t + TICK_REAL / 2)
         px, py = scene.on_screen(model.x.p, model.y.p)
@@ -288,7 +282,7 @@ class Pilot:
             model.y.update(scene.origin_y - found[1], scene.ky))
 
     def decide(self):
-        """Sets the keys for the moment they reach the game; returns a note for the log."""
+        """Sets the keys for the moment they reach the game; a note for the log."""
         scene, mission, model, now = self.scene, self.mission, self.model, time.time()
         ahead = copy.deepcopy(model)
         ahead.catch_up(self.changes, now + TICK_REAL / 2)
@@ -319,7 +313,6 @@ class Pilot:
         miss_on, miss_off = (abs(vy + ahead.accelerations(on, 0)[1] * TICK_SIM / 2 - vy_want)
                              for on in (True, False))
         main = miss_off + 0.3 >= miss_on if self.main else miss_on + 0.3 < miss_off
-        # Horizontal: toward the target, slowing down on the way; then stay over it.
         if self.aligned:
             centring = 0.0 if abs(dx) < 15 else 0.05 * (dx - math.copysign(15, dx))
             self.drifting = self.drifting or bool(mission.drift and height < 30)

@@ -197,9 +197,9 @@ class Pilot:
         self.recent = collections.deque(maxlen=30)  # (frame number, frame)
 
     def wait_for_start_position(self, timeout=20.0):
-        """The scene with the craft at its start, the panel showing the start's altitude and fuel."""
+        """The scene with the craft at its start, the panel showing its altitude and fuel."""
         shot, scene = self.game.wait_shot("start", self.game.start_scene, timeout)
-        if not (scene and all(self.game.panel_shows(line, "%.2f  " % value)
+        if not (scene and all(self.game.probe("panel", str(line), "%.2f  " % value)
                               for line, value in ((0, START_ALTITUDE), (3, START_FUEL)))):
             self.forget()
             self.recent.append((0, shot))

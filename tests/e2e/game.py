@@ -165,21 +165,18 @@ class Game:
         os.makedirs(self.shots_dir, exist_ok=True)
         for old in os.listdir(self.shots_dir):
             os.remove(os.path.join(self.shots_dir, old))
-        self.env = dict(env or os.environ)
-        self.run = ["wine"] if launcher else self.desktop()
+        self.env, self.run = dict(env or os.environ), ["wine"]
+        if not launcher:  # on the desktop that ctest gave the test
+            desktops = os.path.join(self.build, "desktops")
+            slot = self.env.get("CTEST_RESOURCE_GROUP_0_DESKTOPS", "id:0")[3:].split(",")[0]
+            with open(os.path.join(desktops, slot, "env")) as lines:
+                self.env.update(line.rstrip("\n").split("=", 1) for line in lines)
+            self.prefix = self.env["WINEPREFIX"]
+            self.run = [os.path.join(ROOT, "scripts", "wine-run"), desktops]
         self.screen = Screen(self.env["DISPLAY"])
         self.process = self.client = self.seen = None
         self.shot_number = 0
         self.said = ""  # the last probe's words, for failure messages
-
-    def desktop(self):
-        """The command that runs a program on the desktop that ctest gave the test."""
-        desktops = os.path.join(self.build, "desktops")
-        slot = self.env.get("CTEST_RESOURCE_GROUP_0_DESKTOPS", "id:0")[3:].split(",")[0]
-        with open(os.path.join(desktops, slot, "env")) as lines:
-            self.env.update(line.rstrip("\n").split("=", 1) for line in lines)
-        self.prefix = self.env["WINEPREFIX"]
-        return [os.path.join(ROOT, "scripts", "wine-run"), desktops]
 
     def start(self):
         """Starts the game and waits until its window stays put as wide as the display. A game
@@ -295,9 +292,6 @@ class Game:
     def background_probe(self, *args):
         return subprocess.Popen(self.run + [self.probe_exe, *args], env=self.env,
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-
-    def panel_shows(self, line, text):
-        return bool(self.probe("panel", str(line), text))
 
     def box(self):  # the open box's caption, title and message, or None
         return box_fields(self.probe("box"))

@@ -127,8 +127,8 @@ class Scenarios(unittest.TestCase):
         game.key("End")
         game.shot("fuel-right")
         self.assertTrue(game.close_box(), "Enter closes the options")
-        self.assertTrue(poll(lambda: game.panel_shows(3, "3000.00  "), 20), "restarted: fuel 3000 "
-                        "(%s)" % game.said)
+        self.assertTrue(poll(lambda: game.probe("panel", "3", "3000.00  "), 20),
+                        "restarted: fuel 3000 (%s)" % game.said)
         self.assertTrue(game.stays(self.start), "the craft still waits after Enter closed them")
 
     def test_about(self):

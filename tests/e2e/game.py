@@ -1,11 +1,12 @@
 """Drives tavune.exe in a real window under Wine as a person would: xdotool's keys and clicks,
 screenshots of the display, and our probe.exe in the same Wine desktop for what a box says."""
 
-import contextlib
 import ctypes
 import ctypes.util
 import itertools
 import os
+import pathlib
+import shutil
 import struct
 import subprocess
 import time
@@ -13,10 +14,7 @@ import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
-BLACK = (0, 0, 0)
-WHITE = (255, 255, 255)
-LIGHT_GREY = (192, 192, 192)
-RED = (255, 0, 0)
+BLACK, WHITE, LIGHT_GREY, RED = (0, 0, 0), (255, 255, 255), (192, 192, 192), (255, 0, 0)
 FLAME_COLOURS = ((255, 255, 0), (255, 0, 0), (128, 0, 0), (128, 128, 0))  # hot end and edges
 
 
@@ -68,9 +66,6 @@ class Screen:
             raise RuntimeError("unexpected screenshot format %s" % (format,))
         return Frame(data, stride, self.size, (before + after) / 2,
                      client or (0, 0) + self.size)
-
-    def close(self):
-        self.x11.XCloseDisplay(self.connection)
 
 
 class Frame:
@@ -153,8 +148,7 @@ def craft_box(frame, tops, x0=0, x1=None, y0=0):
 
 
 class Game:
-    """The game on the tests' desktop; with launcher, on env's DISPLAY and prefix (the caller
-    starts it)."""
+    """The game on the tests' desktop; with launcher, on env's DISPLAY and prefix."""
 
     def __init__(self, build_dir, name, prefix=None, launcher=False, env=None):
         self.build = os.path.abspath(build_dir)
@@ -162,9 +156,8 @@ class Game:
         self.exe = os.path.join(self.build, "tavune.exe")
         self.probe_exe = os.path.join(self.build, "tests", "probe.exe")
         self.shots_dir = os.path.join(self.build, "e2e-shots", name)
-        os.makedirs(self.shots_dir, exist_ok=True)
-        for old in os.listdir(self.shots_dir):
-            os.remove(os.path.join(self.shots_dir, old))
+        shutil.rmtree(self.shots_dir, ignore_errors=True)
+        os.makedirs(self.shots_dir)
         self.env, self.run = dict(env or os.environ), ["wine"]
         if not launcher:  # on the desktop that ctest gave the test
             desktops = os.path.join(self.build, "desktops")
@@ -175,8 +168,7 @@ class Game:
             self.run = [os.path.join(ROOT, "scripts", "wine-run"), desktops]
         self.screen = Screen(self.env["DISPLAY"])
         self.process = self.client = self.seen = None
-        self.shot_number = 0
-        self.said = ""  # the last probe's words, for failure messages
+        self.shot_number, self.said = 0, ""  # said: the last probe's words, for failures
 
     def start(self):
         """Starts the game and waits until its window stays put as wide as the display. A game
@@ -186,10 +178,10 @@ class Game:
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.PIPE)
         if not self.wait_placed(lambda x, y, w, h: w == self.screen.size[0] and h > 400):
-            ended = self.process.poll()
+            rc = self.process.poll()
             raise AssertionError("the game's window did not reach its place (last seen at %s; "
-                                 "probe: %s; %s)" % (self.seen, self.said, "running" if ended is None
-                                 else "exited %d: %s" % (ended, self.process.stderr.read())))
+                                 "probe: %s; %s)" % (self.seen, self.said, "running" if rc is None
+                                 else "exited %d: %s" % (rc, self.process.stderr.read())))
         self.xdotool("mousemove", str(self.client[0] + 100), str(self.client[1] + 100))
 
     def wait_placed(self, placed, timeout=30):
@@ -221,9 +213,8 @@ class Game:
         return None if dx is None else (x + dx, y + dy)
 
     def wait_ready(self, timeout=30):
-        """The start scene's shot once the window takes input on three looks in a row (longer
-        than a calibration that a return of the activation starts again); else None, and self.why
-        says what was not seen."""
+        """The start scene's shot once the window takes input on three looks in a row (longer than
+        a calibration started again); else None, and self.why says what was not seen."""
         shot, scene = self.wait_shot("scene", self.start_scene, timeout)
         taking = scene and poll(lambda: all(self.probe("enabled") == "enabled" for _ in range(3)),
                                 timeout, 0.1)
@@ -232,29 +223,23 @@ class Game:
                 self.shots_dir)
         return shot if taking else None
 
-    def wait_exit(self, timeout=15):
-        try:
-            return self.process.wait(timeout)
-        except subprocess.TimeoutExpired:
-            return None
+    def wait_exit(self, timeout=15):  # the exit code, or None
+        return poll(lambda: self.process.poll() is not None, timeout) and self.process.returncode
 
     def kill(self):
         if self.process and self.process.poll() is None:
             self.process.kill()
             self.process.wait()
         self.end_games()
-        self.screen.close()
+        self.screen.x11.XCloseDisplay(self.screen.connection)
 
     def end_games(self):
-        # Wine may leave the exe running after the wrapper is gone. Only this prefix's: other
-        # tests may run the same exe on desktops of their own.
+        # Wine may leave the exe running after the wrapper is gone. Only this prefix's.
         for pid in os.listdir("/proc"):
             try:
-                with open("/proc/%s/cmdline" % pid, "rb") as f:
-                    command = f.read()
-                with open("/proc/%s/environ" % pid, "rb") as f:
-                    environ = f.read().split(b"\0")
-                if self.exe.encode() in command and ("WINEPREFIX=" + self.prefix).encode() in environ:
+                command = pathlib.Path("/proc", pid, "cmdline").read_bytes()
+                env = pathlib.Path("/proc", pid, "environ").read_bytes().split(b"\0")
+                if self.exe.encode() in command and ("WINEPREFIX=" + self.prefix).encode() in env:
                     os.kill(int(pid), 9)
             except (OSError, ValueError):
                 continue
@@ -267,16 +252,6 @@ class Game:
 
     def hold(self, name, seconds=0.2):
         self.xdotool("keydown", name, "sleep", str(seconds), "keyup", name)
-
-    @contextlib.contextmanager
-    def holding(self, *names):
-        for name in names:
-            self.key(name, "keydown")
-        try:
-            yield
-        finally:
-            for name in names:
-                self.key(name, "keyup")
 
     def click(self, x, y):
         self.xdotool("mousemove", str(self.client[0] + x), str(self.client[1] + y), "click", "1")
@@ -292,6 +267,9 @@ class Game:
     def background_probe(self, *args):
         return subprocess.Popen(self.run + [self.probe_exe, *args], env=self.env,
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+
+    def show(self, how):  # ShowWindow from another program, as the desktop would
+        self.probe("show", str({"minimize": 6, "restore": 9, "normal": 1, "maximize": 3}[how]))
 
     def box(self):  # the open box's caption, title and message, or None
         return box_fields(self.probe("box"))

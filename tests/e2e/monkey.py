@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
-"""monkey.py BUILD_DIR: random keys, clicks, drags and menu commands in the real window for
-TAVUNE_MONKEY_SECONDS (300) from TAVUNE_MONKEY_SEED (1); the game must answer every ten seconds,
-and Exit end it with 0 after all that. Screenshots in BUILD_DIR/e2e-shots/monkey/."""
+"""monkey.py BUILD_DIR: random input in the real window for TAVUNE_MONKEY_SECONDS (300) from
+TAVUNE_MONKEY_SEED (1); the game answers every ten seconds, and Exit ends it with 0 at last."""
 
 import collections
 import os
@@ -67,8 +66,7 @@ class Play(unittest.TestCase):
         self.let_go()
 
     def exit_from_menu(self):
-        """The exit code of Exit from the Game menu, after a restart with no box in the way (so
-        that no flight ends and opens one)."""
+        """Exit's code, from the menu after a restart with no box in the way."""
         game = self.game
         for attempt in range(3):
             for tries in range(10):
@@ -98,7 +96,7 @@ class Play(unittest.TestCase):
         self.addCleanup(lambda: print("monkey: seed %d; %d checks answered; events sent: %s" % (
             seed, checks, sorted(self.sent.items()))))
         game.start()
-        self.assertIsNotNone(game.wait_ready(), "the game shows its start and takes input")
+        self.assertIsNotNone(game.wait_ready(), "the start, taking input: %s" % game.why)
         began = time.time()
         while time.time() - began < seconds:
             self.step()

@@ -1,25 +1,11 @@
 // Run by the end-to-end tests beside the game in its Wine desktop (TAVUNE_PROBE_DESKTOP names a
 // launcher's virtual desktop, which a program started apart never joins): window, box, press ID,
-// panel LINE TEXT, alive, show HOW, enabled, menu, away. Exit status 0 for found or yes, else 1.
+// panel LINE TEXT, alive, show SW_NUMBER, enabled, menu, away. Exit status 0 for found or yes.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-static HWND FindGameWindow() {
-    return FindWindowA("Tavune", "Tavune");
-}
-
-static HWND FindGameBox(HWND game) {
-    HWND box = nullptr;
-    while ((box = FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr) {
-        if (GetWindow(box, GW_OWNER) == game && IsWindowVisible(box)) {
-            return box;
-        }
-    }
-    return nullptr;
-}
 
 static void PrintText(const char* name, HWND window) {
     char text[512] = {};
@@ -75,7 +61,7 @@ static int ReadPanelLine(HWND game, int line, const char* text) {
 static int TakeActivation() {
     const DWORD start = GetTickCount();
     HWND game;
-    while ((game = FindGameWindow()) == nullptr || IsWindowEnabled(game)) {
+    while ((game = FindWindowA("Tavune", "Tavune")) == nullptr || IsWindowEnabled(game)) {
         if (GetTickCount() - start > 30000) {
             return 1;
         }
@@ -117,11 +103,14 @@ int main(int argc, char** argv) {
         }
         return Answer(menu != nullptr, "open", "closed");
     }
-    HWND game = FindGameWindow();
+    HWND game = FindWindowA("Tavune", "Tavune");
     if (game == nullptr) {
         return 1;
     }
-    HWND box = FindGameBox(game);
+    HWND box = nullptr;
+    while ((box = FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr &&
+           (GetWindow(box, GW_OWNER) != game || !IsWindowVisible(box))) {
+    }
     if (std::strcmp(command, "window") == 0) {
         RECT client;
         GetClientRect(game, &client);
@@ -147,14 +136,8 @@ int main(int argc, char** argv) {
                       "answered", "silent");
     }
     if (std::strcmp(command, "show") == 0 && argc >= 3) {
-        const char* const hows[] = {"minimize", "restore", "normal", "maximize"};
-        const int commands[] = {SW_MINIMIZE, SW_RESTORE, SW_SHOWNORMAL, SW_SHOWMAXIMIZED};
-        for (int i = 0; i < 4; ++i) {
-            if (std::strcmp(argv[2], hows[i]) == 0) {
-                ShowWindow(game, commands[i]);
-                return 0;
-            }
-        }
+        ShowWindow(game, std::atoi(argv[2]));
+        return 0;
     }
     if (std::strcmp(command, "enabled") == 0) {
         return Answer(IsWindowEnabled(game), "enabled", "disabled");

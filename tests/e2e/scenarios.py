@@ -51,10 +51,10 @@ class Scenarios(unittest.TestCase):
     def fall_band(self):  # a straight fall from the start, its flames and debris
         return self.game.width // 2 - 40, self.game.width // 2 + 72
 
-    def burning(self, shot):  # whether the main flame hangs below the craft
+    def burning(self, shot):  # the main flame below the whole picture, whose legs have its colours
         box = self.game.craft(shot)
-        return box and shot.count(box[0] + 2, box[1] + 24, box[0] + 30, box[1] + 60,
-                                  FLAME_COLOURS) > 10
+        return box and box[1] > 0 and shot.count(box[0] + 2, box[1] + 28, box[0] + 30, box[1] + 60,
+                                                 FLAME_COLOURS) > 10
 
     def wreck(self, shot):
         band = self.fall_band()

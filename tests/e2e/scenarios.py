@@ -91,8 +91,9 @@ class Scenarios(unittest.TestCase):
         self.assertIn(fields["message"], CRASH_VERTICAL, "a free fall: a vertical-velocity crash")
 
     def test_new(self):
-        """F2 brings a new terrain (test_window restarts with F3)."""
+        """The first screen laid out; F2 brings a new terrain (test_window restarts with F3)."""
         game, tops = self.game, self.tops
+        self.check_layout(game.shot(), "at the start")
         # Two terrains in a row may show the same ground line: then another F2.
         for attempt in range(3):
             game.key("F2")

@@ -1,7 +1,5 @@
-"""A scripted player for tavune.exe that sees only the screen and acts only through the keys: it
-reads screenshots (the ground line, its landing site, the craft's picture), knows what the manual
-tells a player (the figures below), follows the craft with a Kalman filter per axis fed with the
-thrust commanded, and flies it down a speed profile to the ground under its target."""
+"""A scripted player that sees only screenshots and acts only through the keys: a Kalman filter
+per axis fed with the thrust commanded, and a speed profile down to the site."""
 
 import collections
 import copy
@@ -39,9 +37,8 @@ class PilotError(Exception):
 
 
 class CraftFinder:
-    """Finds the craft picture by the part that its flames never touch (the outer three columns,
-    the last five rows), anchored on its first silver pixel: nothing else in the sky is silver,
-    and the flames, combined with the screen by exclusive-or, never make silver of black."""
+    """The craft picture by the part its flames never touch, anchored on its first silver pixel:
+    nothing else in the sky is silver, and the exclusive-or flames never make silver of black."""
 
     SILVER, COLUMNS, ROWS = b"\xc0\xc0\xc0", range(3, 29), range(0, 25)
 
@@ -77,7 +74,7 @@ class CraftFinder:
 
 
 class Scene:
-    """What the screen shows before a flight (game.start_scene's reading), and the scale."""
+    """game.start_scene's reading before a flight, and the scale."""
 
     def __init__(self, scene, width):
         self.tops, _, (self.site_x, self.site_w, self.site_row) = scene
@@ -112,8 +109,8 @@ class Axis:
         self.vv += self.q * dt
 
     def update(self, d, k):
-        """Folds in a picture seen d pixels from the origin at k a metre (truncated toward zero,
-        pixel 0 holds two pixels' worth; still between ticks, a tick's travel of jitter)."""
+        """Folds in a picture d pixels from the origin at k a metre (truncated toward zero, pixel
+        0 holds two pixels' worth; still between ticks, a tick's travel of jitter)."""
         z = (d + math.copysign(0.5, d)) / k if d else 0.0
         s = self.pp + (1.0 / k) ** 2 / (12.0 if d else 3.0) + (self.v * TICK_SIM) ** 2 / 12 + 0.05
         kp, kv, e = self.pp / s, self.pv / s, z - self.p
@@ -156,39 +153,8 @@ class Model:
         self.advance(to)
 
 
-# Where and how to come down: the column of the craft picture's left edge at touchdown, the
-# altitude (m) of the ground there, and the sideways speed (m/s) wanted in the last metres.
-Mission = collections.namedtuple("Mission", "name target_left floor drift", defaults=(0.0,))
-
-
-def site_mission(scene):
-    return Mission("site", scene.site_x + scene.site_w // 2 - CRAFT_W // 2, 0.0)
-
-
-def sideways_mission(scene):
-    """Onto the site moving sideways at 2.5 m/s: down off its centre, drifting across it at last."""
-    direction = 1 if scene.site_x + scene.site_w // 2 < scene.origin_x else -1
-    left = site_mission(scene).target_left - direction * int(12 * scene.kx)
-    return Mission("sideways", left, 0.0, drift=2.5 * direction)
-
-
-def off_site_mission(scene):
-    """A gentle touchdown on sloping ground away from the site: under the left edge, the middle
-    and the column right of the picture (the touchdown judge's probes), clearly uneven."""
-    def sloping(x):
-        probes = [scene.tops[x], scene.tops[x + CRAFT_W // 2], scene.tops[x + CRAFT_W]]
-        away = x + CRAFT_W + 40 <= scene.site_x or x - 40 >= scene.site_x + scene.site_w
-        return away and max(probes) - min(probes) >= 8
-    xs = [x for x in range(40, scene.width - 40 - CRAFT_W) if sloping(x)]
-    if not xs:
-        raise PilotError("no sloping ground away from the site")
-    x = min(xs, key=lambda x: abs(x - scene.origin_x))
-    return Mission("off-site", x, scene.ground_alt(x, x + CRAFT_W))
-
-
 class Pilot:
-    """Flies one flight after another in a started game, frame by frame: look, estimate, decide,
-    press. Keeps each flight's log and last thirty frames for whoever reads a failure."""
+    """Flies frame by frame (look, estimate, decide, press); keeps a log and the last frames."""
 
     def __init__(self, game):
         self.game, self.finder = game, CraftFinder()
@@ -199,10 +165,9 @@ class Pilot:
         self.recent = collections.deque(maxlen=30)  # (frame number, frame)
 
     def wait_for_start_position(self, timeout=20.0):
-        """After New or Restart: the scene with the craft at its start, once the repaint is done;
-        the panel must show the altitude and the fuel that the pilot starts from."""
+        """The scene with the craft at its start, the panel showing its altitude and fuel."""
         shot, scene = self.game.wait_shot("start", self.game.start_scene, timeout)
-        if not (scene and all(self.game.panel_shows(line, "%.2f  " % value)
+        if not (scene and all(self.game.probe("panel", str(line), "%.2f  " % value)
                               for line, value in ((0, START_ALTITUDE), (3, START_FUEL)))):
             self.forget()
             self.recent.append((0, shot))
@@ -210,24 +175,23 @@ class Pilot:
                 START_ALTITUDE, START_FUEL) if scene else "the start position never showed")
         return Scene(scene, self.game.width)
 
-    def save(self, name, frames=1):  # the log as NAME.log, the last frames as NNN-NAME-FRAME.png
+    def save(self, name, frames=1):  # NAME.log, and the last frames as NNN-NAME-FRAME.png
         with open(os.path.join(self.game.shots_dir, name + ".log"), "w") as out:
             out.write("\n".join(self.log) + "\n")
         for number, frame in list(self.recent)[-frames:]:
             self.game.save(frame, "%s-%04d" % (name, number))
 
-    def fly(self, scene, mission, timeout=60.0):
-        """Starts the waiting flight and flies it to its end; the end-of-flight box's fields."""
+    def fly(self, scene, timeout=60.0):
+        """Flies the waiting flight down on the site's middle; the end-of-flight box's fields."""
         self.forget()
-        self.log.append("mission %s; site %d+%d at row %d" % (mission, scene.site_x, scene.site_w,
-                                                               scene.site_row))
-        self.scene, self.mission = scene, mission
-        self.target = scene.left_to_pos(mission.target_left)
-        # Aligned: over the target and slow enough to go down to it. Drifting: in the last metres
-        # of a mission that touches down moving sideways.
-        self.aligned, self.drifting, self.last_pulse, self.missing = False, False, 0.0, 0
-        # One xdotool for the whole flight reads the key commands from a pipe (starting one per
-        # key costs about 20 ms); each change is kept with the time it takes effect.
+        target_left = scene.site_x + scene.site_w // 2 - CRAFT_W // 2  # the picture's left edge
+        self.log.append("target %d; site %d+%d at row %d" % (target_left, scene.site_x,
+                                                             scene.site_w, scene.site_row))
+        self.scene, self.target_left = scene, target_left
+        self.target = scene.left_to_pos(target_left)
+        # Aligned: over the target and slow enough to go down to it.
+        self.aligned, self.last_pulse, self.missing = False, 0.0, 0
+        # One xdotool for the flight (one per key costs 20 ms); changes kept with when they act.
         self.xdotool = subprocess.Popen(["xdotool", "-"], env=self.game.env, stdin=subprocess.PIPE,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.main, self.side, self.changes, self.busy_until = False, 0, [], 0.0
@@ -249,7 +213,6 @@ class Pilot:
                     self.log.append("box: %s; craft seen in %d of %d frames" % (
                         box, self.seen, self.count))
                     return box
-                # A few looks per tick are enough; more would only take the game's time.
                 time.sleep(max(0.0, frame.t + FRAME_INTERVAL - time.time()))
             raise PilotError("the flight did not end within %.0f s" % timeout)
         finally:
@@ -259,7 +222,7 @@ class Pilot:
             boxes.close()
 
     def press(self, main, side, pulse=0.0):
-        """Sets the flying keys; with pulse, lets the side key go again after that many seconds."""
+        """Sets the flying keys; with pulse, lets the side key go after that many seconds."""
         args = (["keydown" if main else "keyup", "Down"] * (main != self.main) +
                 ["keyup", SIDE_KEYS.get(self.side)] * (side != self.side and self.side != 0) +
                 ["keydown", SIDE_KEYS.get(side)] * (side != self.side and side != 0) +
@@ -267,14 +230,12 @@ class Pilot:
         if args:
             self.xdotool.stdin.write((" ".join(args) + "\n").encode())
             self.xdotool.stdin.flush()
-            # When xdotool carries it out: after the sleep of the last pulse.
             when = max(time.time(), self.busy_until)
             self.busy_until = when + pulse
             self.changes += [(when, main, side)] + ([(when + pulse, main, 0)] if pulse else [])
         self.main, self.side = main, 0 if pulse else side
 
     def look(self, frame):
-        """Finds the craft near where the model expects it, and corrects the model."""
         scene, model = self.scene, self.model
         model.catch_up(self.changes, frame.t + TICK_REAL / 2)
         px, py = scene.on_screen(model.x.p, model.y.p)
@@ -288,8 +249,8 @@ class Pilot:
             model.y.update(scene.origin_y - found[1], scene.ky))
 
     def decide(self):
-        """Sets the keys for the moment they reach the game; returns a note for the log."""
-        scene, mission, model, now = self.scene, self.mission, self.model, time.time()
+        """Sets the keys for the moment they reach the game; a note for the log."""
+        scene, model, now = self.scene, self.model, time.time()
         ahead = copy.deepcopy(model)
         ahead.catch_up(self.changes, now + TICK_REAL / 2)
         alt, vy, pos, vx = ahead.y.p, ahead.y.v, ahead.x.p, ahead.x.v
@@ -299,31 +260,27 @@ class Pilot:
         dx = (min(self.target, limit) if top < PANEL_BOTTOM else self.target) - pos
         off = abs(self.target - pos)
         self.aligned = off <= 30 if self.aligned else off < 12 and abs(vx) < 1.2
-        # Vertical: a descent profile to the ground under the target (touched a row under the
-        # picture) once above it; until then a margin over the highest ground on the way.
+        # Over the target a descent profile to the ground, till then a margin over the ground.
         profile = lambda height: -math.sqrt(V_FINAL ** 2 + 2 * BRAKE * max(height, 0.0))
         if self.aligned:
-            height = alt - max(mission.floor, scene.ground_alt(left, left + CRAFT_W)) - 1 / scene.ky
+            height = alt - max(0.0, scene.ground_alt(left, left + CRAFT_W)) - 1 / scene.ky
             vy_want = profile(height)
             # Not ready to touch down (moving, unsure where, off the target): wait above the ground.
-            if height < 40 and not self.drifting and (
-                    abs(vx) > 0.5 or model.x.vv > 0.2 ** 2 or off > 20):
+            if height < 40 and (abs(vx) > 0.5 or model.x.vv > 0.2 ** 2 or off > 20):
                 vy_want = max(vy_want, 0.0) if height > 10 else max(vy_want, -1.0)
         else:
-            a, b = sorted((left, mission.target_left))
+            a, b = sorted((left, self.target_left))
             height = alt - scene.ground_alt(a, b + CRAFT_W) - TRANSIT_MARGIN
             vy_want = profile(height) if height > 0 else min(3.0, -0.3 * height)
         vy_want = max(vy_want, -V_DESCENT_MAX)
-        # The engine state whose speed, half a tick on, is nearer the wanted one (the engine acts
-        # a whole tick at a time); a small preference for the present state spares needless edges.
+        # The engine state whose speed half a tick on is nearer the wanted one; a small
+        # preference for the present state spares needless edges.
         miss_on, miss_off = (abs(vy + ahead.accelerations(on, 0)[1] * TICK_SIM / 2 - vy_want)
                              for on in (True, False))
         main = miss_off + 0.3 >= miss_on if self.main else miss_on + 0.3 < miss_off
-        # Horizontal: toward the target, slowing down on the way; then stay over it.
         if self.aligned:
             centring = 0.0 if abs(dx) < 15 else 0.05 * (dx - math.copysign(15, dx))
-            self.drifting = self.drifting or bool(mission.drift and height < 30)
-            vx_want = mission.drift if self.drifting else max(-0.6, min(0.6, centring))
+            vx_want = max(-0.6, min(0.6, centring))
         else:
             vx_want = math.copysign(min(VX_MAX, math.sqrt(2 * X_BRAKE * max(abs(dx) - 3, 0))), dx)
         err = vx_want - vx

@@ -1,11 +1,12 @@
-"""Drives tavune.exe in a real window under Wine, as a person would: real key and mouse events
-through xdotool, and screenshots of the display. A small Win32 program of ours (probe.exe)
-running in the same Wine desktop says where the window is and what an open box says."""
+"""Drives tavune.exe in a real window under Wine as a person would: xdotool's keys and clicks,
+screenshots of the display, and our probe.exe in the same Wine desktop for what a box says."""
 
 import ctypes
 import ctypes.util
 import itertools
 import os
+import pathlib
+import shutil
 import struct
 import subprocess
 import time
@@ -13,15 +14,11 @@ import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
-BLACK = (0, 0, 0)
-WHITE = (255, 255, 255)
-LIGHT_GREY = (192, 192, 192)
-RED = (255, 0, 0)
+BLACK, WHITE, LIGHT_GREY, RED = (0, 0, 0), (255, 255, 255), (192, 192, 192), (255, 0, 0)
 FLAME_COLOURS = ((255, 255, 0), (255, 0, 0), (128, 0, 0), (128, 128, 0))  # hot end and edges
 
 
-class XImage(ctypes.Structure):
-    """The leading fields of Xlib's XImage."""
+class XImage(ctypes.Structure):  # the leading fields of Xlib's XImage
     _fields_ = [(name, ctypes.c_int) for name in ("width", "height", "xoffset", "format")] + [
         ("data", ctypes.c_void_p)] + [(name, ctypes.c_int) for name in (
             "byte_order", "bitmap_unit", "bitmap_bit_order", "bitmap_pad", "depth",
@@ -29,8 +26,7 @@ class XImage(ctypes.Structure):
 
 
 class Screen:
-    """Screenshots of an X display through the X library, in this process: a few milliseconds
-    each, and the moment of the picture known to about one."""
+    """Screenshots through Xlib in this process: a few milliseconds each."""
 
     def __init__(self, display):
         x11 = self.x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
@@ -52,8 +48,6 @@ class Screen:
         self.size = (x11.XDisplayWidth(self.connection, 0), x11.XDisplayHeight(self.connection, 0))
 
     def grab(self, client=None):
-        """The whole screen, addressed in client coordinates (x, y, w, h); tried again when the
-        X server refuses a picture."""
         for attempt in range(3):
             before = time.time()
             image = self.x11.XGetImage(self.connection, self.root, 0, 0, self.size[0],
@@ -61,13 +55,11 @@ class Screen:
             after = time.time()
             if image:
                 break
-            print("no screenshot; again")
             time.sleep(0.1)
         else:
             raise RuntimeError("the X server gave no screenshot")
         fields = image.contents
-        format = (fields.bits_per_pixel, fields.byte_order)
-        stride = fields.bytes_per_line
+        format, stride = (fields.bits_per_pixel, fields.byte_order), fields.bytes_per_line
         data = ctypes.string_at(fields.data, stride * self.size[1])
         self.x11.XDestroyImage(image)
         if format != (32, 0):
@@ -75,21 +67,16 @@ class Screen:
         return Frame(data, stride, self.size, (before + after) / 2,
                      client or (0, 0) + self.size)
 
-    def close(self):
-        self.x11.XCloseDisplay(self.connection)
-
 
 class Frame:
-    """One screenshot (pixels of blue, green, red and a pad byte), addressed in the game's client
-    coordinates; taken at time t."""
+    """A screenshot (blue, green, red, pad a pixel) in client coordinates, taken at time t."""
 
     def __init__(self, data, stride, size, t, client):
         self.data, self.stride, (self.screen_w, self.screen_h), self.t = data, stride, size, t
         self.ox, self.oy, self.width, self.height = client
         self.visible = min(self.width, self.screen_w - self.ox)  # client columns on the screen
 
-    def row(self, y, x0, x1):
-        """Pixels x0..x1-1 of client row y, four bytes each; clipped to the screen."""
+    def row(self, y, x0, x1):  # pixels x0..x1-1 of client row y, clipped to the screen
         sy, sx0, sx1 = y + self.oy, max(0, x0 + self.ox), min(self.screen_w, x1 + self.ox)
         if not 0 <= sy < self.screen_h or sx1 <= sx0:
             return b""
@@ -117,10 +104,8 @@ class Frame:
                 + chunk(b"IDAT", zlib.compress(b"".join(rows), 1)) + chunk(b"IEND", b""))
 
 
-# Reading the scene.
 def terrain_tops(frame, first_row=215):
-    """For each client column, the first white row at or below first_row (the ground line), or
-    None (off the screen)."""
+    """For each client column, the first white row from first_row on (the ground line), or None."""
     tops = [None] * frame.width
     left = set(range(frame.visible))
     for y in range(first_row, frame.height):
@@ -136,10 +121,8 @@ def terrain_tops(frame, first_row=215):
 
 
 def landing_site(tops):
-    """The landing site, (start, width, row): the widest level run of the ground line. Its four
-    level segments of the thirty make it at least an eighth of the width (counting the columns
-    the screen cuts off), wider than any level stretch that random steps leave elsewhere. None
-    without one."""
+    """(start, width, row) of the widest level run of the ground line, or None. Four segments
+    of the thirty, it is wider than any level stretch that random steps leave elsewhere."""
     runs, x = [], 0
     for row, run in itertools.groupby(tops):
         runs.append((x, len(list(run)), row))
@@ -149,8 +132,7 @@ def landing_site(tops):
 
 
 def craft_box(frame, tops, x0=0, x1=None, y0=0):
-    """Bounding box (x0, y0, x1, y1) of the coloured pixels above the ground, left of the panel
-    (in columns x0..x1 and from row y0 on when given), or None."""
+    """Box (x0, y0, x1, y1) of the coloured pixels above the ground left of the panel, or None."""
     x1 = min(x1 or frame.width - 210, frame.visible)
     box = None
     for y in range(y0, frame.height):
@@ -166,8 +148,7 @@ def craft_box(frame, tops, x0=0, x1=None, y0=0):
 
 
 class Game:
-    """The game on the tests' desktop; or, with launcher, as a player's launcher runs it, on the
-    DISPLAY of env and in the prefix that env names to Wine (the caller starts it)."""
+    """The game on the tests' desktop; with launcher, on env's DISPLAY and prefix."""
 
     def __init__(self, build_dir, name, prefix=None, launcher=False, env=None):
         self.build = os.path.abspath(build_dir)
@@ -175,47 +156,37 @@ class Game:
         self.exe = os.path.join(self.build, "tavune.exe")
         self.probe_exe = os.path.join(self.build, "tests", "probe.exe")
         self.shots_dir = os.path.join(self.build, "e2e-shots", name)
-        os.makedirs(self.shots_dir, exist_ok=True)
-        for old in os.listdir(self.shots_dir):
-            os.remove(os.path.join(self.shots_dir, old))
-        self.env = dict(env or os.environ)
-        self.run = ["wine"] if launcher else self.desktop()
+        shutil.rmtree(self.shots_dir, ignore_errors=True)
+        os.makedirs(self.shots_dir)
+        self.env, self.run = dict(env or os.environ), ["wine"]
+        if not launcher:  # on the desktop that ctest gave the test
+            desktops = os.path.join(self.build, "desktops")
+            slot = self.env.get("CTEST_RESOURCE_GROUP_0_DESKTOPS", "id:0")[3:].split(",")[0]
+            with open(os.path.join(desktops, slot, "env")) as lines:
+                self.env.update(line.rstrip("\n").split("=", 1) for line in lines)
+            self.prefix = self.env["WINEPREFIX"]
+            self.run = [os.path.join(ROOT, "scripts", "wine-run"), desktops]
         self.screen = Screen(self.env["DISPLAY"])
         self.process = self.client = self.seen = None
-        self.shot_number = 0
-        self.said = ""  # the last probe's words, for failure messages
+        self.shot_number, self.said = 0, ""  # said: the last probe's words, for failures
 
-    def desktop(self):
-        """The tests' desktop that ctest gave this test (scripts/desktop set it up): its display
-        and prefix go into env. The command that runs a program there."""
-        desktops = os.path.join(self.build, "desktops")
-        slot = self.env.get("CTEST_RESOURCE_GROUP_0_DESKTOPS", "id:0")[3:].split(",")[0]
-        with open(os.path.join(desktops, slot, "env")) as lines:
-            self.env.update(line.rstrip("\n").split("=", 1) for line in lines)
-        self.prefix = self.env["WINEPREFIX"]
-        return [os.path.join(ROOT, "scripts", "wine-run"), desktops]
-
-    # The game process.
     def start(self):
-        """Starts the game and waits until its window stays put as wide as the display (it can
-        be seen at its first size before it is shown maximised). A game that an earlier run
-        left on this desktop is ended first: the probe would read its window."""
+        """Starts the game and waits until its window stays put as wide as the display. A game
+        left here by a killed run is ended first: the probe would read its window."""
         self.end_games()
         self.process = subprocess.Popen(self.run + [self.exe], env=self.env,
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.PIPE)
         if not self.wait_placed(lambda x, y, w, h: w == self.screen.size[0] and h > 400):
-            ended = self.process.poll()
+            rc = self.process.poll()
             raise AssertionError("the game's window did not reach its place (last seen at %s; "
-                                 "probe: %s; %s)" % (self.seen, self.said, "running" if ended is None
-                                 else "exited %d: %s" % (ended, self.process.stderr.read())))
-        # The pointer rests over the sky, where the keyboard goes.
+                                 "probe: %s; %s)" % (self.seen, self.said, "running" if rc is None
+                                 else "exited %d: %s" % (rc, self.process.stderr.read())))
         self.xdotool("mousemove", str(self.client[0] + 100), str(self.client[1] + 100))
 
     def wait_placed(self, placed, timeout=30):
-        """Waits until the window's client area (x, y, w, h on the screen) stays put where
-        placed(x, y, w, h) says it should, and takes it as the game's from then on: that area,
-        or None at the deadline (self.seen is the last one seen)."""
+        """Waits until the client area (x, y, w, h) stays put where placed() wants it, and takes
+        it as the game's: that area, or None (self.seen: the last one seen)."""
         deadline = time.time() + timeout
         self.seen = None
         while time.time() < deadline:
@@ -232,9 +203,8 @@ class Game:
         return None
 
     def screen_origin(self, rect):
-        """Where the screen shows the client area that Wine places at rect: Wine 10 shows a
-        maximised window 4 px right of and below its place. The black sky's top left corner,
-        past the menu bar and the frame; None until they are drawn."""
+        """The sky's top left corner on the screen, past the menu bar and frame (Wine 10 shows a
+        maximised window 4 px off its place); None until they are drawn."""
         shot = self.screen.grab()
         edge = lambda x, y, dx, dy: shot.at(x, y) == BLACK != shot.at(x - dx, y - dy)
         x, y = max(rect[0], 0), rect[1]
@@ -243,10 +213,8 @@ class Game:
         return None if dx is None else (x + dx, y + dy)
 
     def wait_ready(self, timeout=30):
-        """Waits until the first game has calibrated and takes input: its scene is on the screen
-        (drawn only after the window was shut to input) and the window takes input on three
-        looks in a row, longer than a calibration that a return of the activation starts again.
-        The shot of that scene, or None; self.why says what was not seen."""
+        """The start scene's shot once the window takes input on three looks in a row (longer than
+        a calibration started again); else None, and self.why says what was not seen."""
         shot, scene = self.wait_shot("scene", self.start_scene, timeout)
         taking = scene and poll(lambda: all(self.probe("enabled") == "enabled" for _ in range(3)),
                                 timeout, 0.1)
@@ -255,52 +223,41 @@ class Game:
                 self.shots_dir)
         return shot if taking else None
 
-    def wait_exit(self, timeout=15):
-        try:
-            return self.process.wait(timeout)
-        except subprocess.TimeoutExpired:
-            return None
+    def wait_exit(self, timeout=15):  # the exit code, or None
+        return poll(lambda: self.process.poll() is not None, timeout) and self.process.returncode
 
     def kill(self):
         if self.process and self.process.poll() is None:
             self.process.kill()
             self.process.wait()
         self.end_games()
-        self.screen.close()
+        self.screen.x11.XCloseDisplay(self.screen.connection)
 
     def end_games(self):
-        """Wine may leave the exe running after the wrapper is gone. Only this prefix's: other
-        tests may run the same exe on desktops of their own."""
+        # Wine may leave the exe running after the wrapper is gone. Only this prefix's.
         for pid in os.listdir("/proc"):
             try:
-                with open("/proc/%s/cmdline" % pid, "rb") as f:
-                    command = f.read()
-                with open("/proc/%s/environ" % pid, "rb") as f:
-                    environ = f.read().split(b"\0")
-                if self.exe.encode() in command and ("WINEPREFIX=" + self.prefix).encode() in environ:
+                command = pathlib.Path("/proc", pid, "cmdline").read_bytes()
+                env = pathlib.Path("/proc", pid, "environ").read_bytes().split(b"\0")
+                if self.exe.encode() in command and ("WINEPREFIX=" + self.prefix).encode() in env:
                     os.kill(int(pid), 9)
             except (OSError, ValueError):
                 continue
 
-    # Input.
     def xdotool(self, *args):
         subprocess.run(["xdotool", *args], env=self.env, check=True)
 
-    def key(self, name, action="key"):
-        """Presses and lets go a key; or, with action keydown or keyup, only one of them."""
+    def key(self, name, action="key"):  # or only keydown or keyup
         self.xdotool(action, name)
 
     def hold(self, name, seconds=0.2):
-        """Holds a key down as a finger does, a fifth of a second by default."""
         self.xdotool("keydown", name, "sleep", str(seconds), "keyup", name)
 
     def click(self, x, y):
         self.xdotool("mousemove", str(self.client[0] + x), str(self.client[1] + y), "click", "1")
 
-    # What the probe says.
     def probe(self, *args):
-        """What the probe says when it finds what it is asked, else ""; what it said either way
-        is kept in self.said."""
+        """What the probe finds, else ""; self.said keeps what it said either way."""
         result = subprocess.run(self.run + [self.probe_exe, *args], env=self.env,
                                 capture_output=True, text=True)
         self.said = "probe %s: exit %d %r" % (" ".join(args), result.returncode,
@@ -311,23 +268,20 @@ class Game:
         return subprocess.Popen(self.run + [self.probe_exe, *args], env=self.env,
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
 
-    def panel_shows(self, line, text):
-        """Whether the instrument panel's line shows exactly this text."""
-        return bool(self.probe("panel", str(line), text))
+    def show(self, how):  # ShowWindow from another program, as the desktop would
+        self.probe("show", str({"minimize": 6, "restore": 9, "normal": 1, "maximize": 3}[how]))
 
-    def box(self):
-        """The open box's caption, title and message, or None."""
+    def box(self):  # the open box's caption, title and message, or None
         return box_fields(self.probe("box"))
 
     def wait_box(self, timeout=20):
-        return poll(self.box, timeout)
+        return poll(self.box, timeout) or {}
 
     def wait_no_box(self, timeout=20):
         return bool(poll(lambda: self.box() is None, timeout))
 
     def open_menu(self, timeout=10):
-        """Opens the Game menu with Alt+G and waits until it is open; once more if it never was
-        (the keys may have come before the window had the keyboard). Whether it is open."""
+        # Again if it never opened: the keys may have come before the window had the keyboard.
         for _ in range(2):
             self.key("alt+g")
             if poll(lambda: self.probe("menu") == "open", timeout, 0.1):
@@ -335,15 +289,15 @@ class Game:
                 return True
         return False
 
+    def menu_closed(self):
+        return bool(poll(lambda: self.probe("menu") != "open", 10))
+
     def close_box(self):
-        """Closes the open box with Enter alone, as a player would (its OK button has the
-        focus). Whether it is closed."""
+        # Enter alone, held as a finger holds it (OK has the focus): nothing presses OK behind.
         self.hold("Return")
         return self.wait_no_box()
 
-    # What the screen shows.
-    def shot(self, label=None):
-        """A screenshot; with a label, also kept as a numbered PNG file."""
+    def shot(self, label=None):  # with a label, also kept as a numbered PNG file
         shot = self.screen.grab(self.client)
         if label:
             self.save(shot, label)
@@ -355,8 +309,7 @@ class Game:
             out.write(shot.png())
 
     def wait_shot(self, label, condition, timeout=20):
-        """Screenshots until condition(shot) gives something true: (shot, that value), or the
-        last shot and None at the deadline. Only that shot is kept."""
+        """(shot, condition(shot)) once that is true, or (last shot, None); keeps that shot."""
         deadline = time.time() + timeout
         while True:
             shot = self.shot()
@@ -365,14 +318,26 @@ class Game:
                 self.save(shot, label)
                 return shot, value or None
 
-    def craft(self, shot, band=(0, None)):
-        """The craft's bounding box in a screenshot, or None; in the band of columns (x0, x1)."""
+    def craft(self, shot, band=(0, None)):  # the craft's box, in the band of columns (x0, x1)
         return craft_box(shot, terrain_tops(shot), *band)
 
+    def wait_craft(self, label, condition, timeout=20, band=(0, None)):
+        def met(shot):
+            box = self.craft(shot, band)
+            return box if box and condition(box) else None
+        return self.wait_shot(label, met, timeout)[1]
+
+    def stays(self, start, seconds=1.5):
+        # A flight started by mistake would take the waiting craft down within a second.
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            if self.craft(self.shot()) != start:
+                return False
+        return True
+
     def start_scene(self, shot):
-        """(tops, craft box, site) when the screenshot shows the whole ground line with its
-        landing site, and the craft alone at its start: its left edge on the centre column, a
-        sixth of the way down; else None."""
+        """(tops, craft box, site) for the whole ground line with its site and the craft alone
+        at its start: its left edge on the centre column, a sixth of the way down."""
         tops = terrain_tops(shot)
         if None in tops[:shot.visible]:
             return None
@@ -386,16 +351,13 @@ class Game:
 
 
 class BoxWatch:
-    """The box probe run in the background, so that screenshots go on meanwhile."""
+    """The box probe in the background, so that screenshots go on meanwhile."""
 
     def __init__(self, game):
-        self.game = game
-        self.process = None
-        self.started = 0.0
+        self.game, self.process, self.started = game, None, 0.0
 
     def fields(self, again=True):
-        """The open box's fields once a probe has found one, else None. With again, starts the
-        next probe when the last has ended."""
+        """The box's fields once a probe has found one; with again, the next probe starts."""
         found = None
         if self.process is not None and self.process.poll() is not None:
             found = box_fields(self.process.communicate()[0].decode(errors="replace").strip())
@@ -411,14 +373,12 @@ class BoxWatch:
             self.process = None
 
 
-def box_fields(out):
-    """The fields of the box probe's "name=value" lines, or None without any."""
+def box_fields(out):  # the box probe's "name=value" lines, or None without any
     return dict(line.partition("=")[::2] for line in out.splitlines()) if out else None
 
 
 def poll(condition, timeout, pause=0.2):
-    """Asks condition() until it gives something true, and returns that; None once the time is
-    up."""
+    """condition() once it is true, or None when the time is up."""
     deadline = time.time() + timeout
     while True:
         value = condition()

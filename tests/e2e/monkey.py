@@ -1,9 +1,6 @@
 #!/usr/bin/env python3
-"""A monkey plays tavune.exe in its real window under Wine (monkey.py BUILD_DIR): random keys,
-clicks, drags and menu commands, whatever box opens. Every ten seconds the game must still run
-and answer; at the end any box is closed and Exit must end the game with exit code 0.
-TAVUNE_MONKEY_SECONDS: how long (default 300). TAVUNE_MONKEY_SEED: the input's seed (default 1;
-the game's answers depend on timing as well). Screenshots in BUILD_DIR/e2e-shots/monkey/."""
+"""monkey.py BUILD_DIR: random input in the real window for TAVUNE_MONKEY_SECONDS (300) from
+TAVUNE_MONKEY_SEED (1); the game answers every ten seconds, and Exit ends it with 0 at last."""
 
 import collections
 import os
@@ -15,8 +12,7 @@ import unittest
 from game import Game, poll
 
 ARROWS = ["Left", "Right", "Down", "Up"]
-# Weighted: the keys that start and steer flights and close boxes come up most. Letters without
-# x: with the Game menu open, x would choose Exit, which is saved for the end.
+# No x: with the Game menu open it would choose Exit, which is saved for the end.
 TAP_KEYS = (["space"] * 6 + list("abcdefghijklmnopqrstuvwyz") + ARROWS * 2 + ["Return"] * 5 +
             ["Escape"] * 5 + ["Tab"] * 3 + ["F2"] * 2 + ["F3"] * 2 + ["F4"])
 MENU_ITEMS = {"n": "New", "r": "Restart", "o": "Options", "b": "About"}
@@ -37,7 +33,6 @@ class Play(unittest.TestCase):
             del self.held[name]
 
     def step(self):
-        """One input of a random kind, and the release of the held keys that are due."""
         game, rng = self.game, self.rng
         kind = rng.choices(("key", "arrow hold", "click", "thrust button", "drag", "menu"),
                            (40, 20, 12, 10, 5, 5))[0]
@@ -71,8 +66,7 @@ class Play(unittest.TestCase):
         self.let_go()
 
     def exit_from_menu(self):
-        """Exit from the Game menu, with no box in the way (Escape closes every box, else its
-        buttons); its exit code. A restart first, so that no flight ends and opens its box."""
+        """Exit's code, from the menu after a restart with no box in the way."""
         game = self.game
         for attempt in range(3):
             for tries in range(10):
@@ -85,7 +79,6 @@ class Play(unittest.TestCase):
                     game.probe("press", "1")
                 time.sleep(0.5)
             game.key("F3")
-            # A box still or again open hides the start and is closed in the next round.
             if (game.wait_shot("restarted", game.start_scene, 10)[1] and game.box() is None and
                     game.open_menu()):
                 game.key("x")
@@ -103,8 +96,7 @@ class Play(unittest.TestCase):
         self.addCleanup(lambda: print("monkey: seed %d; %d checks answered; events sent: %s" % (
             seed, checks, sorted(self.sent.items()))))
         game.start()
-        # The first game calibrates with the window shut to input.
-        self.assertIsNotNone(game.wait_ready(), "the game shows its start and takes input")
+        self.assertIsNotNone(game.wait_ready(), "the start, taking input: %s" % game.why)
         began = time.time()
         while time.time() - began < seconds:
             self.step()

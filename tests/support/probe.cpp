@@ -1,34 +1,11 @@
-// A small Win32 console program that end-to-end tests run beside the game, in the same Wine
-// desktop, to see what a person would see without reading pixels. Commands: window (prints
-// "client X Y W H", the client area on the screen), box (the open box's caption, title and
-// message), press ID (presses a control of the open box), panel LINE TEXT (does the instrument
-// panel show TEXT on LINE 0 to 3?), alive (does the window answer a message within 2 s?), show
-// minimize|restore|normal|maximize (as the desktop would), enabled (does the window take input:
-// not while it calibrates or a box is open?), menu (is a menu open, shown or not: with a window
-// manager, Wine may keep it off the X screen?), away (once the window is shut to input, takes the
-// activation for a second). Exit status 0 for found or yes, else 1. TAVUNE_PROBE_DESKTOP names
-// the Wine desktop to look in: a launcher's virtual desktop, which a program started apart never
-// joins.
+// Run by the end-to-end tests beside the game in its Wine desktop (TAVUNE_PROBE_DESKTOP names a
+// launcher's virtual desktop, which a program started apart never joins): window, box, press ID,
+// panel LINE TEXT, alive, show SW_NUMBER, enabled, menu, away. Exit status 0 for found or yes.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-static HWND FindGameWindow() {
-    return FindWindowA("Tavune", "Tavune");
-}
-
-// A visible box (dialog class) owned by the game's main window.
-static HWND FindGameBox(HWND game) {
-    HWND box = nullptr;
-    while ((box = FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr) {
-        if (GetWindow(box, GW_OWNER) == game && IsWindowVisible(box)) {
-            return box;
-        }
-    }
-    return nullptr;
-}
 
 static void PrintText(const char* name, HWND window) {
     char text[512] = {};
@@ -39,9 +16,8 @@ static void PrintText(const char* name, HWND window) {
     std::printf("%s=%s\n", name, text);
 }
 
-// Reads as many characters as TEXT has back from the panel's line, as render_instruments_test.cpp
-// reads its canvas: each character is the first candidate whose picture, drawn alone white on
-// black in the window's font, matches the screen's cell at the reading point. Prints them.
+// Reads the panel's line back from the screen: each character the first candidate whose picture,
+// alone white on black in the window's font, matches the screen's cell at the reading point.
 static int ReadPanelLine(HWND game, int line, const char* text) {
     RECT client;
     GetClientRect(game, &client);
@@ -81,12 +57,11 @@ static int ReadPanelLine(HWND game, int line, const char* text) {
     return std::strcmp(read, text) == 0 ? 0 : 1;
 }
 
-// Takes the activation with a window of its own for a second, once the game's window is shut
-// to input.
+// Once the game's window is shut to input, takes the activation for a second.
 static int TakeActivation() {
     const DWORD start = GetTickCount();
     HWND game;
-    while ((game = FindGameWindow()) == nullptr || IsWindowEnabled(game)) {
+    while ((game = FindWindowA("Tavune", "Tavune")) == nullptr || IsWindowEnabled(game)) {
         if (GetTickCount() - start > 30000) {
             return 1;
         }
@@ -121,18 +96,21 @@ int main(int argc, char** argv) {
         return TakeActivation();
     }
     if (std::strcmp(command, "menu") == 0) {
-        // A menu drops down in a window of the system's popup menu class.
+        // Open, shown or not: with a window manager, Wine may keep it off the X screen.
         HWND menu = nullptr;
         while ((menu = FindWindowExA(nullptr, menu, "#32768", nullptr)) != nullptr &&
                !IsWindowVisible(menu)) {
         }
         return Answer(menu != nullptr, "open", "closed");
     }
-    HWND game = FindGameWindow();
+    HWND game = FindWindowA("Tavune", "Tavune");
     if (game == nullptr) {
         return 1;
     }
-    HWND box = FindGameBox(game);
+    HWND box = nullptr;
+    while ((box = FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr &&
+           (GetWindow(box, GW_OWNER) != game || !IsWindowVisible(box))) {
+    }
     if (std::strcmp(command, "window") == 0) {
         RECT client;
         GetClientRect(game, &client);
@@ -152,21 +130,14 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (std::strcmp(command, "alive") == 0) {
-        // WM_NULL does nothing but needs the game's thread to take it from its queue: a game
-        // stuck in a loop, or waiting on something that never comes, does not answer.
+        // WM_NULL needs the game's thread to take it from its queue: a stuck game never does.
         DWORD_PTR result = 0;
         return Answer(SendMessageTimeoutA(game, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result),
                       "answered", "silent");
     }
     if (std::strcmp(command, "show") == 0 && argc >= 3) {
-        const char* const hows[] = {"minimize", "restore", "normal", "maximize"};
-        const int commands[] = {SW_MINIMIZE, SW_RESTORE, SW_SHOWNORMAL, SW_SHOWMAXIMIZED};
-        for (int i = 0; i < 4; ++i) {
-            if (std::strcmp(argv[2], hows[i]) == 0) {
-                ShowWindow(game, commands[i]);
-                return 0;
-            }
-        }
+        ShowWindow(game, std::atoi(argv[2]));
+        return 0;
     }
     if (std::strcmp(command, "enabled") == 0) {
         return Answer(IsWindowEnabled(game), "enabled", "disabled");

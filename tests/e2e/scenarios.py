@@ -90,7 +90,7 @@ class Scenarios(unittest.TestCase):
         self.assertEqual((fields or {}).get("title"), "CRASH!", "the end-of-flight box")
         self.assertIn(fields["message"], CRASH_VERTICAL, "a free fall: a vertical-velocity crash")
 
-    def test_new(self):
+    def test_startup(self):
         """The first screen laid out; F2 brings a new terrain (test_window restarts with F3)."""
         game, tops = self.game, self.tops
         self.check_layout(game.shot(), "at the start")

@@ -1,7 +1,6 @@
 // The resources as the game loads them from the linked module: every picture at the size and
-// depth the drawing code relies on, as the file the build made from its pixel map (whose pixels
-// tests/art/test_art.py checks), drawn as exactly its pixels; the main window's menu and icon, the
-// key table, the version record, and nothing in the module beyond them.
+// depth the drawing code relies on, as the file made from its pixel map, drawn as exactly its
+// pixels; the main window's menu and icon, the key table, the version record, and nothing else.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -52,11 +51,9 @@ constexpr DWORD BACKGROUND = 0x203040;
 // erased strips; the flames' sizes are written into render/craft.cpp; the crash pictures stand
 // where the craft stood, and debris, drawn 34 rows above the craft, must be 64 rows tall to end on
 // the craft's bottom row; the end box draws the scenes, one bit a pixel, in black and white.
-struct PictureKind {
-    int first, last; // ids
-    int width, height, bits;
-};
-const PictureKind PICTURE_KINDS[] = {
+const struct {
+    int first, last, width, height, bits; // ids first to last
+} PICTURE_KINDS[] = {
     {1, 1, 32, 30, 4},   // the craft
     {2, 7, 48, 48, 4},   // the thrust buttons, raised and pressed
     {8, 10, 32, 30, 4},  // the craft crushed
@@ -73,7 +70,7 @@ TEST(ResourcePictures, EachHasItsSizeAndDepthAndDrawsAsItsPixels) {
     ResetGameAndDrawing();
     LoadGraphicsSet(nullptr);
     PixelCanvas canvas(160, 140);
-    for (const PictureKind& kind : PICTURE_KINDS) {
+    for (const auto& kind : PICTURE_KINDS) {
         for (int id = kind.first; id <= kind.last; ++id) {
             SCOPED_TRACE("bitmap " + std::to_string(id));
             // LoadBitmap gives the screen's depth: the stored one is in the resource's header.
@@ -124,8 +121,6 @@ TEST(ResourcePictures, EachHasItsSizeAndDepthAndDrawsAsItsPixels) {
     FreeGraphicsSet();
 }
 
-// ---- The whole catalogue, in US English ----
-
 std::string Entry(LPCSTR type, LPCSTR name) {
     auto key = [](LPCSTR text) {
         return IS_INTRESOURCE(text) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(text))
@@ -165,8 +160,6 @@ TEST(ResourceCatalogue, HoldsExactlyTheGamesResourcesInUsEnglish) {
     EXPECT_EQ(found, expected);
 }
 
-// ---- The main window's icon, menu and keys ----
-
 TEST(ResourceMainWindow, ItsIconMenuAndKeys) {
     ResetGameAndDrawing();
     ASSERT_NE(OpenGameWindow(), nullptr);
@@ -191,26 +184,20 @@ TEST(ResourceMainWindow, ItsIconMenuAndKeys) {
     GetMenuStringA(menu, 0, title, sizeof title, MF_BYPOSITION);
     EXPECT_STREQ(title, "&Game");
     EXPECT_EQ(GetMenuState(menu, 0, MF_BYPOSITION) & (MF_CHECKED | MF_GRAYED | MF_DISABLED), 0u);
-    const struct {
-        UINT command; // 0 for the separator
-        const char* text;
-    } items[] = {{1, "&New\tF2"}, {2, "&Restart\tF3"},    {5, "&Options...\tF4"}, {3, "E&xit"},
-                 {0, ""},         {4, "A&bout Tavune..."}};
+    // Each item's text, command, and type and state together (0: no pop-up, check, default, break
+    // or drawing of its own); Wine reports every separator as greyed, whatever the resource says.
     HMENU game = GetSubMenu(menu, 0);
-    ASSERT_EQ(GetMenuItemCount(game), 6);
-    for (int position = 0; position < 6; ++position) {
-        SCOPED_TRACE("item " + std::to_string(position));
+    std::string items;
+    for (int position = 0; position < GetMenuItemCount(game); ++position) {
         char text[64] = {};
         GetMenuStringA(game, position, text, sizeof text, MF_BYPOSITION);
-        EXPECT_STREQ(text, items[position].text);
-        EXPECT_EQ(GetMenuItemID(game, position), items[position].command);
-        // Its type and state together: no pop-up, check, default, break or drawing of its own.
-        // Wine reports every separator as greyed, whatever the resource says.
         const UINT state = GetMenuState(game, position, MF_BYPOSITION);
-        EXPECT_EQ(items[position].command == 0 ? state & ~(MF_GRAYED | MF_DISABLED) : state,
-                  items[position].command == 0 ? MF_SEPARATOR : 0u)
-            << std::hex << state;
+        const UINT kept = (state & MF_SEPARATOR) != 0 ? state & ~(MF_GRAYED | MF_DISABLED) : state;
+        items += std::string(text) + " " + std::to_string(GetMenuItemID(game, position)) + " " +
+                 std::to_string(kept) + "|";
     }
+    EXPECT_EQ(items, "&New\tF2 1 0|&Restart\tF3 2 0|&Options...\tF4 5 0|E&xit 3 0| 0 " +
+                         std::to_string(MF_SEPARATOR) + "|A&bout Tavune... 4 0|");
     CloseGameWindow();
 
     // The key table, as the game's loop loads it: the function keys the menu names, each a
@@ -218,18 +205,16 @@ TEST(ResourceMainWindow, ItsIconMenuAndKeys) {
     HACCEL keys = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(153));
     ASSERT_NE(keys, nullptr);
     ACCEL entries[4] = {};
-    ASSERT_EQ(CopyAcceleratorTableA(keys, entries, 4), 3);
-    const WORD want[][3] = {{FVIRTKEY | FNOINVERT, VK_F2, 1},
-                            {FVIRTKEY | FNOINVERT, VK_F3, 2},
-                            {FVIRTKEY | FNOINVERT, VK_F4, 5}};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(entries[i].fVirt, want[i][0]) << i;
-        EXPECT_EQ(entries[i].key, want[i][1]) << i;
-        EXPECT_EQ(entries[i].cmd, want[i][2]) << i;
+    std::vector<std::vector<int>> got;
+    for (int i = 0; i < CopyAcceleratorTableA(keys, entries, 4); ++i) {
+        got.push_back({entries[i].fVirt, entries[i].key, entries[i].cmd});
     }
+    const int plain = FVIRTKEY | FNOINVERT;
+    EXPECT_EQ(got, (std::vector<std::vector<int>>{
+                       {plain, VK_F2, 1}, {plain, VK_F3, 2}, {plain, VK_F4, 5}}));
 }
 
-// ---- The version record: 1.3, as the About box and the zip say it ----
+// 1.3, as the About box and the zip say it.
 
 TEST(ResourceVersion, FixedPartAndOneUsEnglishStringTable) {
     char path[MAX_PATH] = {};

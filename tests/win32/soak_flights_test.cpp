@@ -32,15 +32,13 @@ const int SAMPLE_EVERY = 25; // the first sample's flights warm up fonts, the bo
 const SIZE_T PRIVATE_TOLERANCE = 256 * 1024;
 const int MAX_TICKS = 3000;            // a flight not ended by then is stuck
 const float PLAYER_TIME_STEP = 0.375f; // a 50 ms timer's: flights as long as a player's
-// While the box is open the game's timer runs faster than in play; each box hands one of its
-// ticks to the game, which must find nothing to do.
-const UINT TIMER_IN_BOX_MS = 10;
+// The keys a BURNS flight holds in turn, each for 8 ticks in 20.
+const WPARAM BURN_KEYS[] = {VK_DOWN, VK_DOWN, VK_LEFT, VK_DOWN, VK_DOWN, VK_RIGHT};
 
 enum FlightKind {
     FREE_FALL,     // no input at all
-    BURNS,         // pulses of the main engine and taps of the side nozzles by key
+    BURNS,         // pulses of the main engine and of the side nozzles by key
     CLIMB_AWAY,    // the main thrust button held with the mouse until the craft is lost
-    DRIFT_AWAY,    // a fast sideways start that leaves the range
     SOFT_ON_SITE,  // placed just above the landing site
     SOFT_OFF_SITE, // placed just above a slope
     SLIDE_ON_SITE, // placed above the site with sideways speed
@@ -56,39 +54,17 @@ FlightKind currentKind = FREE_FALL;
 int ticksFlown = 0;
 
 // Ticks the game until the flight has been announced and the box has closed: the "show" of the
-// dialog driver, since in the game it is the tick that opens the box. A BURNS flight fires the
-// main engine 8 ticks out of 20 and a side nozzle now and then.
+// dialog driver, since in the game it is the tick that opens the box.
 int FlyToTheEnd(HWND window) {
     for (ticksFlown = 0; ticksFlown < MAX_TICKS && flight.phase != PHASE_DIALOG; ++ticksFlown) {
-        const int tick = ticksFlown;
-        if (currentKind == BURNS && flight.phase == PHASE_FLYING) {
-            if (tick % 20 == 0 || tick % 20 == 8) {
-                Send(mainWindow, tick % 20 == 0 ? WM_KEYDOWN : WM_KEYUP, VK_DOWN);
-            }
-            if (tick % 45 == 10) {
-                Send(mainWindow, WM_KEYDOWN, tick % 90 == 10 ? VK_LEFT : VK_RIGHT);
-            } else if (tick % 45 == 13) {
-                Send(mainWindow, WM_KEYUP, VK_LEFT);
-                Send(mainWindow, WM_KEYUP, VK_RIGHT);
-            }
+        const int tick = ticksFlown % 20;
+        if (currentKind == BURNS && flight.phase == PHASE_FLYING && (tick == 0 || tick == 8)) {
+            Send(mainWindow, tick == 0 ? WM_KEYDOWN : WM_KEYUP, BURN_KEYS[ticksFlown / 20 % 6]);
         }
         GameTick(reinterpret_cast<GameWindow>(window));
         PumpMessages();
     }
     return flight.phase == PHASE_DIALOG ? 1 : 0;
-}
-
-// Waits for the main window's next timer message and dispatches it; whether one came.
-bool DispatchTheNextTick() {
-    MSG tick;
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000;) {
-        if (PeekMessageA(&tick, mainWindow, WM_TIMER, WM_TIMER, PM_REMOVE)) {
-            DispatchMessageA(&tick);
-            return true;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_TIMER);
-    }
-    return false;
 }
 
 // The altitude that puts the craft's lowest probe row `gap` rows above the given ground row.
@@ -120,9 +96,7 @@ int SlopedColumn(const LandingSite& site, int* highest) {
 // pressed and released, a click in the sky, or the main thrust button pressed with the mouse.
 void PlaceAndStart(FlightKind kind, int number) {
     const LandingSite site = FindLandingSite(terrainRegion);
-    if (kind == DRIFT_AWAY) {
-        flight.vx = number % 2 == 0 ? 60.0f : -60.0f;
-    } else if (kind == SOFT_ON_SITE || kind == SLIDE_ON_SITE) {
+    if (kind == SOFT_ON_SITE || kind == SLIDE_ON_SITE) {
         flight.vx = kind == SLIDE_ON_SITE ? 3.0f : 0.0f;
         flight.posX = PosXForColumn(site.left + (site.right - site.left - craftWidth) / 2);
         flight.altitude = AltitudeAboveRow(screen.originY + SITE_TO_ORIGIN_ROWS, 3);
@@ -177,11 +151,11 @@ uint8_t Fly(int number, FlightKind kind) {
                   {[&](HWND) {
                        ++boxes;
                        whenOpened = flight;
-                       SetTimer(mainWindow, GAME_TIMER_ID, TIMER_IN_BOX_MS, nullptr);
                    },
                    [&](HWND dialog) {
                        EXPECT_TRUE(IsWindowVisible(dialog)) << "flight " << number;
-                       EXPECT_TRUE(DispatchTheNextTick()) << "flight " << number;
+                       // The game's timer ticks on under the box, which must find nothing to do.
+                       Send(mainWindow, WM_TIMER, GAME_TIMER_ID);
                    },
                    [&](HWND dialog) {
                        EXPECT_EQ(std::memcmp(&flight, &whenOpened, sizeof flight), 0)
@@ -189,10 +163,11 @@ uint8_t Fly(int number, FlightKind kind) {
                        PostClose(dialog, static_cast<CloseWay>(number % 4)); // each way in turn
                    }},
                   mainWindow);
-    KillTimer(mainWindow, GAME_TIMER_ID);
     // The player lets go too, after the box.
     Send(thrustButtons[BUTTON_MAIN], WM_LBUTTONUP, 0, MAKELPARAM(24, 24));
-    Send(mainWindow, WM_KEYUP, VK_DOWN);
+    for (WPARAM key : {VK_DOWN, VK_LEFT, VK_RIGHT}) {
+        Send(mainWindow, WM_KEYUP, key);
+    }
     EXPECT_EQ(ended, 1) << "flight " << number << " (kind " << kind << ") still in phase "
                         << int{flight.phase} << " after " << ticksFlown << " ticks";
     EXPECT_EQ(boxes, 1) << "flight " << number << ": one box per flight";

@@ -121,17 +121,13 @@ void PlaceAndStart(FlightKind kind, int number) {
 // means the same on Windows, but Wine 8 leaves it 0.
 SIZE_T CommittedPrivateBytes() {
     SIZE_T total = 0;
-    const char* address = nullptr;
     MEMORY_BASIC_INFORMATION region = {};
-    while (VirtualQuery(address, &region, sizeof region) == sizeof region) {
+    // The query fails past the last region of the user address space.
+    for (const char* at = nullptr; VirtualQuery(at, &region, sizeof region) == sizeof region;
+         at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
         if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) {
             total += region.RegionSize;
         }
-        const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
-        if (next <= address) {
-            break;
-        }
-        address = next;
     }
     return total;
 }

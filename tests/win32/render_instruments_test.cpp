@@ -122,11 +122,16 @@ class InstrumentTest : public ::testing::Test {
 };
 
 // At 96 dpi, Wine's system font has the metrics of Windows' own, 16 rows a line; at another dpi
-// (144 gives 24 px) the rows move, and every picture of the panel with them. Whatever colours,
-// mode and alignment the context holds, the numbers come out nine characters wide (the last
-// digits cut off), and the context is given back but for its alignment.
-TEST_F(InstrumentTest, TheFourValuesReadBackOnTheirLinesAndTheContextIsGivenBack) {
+// (144 gives 24 px) the rows move, and every picture of the panel with them. Neither routine picks
+// a font: the last case's taller one spaces the lines by its own height. Whatever colours, mode
+// and alignment the context holds, the numbers come out nine characters wide (the last digits
+// cut off) 75 pixels left of the screen's edge, and the context is given back but for its
+// alignment; the labels end 100 pixels left of the edge and leave the context set for them.
+TEST_F(InstrumentTest, TheFourValuesAndLabelsReadBackOnTheirLines) {
     ASSERT_EQ(LineStep(), 16);
+    HFONT tall =
+        CreateFontA(-22, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, DEFAULT_PITCH, "Tahoma");
     const struct {
         float values[INSTRUMENT_LINES];
         const char* numbers[INSTRUMENT_LINES];
@@ -135,6 +140,7 @@ TEST_F(InstrumentTest, TheFourValuesReadBackOnTheirLinesAndTheContextIsGivenBack
             int mode;
             UINT align;
         } context;
+        HFONT font = nullptr; // the system font on a 1024-pixel screen, else a 640-pixel one
     } cases[] = {
         {{1000.0f, -3.5f, -1234.5f, 0.0f},
          {"1000.00  ", "  -3.50  ", "-1234.50 ", "   0.00  "},
@@ -148,44 +154,35 @@ TEST_F(InstrumentTest, TheFourValuesReadBackOnTheirLinesAndTheContextIsGivenBack
         {{1.0f, 20.25f, 812.5f, 1000.0f},
          {"   1.00  ", "  20.25  ", " 812.50  ", "1000.00  "},
          {RGB(0, 0, 0), RGB(255, 255, 255), TRANSPARENT, TA_LEFT | TA_TOP}},
+        {{250.25f, 7.0f, -12.0f, 3000.0f},
+         {" 250.25  ", "   7.00  ", " -12.00  ", "3000.00  "},
+         {RGB(0, 0, 0), RGB(0, 0, 0), OPAQUE, TA_LEFT | TA_TOP},
+         tall},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.numbers[0]);
         canvas.Clear(GREY);
+        SelectObject(canvas.dc, c.font != nullptr ? c.font : GetStockObject(SYSTEM_FONT));
+        EXPECT_EQ(LineStep() > 16, c.font != nullptr);
+        screen.screenWidth = c.font != nullptr ? 640 : 1024;
         SetValues(c.values);
         SetTextColor(canvas.dc, c.context.text);
         SetBkColor(canvas.dc, c.context.background);
         SetBkMode(canvas.dc, c.context.mode);
         SetTextAlign(canvas.dc, c.context.align);
         DrawInstruments(canvas.dc, 1);
-        ExpectLines(949, c.numbers);
+        ExpectLines(screen.screenWidth - 75, c.numbers);
         EXPECT_EQ(GetTextColor(canvas.dc), c.context.text);
         EXPECT_EQ(GetBkColor(canvas.dc), c.context.background);
         EXPECT_EQ(GetBkMode(canvas.dc), c.context.mode);
         EXPECT_EQ(GetTextAlign(canvas.dc), static_cast<UINT>(TA_LEFT | TA_TOP));
+        DrawInstrumentLabels(canvas.dc);
+        ExpectLines(screen.screenWidth - 100, LABELS, true);
+        EXPECT_EQ(GetTextAlign(canvas.dc), static_cast<UINT>(TA_RIGHT | TA_TOP));
+        EXPECT_EQ(GetBkMode(canvas.dc), TRANSPARENT);
+        EXPECT_EQ(GetTextColor(canvas.dc), RGB(255, 255, 255));
+        EXPECT_EQ(GetBkColor(canvas.dc), RGB(0, 0, 0));
     }
-    // The labels end 100 pixels left of the screen's edge, and leave the context set for them.
-    DrawInstrumentLabels(canvas.dc);
-    ExpectLines(924, LABELS, true);
-    EXPECT_EQ(GetTextAlign(canvas.dc), static_cast<UINT>(TA_RIGHT | TA_TOP));
-    EXPECT_EQ(GetBkMode(canvas.dc), TRANSPARENT);
-    EXPECT_EQ(GetTextColor(canvas.dc), RGB(255, 255, 255));
-    EXPECT_EQ(GetBkColor(canvas.dc), RGB(0, 0, 0));
-}
-
-// Neither routine picks a font: a taller one in the context spaces the lines by its own height.
-TEST_F(InstrumentTest, LinesFollowTheContextsFont) {
-    HFONT tall =
-        CreateFontA(-22, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                    CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, DEFAULT_PITCH, "Tahoma");
-    SelectObject(canvas.dc, tall);
-    screen.screenWidth = 640;
-    SetValues({250.25f, 7.0f, -12.0f, 3000.0f});
-    ASSERT_GT(LineStep(), 16);
-    DrawInstruments(canvas.dc, 1);
-    ExpectLines(565, {" 250.25  ", "   7.00  ", " -12.00  ", "3000.00  "});
-    DrawInstrumentLabels(canvas.dc);
-    ExpectLines(540, LABELS, true);
     SelectObject(canvas.dc, GetStockObject(SYSTEM_FONT));
     DeleteObject(tall);
 }

@@ -79,9 +79,8 @@ TEST(ResourcePictures, EachHasItsSizeAndDepthAndDrawsAsItsPixels) {
             const BYTE* bytes =
                 static_cast<const BYTE*>(LockResource(LoadResource(appInstance, found)));
             const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(bytes);
-            EXPECT_EQ(header->biWidth, kind.width);
-            EXPECT_EQ(header->biHeight, kind.height);
-            EXPECT_EQ(header->biBitCount, kind.bits);
+            EXPECT_EQ(std::vector<int>({header->biWidth, header->biHeight, header->biBitCount}),
+                      std::vector<int>({kind.width, kind.height, kind.bits}));
             // The resource compiler keeps the file but its 14-byte file header.
             const std::vector<BYTE> made = MadePictureFile(id);
             EXPECT_TRUE(made.size() > 14 &&
@@ -215,23 +214,21 @@ TEST(ResourceMainWindow, ItsIconMenuAndKeys) {
 }
 
 // 1.3, as the About box and the zip say it.
-
 TEST(ResourceVersion, FixedPartAndOneUsEnglishStringTable) {
     char path[MAX_PATH] = {};
-    ASSERT_GT(GetModuleFileNameA(nullptr, path, sizeof path), 0u);
+    GetModuleFileNameA(nullptr, path, sizeof path);
     DWORD ignored = 0;
-    std::vector<BYTE> record(GetFileVersionInfoSizeA(path, &ignored));
-    ASSERT_GT(record.size(), 0u) << "no version record in " << path;
-    ASSERT_TRUE(GetFileVersionInfoA(path, 0, static_cast<DWORD>(record.size()), record.data()));
-    auto value = [&record](const char* at, UINT* length) {
+    std::vector<BYTE> record(GetFileVersionInfoSizeA(path, &ignored) + 1);
+    ASSERT_TRUE(GetFileVersionInfoA(path, 0, static_cast<DWORD>(record.size()), record.data()))
+        << "no version record in " << path;
+    auto value = [&record](const std::string& at, UINT* length) {
         void* found = nullptr;
         *length = 0;
-        return VerQueryValueA(record.data(), at, &found, length) ? found : nullptr;
+        return VerQueryValueA(record.data(), at.c_str(), &found, length) ? found : nullptr;
     };
     UINT length = 0;
     const VS_FIXEDFILEINFO* fixed = static_cast<const VS_FIXEDFILEINFO*>(value("\\", &length));
-    ASSERT_NE(fixed, nullptr);
-    ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
+    ASSERT_TRUE(fixed != nullptr && length == sizeof(VS_FIXEDFILEINFO));
     // Signature, 1.3.0.0 for file and product, flags, Win32, an application; no date.
     const DWORD want[] = {0xFEEF04BDu, 0x00010000u,    0x00010003u, 0, 0x00010003u, 0, 0x3F,
                           0,           VOS__WINDOWS32, VFT_APP,     0, 0,           0};
@@ -239,17 +236,14 @@ TEST(ResourceVersion, FixedPartAndOneUsEnglishStringTable) {
               std::vector<DWORD>(&fixed->dwSignature, &fixed->dwSignature + 13));
     for (const char* key : {"FileVersion", "ProductVersion"}) {
         const char* text = static_cast<const char*>(
-            value(("\\StringFileInfo\\040904b0\\" + std::string(key)).c_str(), &length));
-        ASSERT_NE(text, nullptr) << key;
+            value("\\StringFileInfo\\040904b0\\" + std::string(key), &length));
         EXPECT_STREQ(text, "1.3") << key;
     }
     EXPECT_EQ(value("\\StringFileInfo\\040904e4\\FileVersion", &length), nullptr)
         << "one string table only";
     const WORD* pairs = static_cast<const WORD*>(value("\\VarFileInfo\\Translation", &length));
-    ASSERT_NE(pairs, nullptr);
-    ASSERT_EQ(length, 2 * sizeof(WORD)) << "one language and code page pair";
-    EXPECT_EQ(pairs[0], 0x0409);
-    EXPECT_EQ(pairs[1], 1200);
+    ASSERT_TRUE(pairs != nullptr && length == 2 * sizeof(WORD)) << "one language, one code page";
+    EXPECT_EQ(std::vector<WORD>(pairs, pairs + 2), (std::vector<WORD>{0x0409, 1200}));
 }
 
 } // namespace

@@ -209,7 +209,6 @@ TEST_F(CraftDrawingTest, ErasingBlackensExactlyTheUncoveredStrips) {
         {"repaint", {20, 30}, {180, 120}, {}, 0},
     };
     const HGDIOBJ grey = GetStockObject(GRAY_BRUSH);
-    const HGDIOBJ oldBrush = SelectObject(canvas.dc, grey);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         canvas.Clear(0xFFFFFF);
@@ -232,7 +231,6 @@ TEST_F(CraftDrawingTest, ErasingBlackensExactlyTheUncoveredStrips) {
             EXPECT_EQ(GetCurrentObject(canvas.dc, OBJ_PEN), GetStockObject(BLACK_PEN));
         }
     }
-    SelectObject(canvas.dc, oldBrush);
 }
 
 // Whether the craft touches the ground where it is drawn, erasing or not (the bottom of the play

@@ -85,13 +85,10 @@ class InstrumentTest : public ::testing::Test {
     void SetUp() override {
         gdiObjectsAtStart = CountGdiObjects();
         ResetGameAndDrawing();
-        oldFont = SelectObject(canvas.dc, GetStockObject(SYSTEM_FONT));
+        SelectObject(canvas.dc, GetStockObject(SYSTEM_FONT));
         canvas.Clear(GREY);
     }
-    void TearDown() override {
-        SelectObject(canvas.dc, oldFont);
-        EXPECT_EQ(CountGdiObjects(), gdiObjectsAtStart);
-    }
+    void TearDown() override { EXPECT_EQ(CountGdiObjects(), gdiObjectsAtStart); }
 
     int LineStep() {
         TEXTMETRICA metrics = {};
@@ -117,7 +114,6 @@ class InstrumentTest : public ::testing::Test {
 
     // Canvas room for the numbers right of a 1024-pixel screen's edge.
     PixelCanvas canvas{1100, 160};
-    HGDIOBJ oldFont = nullptr;
     int gdiObjectsAtStart = 0;
 };
 

@@ -21,15 +21,6 @@
 
 namespace {
 
-// The file the build made for picture n, the art folder's bmpNN.bmp; empty when there is none.
-std::vector<BYTE> MadePictureFile(int id) {
-    char name[16];
-    wsprintfA(name, "/bmp%02d.bmp", id);
-    std::ifstream file(std::string(TAVUNE_ART_DIR) + name, std::ios::binary);
-    return std::vector<BYTE>(std::istreambuf_iterator<char>(file),
-                             std::istreambuf_iterator<char>());
-}
-
 // How many pixels of the canvas are not the picture drawn at (x, y) on the background.
 int WrongPixels(const PixelCanvas& canvas, const std::vector<DWORD>& picture, int width, int height,
                 int x, int y, DWORD background) {
@@ -81,8 +72,11 @@ TEST(ResourcePictures, EachHasItsSizeAndDepthAndDrawsAsItsPixels) {
             const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(bytes);
             EXPECT_EQ(std::vector<int>({header->biWidth, header->biHeight, header->biBitCount}),
                       std::vector<int>({kind.width, kind.height, kind.bits}));
-            // The resource compiler keeps the file but its 14-byte file header.
-            const std::vector<BYTE> made = MadePictureFile(id);
+            // The resource compiler keeps the art folder's bmpNN.bmp but its 14-byte file header.
+            char name[16];
+            wsprintfA(name, "/bmp%02d.bmp", id);
+            std::ifstream file(std::string(TAVUNE_ART_DIR) + name, std::ios::binary);
+            const std::vector<BYTE> made{std::istreambuf_iterator<char>(file), {}};
             EXPECT_TRUE(made.size() > 14 &&
                         std::vector<BYTE>(bytes, bytes + SizeofResource(appInstance, found)) ==
                             std::vector<BYTE>(made.begin() + 14, made.end()))
@@ -120,18 +114,14 @@ TEST(ResourcePictures, EachHasItsSizeAndDepthAndDrawsAsItsPixels) {
     FreeGraphicsSet();
 }
 
-std::string Entry(LPCSTR type, LPCSTR name) {
-    auto key = [](LPCSTR text) {
-        return IS_INTRESOURCE(text) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(text))
-                                    : std::string(text);
-    };
-    return key(type) + " " + key(name);
+std::string Key(LPCSTR text) {
+    return IS_INTRESOURCE(text) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(text)) : text;
 }
 
+// Each resource as "type name", and its language too unless it is US English.
 BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR type, LPCSTR name, WORD language, LONG_PTR found) {
-    // Every resource in US English and no other language.
     reinterpret_cast<std::set<std::string>*>(found)->insert(
-        language == 1033 ? Entry(type, name) : Entry(type, name) + " " + std::to_string(language));
+        Key(type) + " " + Key(name) + (language == 1033 ? "" : " " + std::to_string(language)));
     return TRUE;
 }
 
@@ -152,7 +142,7 @@ TEST(ResourceCatalogue, HoldsExactlyTheGamesResourcesInUsEnglish) {
         "#5 TAVUNE_ABOUT", "#5 TAVUNE_ENDGAME", "#5 TAVUNE_OPTIONS", "#3 #1",
         "#14 TAVUNE",      "#4 TAVUNE",         "#9 #153",           "#16 #1"};
     for (int id = 1; id <= 25; ++id) {
-        expected.insert(Entry(RT_BITMAP, MAKEINTRESOURCEA(id)));
+        expected.insert("#2 #" + std::to_string(id));
     }
     std::set<std::string> found;
     EnumResourceTypesA(appInstance, CollectType, reinterpret_cast<LONG_PTR>(&found));

@@ -65,9 +65,7 @@ class CraftDrawingTest : public ::testing::Test {
         screen.originY = 150;
         flight.fuel = 500.0f;
         flight.phase = PHASE_FLYING;
-
         LoadGraphicsSet(nullptr); // as the main window loads it
-
         // Copies of their own for the expected pictures: a bitmap selected into the game's
         // contexts cannot be selected anywhere else.
         for (int i = 0; i < 4; ++i) {
@@ -146,10 +144,9 @@ TEST_F(CraftDrawingTest, FlamesOnlyWhenBlinkPhaseFuelAndSettingAllow) {
         const char* name;
         uint8_t phase;
         float fuel;
-        int32_t drawFlame;
-        int16_t blink;
+        int drawFlame, blink;
         bool firing, drawn;
-        int16_t blinkAfter;
+        int blinkAfter;
     } cases[] = {
         {"everything allows", PHASE_FLYING, 500.0f, 1, 0, true, true, 1},
         {"a little fuel left", PHASE_FLYING, 0.01f, 1, 0, true, true, 1},
@@ -176,7 +173,6 @@ TEST_F(CraftDrawingTest, FlamesOnlyWhenBlinkPhaseFuelAndSettingAllow) {
             PlaceCraft(150, 100);
             DrawCraft(canvas.dc, 0);
             ExpectDrawn(150, 100, c.drawFlame ? ALL_FLAMES : 0);
-
             flight.phase = c.phase;
             flight.fuel = c.fuel;
             SetThrusters(c.firing ? ALL_FLAMES : 0);
@@ -217,7 +213,6 @@ TEST_F(CraftDrawingTest, ErasingBlackensExactlyTheUncoveredStrips) {
         craftDrawing.lastCraftY = static_cast<int16_t>(c.from.y);
         PlaceCraft(c.to.x, c.to.y);
         DrawCraft(canvas.dc, c.erase);
-
         expected.Clear(0xFFFFFF);
         for (const RECT& area : c.blackened) {
             FillRect(expected.dc, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));

@@ -5,8 +5,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "game/state.h"
 #include "game_window.h"
@@ -29,12 +31,8 @@ void SetValues(const float (&values)[INSTRUMENT_LINES]) {
 }
 
 bool AnyPixelOtherThan(const PixelCanvas& canvas, DWORD colour) {
-    for (DWORD pixel : canvas.Snapshot()) {
-        if (pixel != colour) {
-            return true;
-        }
-    }
-    return false;
+    const std::vector<DWORD> pixels = canvas.Snapshot();
+    return std::any_of(pixels.begin(), pixels.end(), [colour](DWORD p) { return p != colour; });
 }
 
 // Reads text back from a canvas, character by character: each character's picture is drawn
@@ -76,7 +74,6 @@ std::string TakeText(PixelCanvas& canvas, int x, int top, const char* characters
         x += cell.cx;
     }
     DeleteObject(grey);
-    SelectObject(glyph.dc, GetStockObject(SYSTEM_FONT));
     return text;
 }
 
@@ -185,10 +182,9 @@ TEST_F(InstrumentTest, TheFourValuesAndLabelsReadBackOnTheirLines) {
 
 TEST_F(InstrumentTest, RefreshDependsOnCountAndForce) {
     const struct {
-        int16_t countBefore;
-        int force;
+        int countBefore, force;
         bool draws;
-        int16_t countAfter;
+        int countAfter;
     } cases[] = {
         {0, 0, false, 1}, {1, 0, false, 2}, {2, 0, false, 3}, {3, 0, false, 4},
         {4, 0, false, 5}, {5, 0, true, 0},  {7, 0, true, 0},  {2, 1, true, 0},

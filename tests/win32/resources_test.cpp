@@ -27,10 +27,9 @@ int WrongPixels(const PixelCanvas& canvas, const std::vector<DWORD>& picture, in
     int wrong = 0;
     for (int row = 0; row < canvas.height; ++row) {
         for (int column = 0; column < canvas.width; ++column) {
-            const int px = column - x;
-            const int py = row - y;
-            const bool inside = px >= 0 && px < width && py >= 0 && py < height;
-            wrong += canvas.At(column, row) != (inside ? picture[py * width + px] : background);
+            const bool inside = column >= x && column < x + width && row >= y && row < y + height;
+            wrong += canvas.At(column, row) !=
+                     (inside ? picture[(row - y) * width + column - x] : background);
         }
     }
     return wrong;

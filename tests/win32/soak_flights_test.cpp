@@ -152,8 +152,6 @@ uint8_t Fly(int number, FlightKind kind) {
                        EXPECT_TRUE(IsWindowVisible(dialog)) << "flight " << number;
                        // The game's timer ticks on under the box, which must find nothing to do.
                        Send(mainWindow, WM_TIMER, GAME_TIMER_ID);
-                   },
-                   [&](HWND dialog) {
                        EXPECT_EQ(std::memcmp(&flight, &whenOpened, sizeof flight), 0)
                            << "flight " << number << ": ticks in the box changed the flight";
                        PostClose(dialog, static_cast<CloseWay>(number % 4)); // each way in turn

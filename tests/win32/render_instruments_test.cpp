@@ -1,36 +1,38 @@
-// The instrument readout printed into a memory canvas: the nine-character numbers, read back from
-// the canvas's pixels, the lines and columns they land on, how often they are refreshed, and the
-// context left behind.
+// The instrument readout printed into a memory canvas: the nine-character numbers and the labels,
+// read back from the canvas's pixels, the lines and columns they land on, how often they are
+// refreshed, and the context left behind.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "game/state.h"
-#include "game_fixture.h"
 #include "game_window.h"
 #include "render/instruments.h"
 #include "win32_test_util.h"
 
 namespace {
 
-constexpr int CANVAS_WIDTH = 1100; // room for the numbers right of a 1024-pixel screen's edge
-constexpr int CANVAS_HEIGHT = 160;
 constexpr DWORD GREY = 0x404040; // neither the text's white nor its background's black
 constexpr DWORD WHITE = 0xFFFFFF;
 const char VALUE_CHARACTERS[] = "0123456789.- ";
 const char LABEL_CHARACTERS[] = "AVFXYacdeilotuy ";
+const char* const LABELS[INSTRUMENT_LINES] = {"Altitude", "Velocity X", "Velocity Y", "Fuel"};
+
+void SetValues(const float (&values)[INSTRUMENT_LINES]) {
+    flight.altitude = values[0];
+    flight.vx = values[1];
+    flight.vy = values[2];
+    flight.fuel = values[3];
+}
 
 bool AnyPixelOtherThan(const PixelCanvas& canvas, DWORD colour) {
-    for (DWORD pixel : canvas.Snapshot()) {
-        if (pixel != colour) {
-            return true;
-        }
-    }
-    return false;
+    const std::vector<DWORD> pixels = canvas.Snapshot();
+    return std::any_of(pixels.begin(), pixels.end(), [colour](DWORD p) { return p != colour; });
 }
 
 // Reads text back from a canvas, character by character: each character's picture is drawn
@@ -44,6 +46,7 @@ std::string TakeText(PixelCanvas& canvas, int x, int top, const char* characters
     SetTextColor(glyph.dc, RGB(255, 255, 255));
     SetBkColor(glyph.dc, RGB(0, 0, 0));
     SetBkMode(glyph.dc, OPAQUE);
+    HBRUSH grey = CreateSolidBrush(GREY);
     std::string text;
     while (text.size() < longest) {
         char found = 0;
@@ -66,15 +69,11 @@ std::string TakeText(PixelCanvas& canvas, int x, int top, const char* characters
             break;
         }
         text += found;
-        GdiFlush();
-        for (int row = 0; row < cell.cy; ++row) {
-            for (int column = 0; column < cell.cx; ++column) {
-                canvas.pixels[(top + row) * canvas.width + x + column] = GREY;
-            }
-        }
+        const RECT read = {x, top, x + cell.cx, top + cell.cy};
+        FillRect(canvas.dc, &read, grey);
         x += cell.cx;
     }
-    SelectObject(glyph.dc, GetStockObject(SYSTEM_FONT));
+    DeleteObject(grey);
     return text;
 }
 
@@ -83,152 +82,117 @@ class InstrumentTest : public ::testing::Test {
     void SetUp() override {
         gdiObjectsAtStart = CountGdiObjects();
         ResetGameAndDrawing();
-        oldFont = SelectObject(canvas.dc, GetStockObject(SYSTEM_FONT));
+        SelectObject(canvas.dc, GetStockObject(SYSTEM_FONT));
         canvas.Clear(GREY);
     }
-    void TearDown() override {
-        SelectObject(canvas.dc, oldFont);
-        EXPECT_EQ(CountGdiObjects(), gdiObjectsAtStart);
-    }
+    void TearDown() override { EXPECT_EQ(CountGdiObjects(), gdiObjectsAtStart); }
 
     int LineStep() {
         TEXTMETRICA metrics = {};
         GetTextMetricsA(canvas.dc, &metrics);
         return metrics.tmHeight + metrics.tmExternalLeading;
     }
-    int TextWidth(const char* text) {
-        SIZE size = {};
-        GetTextExtentPoint32A(canvas.dc, text, static_cast<int>(std::strlen(text)), &size);
-        return size.cx;
-    }
 
-    // The four lines read back white on black from the column x, one line step apart from the
-    // top row, and nothing else on the canvas.
-    void ExpectReadout(int x, const char* const (&numbers)[INSTRUMENT_LINES]) {
+    // The four lines read back white on black from the column x (the labels, transparent, ending
+    // at x), one line step apart from the top row, and nothing else on the canvas.
+    void ExpectLines(int x, const char* const (&lines)[INSTRUMENT_LINES], bool labels = false) {
         for (int k = 0; k < INSTRUMENT_LINES; ++k) {
-            EXPECT_EQ(TakeText(canvas, x, 25 + k * LineStep(), VALUE_CHARACTERS, 0, 9), numbers[k])
+            SIZE size = {};
+            GetTextExtentPoint32A(canvas.dc, lines[k], static_cast<int>(std::strlen(lines[k])),
+                                  &size);
+            EXPECT_EQ(TakeText(canvas, labels ? x - size.cx : x, 25 + k * LineStep(),
+                               labels ? LABEL_CHARACTERS : VALUE_CHARACTERS, labels ? GREY : 0,
+                               std::strlen(lines[k])),
+                      lines[k])
                 << "line " << k;
         }
-        EXPECT_FALSE(AnyPixelOtherThan(canvas, GREY)) << "something besides the four numbers";
+        EXPECT_FALSE(AnyPixelOtherThan(canvas, GREY)) << "something besides the four lines";
     }
 
-    PixelCanvas canvas{CANVAS_WIDTH, CANVAS_HEIGHT};
-    HGDIOBJ oldFont = nullptr;
+    // Canvas room for the numbers right of a 1024-pixel screen's edge.
+    PixelCanvas canvas{1100, 160};
     int gdiObjectsAtStart = 0;
 };
 
 // At 96 dpi, Wine's system font has the metrics of Windows' own, 16 rows a line; at another dpi
-// (144 gives 24 px) the rows move, and every picture of the panel with them. Whatever colours,
-// mode and alignment the context holds, the numbers come out nine characters wide (the last
-// digits cut off), and the context is given back but for its alignment.
-TEST_F(InstrumentTest, TheFourValuesReadBackOnTheirLinesAndTheContextIsGivenBack) {
+// (144 gives 24 px) the rows move, and every picture of the panel with them. Neither routine picks
+// a font: the last case's taller one spaces the lines by its own height. Whatever colours, mode
+// and alignment the context holds, the numbers come out nine characters wide (the last digits
+// cut off) 75 pixels left of the screen's edge, and the context is given back but for its
+// alignment; the labels end 100 pixels left of the edge and leave the context set for them.
+TEST_F(InstrumentTest, TheFourValuesAndLabelsReadBackOnTheirLines) {
     ASSERT_EQ(LineStep(), 16);
-    struct Case {
-        float altitude, vx, vy, fuel;
-        const char* numbers[INSTRUMENT_LINES];
-        COLORREF text, background;
-        int mode;
-        UINT align;
-    };
-    const Case cases[] = {
-        {1000.0f,
-         -3.5f,
-         -1234.5f,
-         0.0f,
-         {"1000.00  ", "  -3.50  ", "-1234.50 ", "   0.00  "},
-         RGB(10, 20, 30),
-         RGB(40, 50, 60),
-         TRANSPARENT,
-         TA_CENTER | TA_BASELINE},
-        {123456.78f,
-         12.345f,
-         -0.004f,
-         99999.99f,
-         {"123456.78", "  12.35  ", "  -0.00  ", "99999.99 "},
-         RGB(255, 0, 0),
-         RGB(0, 0, 255),
-         OPAQUE,
-         TA_RIGHT | TA_BOTTOM},
-        {3.0e38f,
-         -3.0e38f,
-         0.5f,
-         -500.0f,
-         {"300000000", "-30000000", "   0.50  ", "-500.00  "},
-         RGB(255, 255, 255),
-         RGB(0, 0, 0),
-         OPAQUE,
-         TA_LEFT | TA_TOP},
-        {1.0f,
-         20.25f,
-         812.5f,
-         1000.0f,
-         {"   1.00  ", "  20.25  ", " 812.50  ", "1000.00  "},
-         RGB(0, 0, 0),
-         RGB(255, 255, 255),
-         TRANSPARENT,
-         TA_LEFT | TA_TOP},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.numbers[0]);
-        canvas.Clear(GREY);
-        flight.altitude = c.altitude;
-        flight.vx = c.vx;
-        flight.vy = c.vy;
-        flight.fuel = c.fuel;
-        SetTextColor(canvas.dc, c.text);
-        SetBkColor(canvas.dc, c.background);
-        SetBkMode(canvas.dc, c.mode);
-        SetTextAlign(canvas.dc, c.align);
-
-        DrawInstruments(canvas.dc, 1);
-
-        ExpectReadout(949, c.numbers);
-        EXPECT_EQ(GetTextColor(canvas.dc), c.text);
-        EXPECT_EQ(GetBkColor(canvas.dc), c.background);
-        EXPECT_EQ(GetBkMode(canvas.dc), c.mode);
-        EXPECT_EQ(GetTextAlign(canvas.dc), static_cast<UINT>(TA_LEFT | TA_TOP));
-    }
-}
-
-// Neither routine picks a font: a taller one in the context spaces the lines by its own height.
-TEST_F(InstrumentTest, LinesFollowTheContextsFont) {
     HFONT tall =
         CreateFontA(-22, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                     CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, DEFAULT_PITCH, "Tahoma");
-    SelectObject(canvas.dc, tall);
-    screen.screenWidth = 640;
-    flight.altitude = 250.25f;
-    flight.vx = 7.0f;
-    flight.vy = -12.0f;
-    flight.fuel = 3000.0f;
-    ASSERT_GT(LineStep(), 16);
-
-    DrawInstruments(canvas.dc, 1);
-    ExpectReadout(565, {" 250.25  ", "   7.00  ", " -12.00  ", "3000.00  "});
-
-    DrawInstrumentLabels(canvas.dc);
-    EXPECT_EQ(TakeText(canvas, 540 - TextWidth("Altitude"), 25, LABEL_CHARACTERS, GREY, 8),
-              "Altitude");
+    const struct {
+        float values[INSTRUMENT_LINES];
+        const char* numbers[INSTRUMENT_LINES];
+        struct {
+            COLORREF text, background;
+            int mode;
+            UINT align;
+        } context;
+        HFONT font = nullptr; // the system font on a 1024-pixel screen, else a 640-pixel one
+    } cases[] = {
+        {{1000.0f, -3.5f, -1234.5f, 0.0f},
+         {"1000.00  ", "  -3.50  ", "-1234.50 ", "   0.00  "},
+         {RGB(10, 20, 30), RGB(40, 50, 60), TRANSPARENT, TA_CENTER | TA_BASELINE}},
+        {{123456.78f, 12.345f, -0.004f, 99999.99f},
+         {"123456.78", "  12.35  ", "  -0.00  ", "99999.99 "},
+         {RGB(255, 0, 0), RGB(0, 0, 255), OPAQUE, TA_RIGHT | TA_BOTTOM}},
+        {{3.0e38f, -3.0e38f, 0.5f, -500.0f},
+         {"300000000", "-30000000", "   0.50  ", "-500.00  "},
+         {RGB(255, 255, 255), RGB(0, 0, 0), OPAQUE, TA_LEFT | TA_TOP}},
+        {{1.0f, 20.25f, 812.5f, 1000.0f},
+         {"   1.00  ", "  20.25  ", " 812.50  ", "1000.00  "},
+         {RGB(0, 0, 0), RGB(255, 255, 255), TRANSPARENT, TA_LEFT | TA_TOP}},
+        {{250.25f, 7.0f, -12.0f, 3000.0f},
+         {" 250.25  ", "   7.00  ", " -12.00  ", "3000.00  "},
+         {RGB(0, 0, 0), RGB(0, 0, 0), OPAQUE, TA_LEFT | TA_TOP},
+         tall},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.numbers[0]);
+        canvas.Clear(GREY);
+        SelectObject(canvas.dc, c.font != nullptr ? c.font : GetStockObject(SYSTEM_FONT));
+        EXPECT_EQ(LineStep() > 16, c.font != nullptr);
+        screen.screenWidth = c.font != nullptr ? 640 : 1024;
+        SetValues(c.values);
+        SetTextColor(canvas.dc, c.context.text);
+        SetBkColor(canvas.dc, c.context.background);
+        SetBkMode(canvas.dc, c.context.mode);
+        SetTextAlign(canvas.dc, c.context.align);
+        DrawInstruments(canvas.dc, 1);
+        ExpectLines(screen.screenWidth - 75, c.numbers);
+        EXPECT_EQ(GetTextColor(canvas.dc), c.context.text);
+        EXPECT_EQ(GetBkColor(canvas.dc), c.context.background);
+        EXPECT_EQ(GetBkMode(canvas.dc), c.context.mode);
+        EXPECT_EQ(GetTextAlign(canvas.dc), static_cast<UINT>(TA_LEFT | TA_TOP));
+        DrawInstrumentLabels(canvas.dc);
+        ExpectLines(screen.screenWidth - 100, LABELS, true);
+        EXPECT_EQ(GetTextAlign(canvas.dc), static_cast<UINT>(TA_RIGHT | TA_TOP));
+        EXPECT_EQ(GetBkMode(canvas.dc), TRANSPARENT);
+        EXPECT_EQ(GetTextColor(canvas.dc), RGB(255, 255, 255));
+        EXPECT_EQ(GetBkColor(canvas.dc), RGB(0, 0, 0));
+    }
     SelectObject(canvas.dc, GetStockObject(SYSTEM_FONT));
     DeleteObject(tall);
 }
 
 TEST_F(InstrumentTest, RefreshDependsOnCountAndForce) {
-    struct Case {
-        int16_t countBefore;
-        int force;
+    const struct {
+        int countBefore, force;
         bool draws;
-        int16_t countAfter;
-    };
-    const Case cases[] = {
+        int countAfter;
+    } cases[] = {
         {0, 0, false, 1}, {1, 0, false, 2}, {2, 0, false, 3}, {3, 0, false, 4},
         {4, 0, false, 5}, {5, 0, true, 0},  {7, 0, true, 0},  {2, 1, true, 0},
         {0, 1, true, 0},  {5, 1, true, 0},  {3, -1, true, 0},
     };
     flight.fuel = 812.5f;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.countBefore);
-        SCOPED_TRACE(c.force);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.countBefore << " forced " << c.force);
         canvas.Clear(GREY);
         instrumentRefreshCount = c.countBefore;
         SetTextAlign(canvas.dc, TA_RIGHT | TA_BOTTOM);
@@ -241,22 +205,6 @@ TEST_F(InstrumentTest, RefreshDependsOnCountAndForce) {
                   static_cast<UINT>(c.draws ? TA_LEFT | TA_TOP : TA_RIGHT | TA_BOTTOM));
         EXPECT_EQ(GetBkMode(canvas.dc), TRANSPARENT);
     }
-}
-
-// Transparent, white, each ending 100 pixels left of the screen's edge.
-TEST_F(InstrumentTest, LabelsEndWhereTheNumbersLeaveRoom) {
-    DrawInstrumentLabels(canvas.dc);
-    const char* const labels[INSTRUMENT_LINES] = {"Altitude", "Velocity X", "Velocity Y", "Fuel"};
-    for (int k = 0; k < INSTRUMENT_LINES; ++k) {
-        EXPECT_EQ(TakeText(canvas, 924 - TextWidth(labels[k]), 25 + LineStep() * k,
-                           LABEL_CHARACTERS, GREY, std::strlen(labels[k])),
-                  labels[k]);
-    }
-    EXPECT_FALSE(AnyPixelOtherThan(canvas, GREY)) << "something besides the four labels";
-    EXPECT_EQ(GetTextAlign(canvas.dc), static_cast<UINT>(TA_RIGHT | TA_TOP));
-    EXPECT_EQ(GetBkMode(canvas.dc), TRANSPARENT);
-    EXPECT_EQ(GetTextColor(canvas.dc), RGB(255, 255, 255));
-    EXPECT_EQ(GetBkColor(canvas.dc), RGB(0, 0, 0));
 }
 
 } // namespace

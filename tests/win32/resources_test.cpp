@@ -1,7 +1,6 @@
 // The resources as the game loads them from the linked module: every picture at the size and
-// depth the drawing code relies on, as the file the build made from its pixel map (whose pixels
-// tests/art/test_art.py checks), drawn as exactly its pixels; the main window's menu and icon, the
-// key table, the version record, and nothing in the module beyond them.
+// depth the drawing code relies on, as the file made from its pixel map, drawn as exactly its
+// pixels; the main window's menu and icon, the key table, the version record, and nothing else.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -22,25 +21,15 @@
 
 namespace {
 
-// The file the build made for picture n, the art folder's bmpNN.bmp; empty when there is none.
-std::vector<BYTE> MadePictureFile(int id) {
-    char name[16];
-    wsprintfA(name, "/bmp%02d.bmp", id);
-    std::ifstream file(std::string(TAVUNE_ART_DIR) + name, std::ios::binary);
-    return std::vector<BYTE>(std::istreambuf_iterator<char>(file),
-                             std::istreambuf_iterator<char>());
-}
-
 // How many pixels of the canvas are not the picture drawn at (x, y) on the background.
 int WrongPixels(const PixelCanvas& canvas, const std::vector<DWORD>& picture, int width, int height,
                 int x, int y, DWORD background) {
     int wrong = 0;
     for (int row = 0; row < canvas.height; ++row) {
         for (int column = 0; column < canvas.width; ++column) {
-            const int px = column - x;
-            const int py = row - y;
-            const bool inside = px >= 0 && px < width && py >= 0 && py < height;
-            wrong += canvas.At(column, row) != (inside ? picture[py * width + px] : background);
+            const bool inside = column >= x && column < x + width && row >= y && row < y + height;
+            wrong += canvas.At(column, row) !=
+                     (inside ? picture[(row - y) * width + column - x] : background);
         }
     }
     return wrong;
@@ -52,11 +41,9 @@ constexpr DWORD BACKGROUND = 0x203040;
 // erased strips; the flames' sizes are written into render/craft.cpp; the crash pictures stand
 // where the craft stood, and debris, drawn 34 rows above the craft, must be 64 rows tall to end on
 // the craft's bottom row; the end box draws the scenes, one bit a pixel, in black and white.
-struct PictureKind {
-    int first, last; // ids
-    int width, height, bits;
-};
-const PictureKind PICTURE_KINDS[] = {
+const struct {
+    int first, last, width, height, bits; // ids first to last
+} PICTURE_KINDS[] = {
     {1, 1, 32, 30, 4},   // the craft
     {2, 7, 48, 48, 4},   // the thrust buttons, raised and pressed
     {8, 10, 32, 30, 4},  // the craft crushed
@@ -73,7 +60,7 @@ TEST(ResourcePictures, EachHasItsSizeAndDepthAndDrawsAsItsPixels) {
     ResetGameAndDrawing();
     LoadGraphicsSet(nullptr);
     PixelCanvas canvas(160, 140);
-    for (const PictureKind& kind : PICTURE_KINDS) {
+    for (const auto& kind : PICTURE_KINDS) {
         for (int id = kind.first; id <= kind.last; ++id) {
             SCOPED_TRACE("bitmap " + std::to_string(id));
             // LoadBitmap gives the screen's depth: the stored one is in the resource's header.
@@ -82,11 +69,13 @@ TEST(ResourcePictures, EachHasItsSizeAndDepthAndDrawsAsItsPixels) {
             const BYTE* bytes =
                 static_cast<const BYTE*>(LockResource(LoadResource(appInstance, found)));
             const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(bytes);
-            EXPECT_EQ(header->biWidth, kind.width);
-            EXPECT_EQ(header->biHeight, kind.height);
-            EXPECT_EQ(header->biBitCount, kind.bits);
-            // The resource compiler keeps the file but its 14-byte file header.
-            const std::vector<BYTE> made = MadePictureFile(id);
+            EXPECT_EQ(std::vector<int>({header->biWidth, header->biHeight, header->biBitCount}),
+                      std::vector<int>({kind.width, kind.height, kind.bits}));
+            // The resource compiler keeps the art folder's bmpNN.bmp but its 14-byte file header.
+            char name[16];
+            wsprintfA(name, "/bmp%02d.bmp", id);
+            std::ifstream file(std::string(TAVUNE_ART_DIR) + name, std::ios::binary);
+            const std::vector<BYTE> made{std::istreambuf_iterator<char>(file), {}};
             EXPECT_TRUE(made.size() > 14 &&
                         std::vector<BYTE>(bytes, bytes + SizeofResource(appInstance, found)) ==
                             std::vector<BYTE>(made.begin() + 14, made.end()))
@@ -124,20 +113,14 @@ TEST(ResourcePictures, EachHasItsSizeAndDepthAndDrawsAsItsPixels) {
     FreeGraphicsSet();
 }
 
-// ---- The whole catalogue, in US English ----
-
-std::string Entry(LPCSTR type, LPCSTR name) {
-    auto key = [](LPCSTR text) {
-        return IS_INTRESOURCE(text) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(text))
-                                    : std::string(text);
-    };
-    return key(type) + " " + key(name);
+std::string Key(LPCSTR text) {
+    return IS_INTRESOURCE(text) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(text)) : text;
 }
 
+// Each resource as "type name", and its language too unless it is US English.
 BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR type, LPCSTR name, WORD language, LONG_PTR found) {
-    // Every resource in US English and no other language.
     reinterpret_cast<std::set<std::string>*>(found)->insert(
-        language == 1033 ? Entry(type, name) : Entry(type, name) + " " + std::to_string(language));
+        Key(type) + " " + Key(name) + (language == 1033 ? "" : " " + std::to_string(language)));
     return TRUE;
 }
 
@@ -158,14 +141,12 @@ TEST(ResourceCatalogue, HoldsExactlyTheGamesResourcesInUsEnglish) {
         "#5 TAVUNE_ABOUT", "#5 TAVUNE_ENDGAME", "#5 TAVUNE_OPTIONS", "#3 #1",
         "#14 TAVUNE",      "#4 TAVUNE",         "#9 #153",           "#16 #1"};
     for (int id = 1; id <= 25; ++id) {
-        expected.insert(Entry(RT_BITMAP, MAKEINTRESOURCEA(id)));
+        expected.insert("#2 #" + std::to_string(id));
     }
     std::set<std::string> found;
     EnumResourceTypesA(appInstance, CollectType, reinterpret_cast<LONG_PTR>(&found));
     EXPECT_EQ(found, expected);
 }
-
-// ---- The main window's icon, menu and keys ----
 
 TEST(ResourceMainWindow, ItsIconMenuAndKeys) {
     ResetGameAndDrawing();
@@ -191,26 +172,20 @@ TEST(ResourceMainWindow, ItsIconMenuAndKeys) {
     GetMenuStringA(menu, 0, title, sizeof title, MF_BYPOSITION);
     EXPECT_STREQ(title, "&Game");
     EXPECT_EQ(GetMenuState(menu, 0, MF_BYPOSITION) & (MF_CHECKED | MF_GRAYED | MF_DISABLED), 0u);
-    const struct {
-        UINT command; // 0 for the separator
-        const char* text;
-    } items[] = {{1, "&New\tF2"}, {2, "&Restart\tF3"},    {5, "&Options...\tF4"}, {3, "E&xit"},
-                 {0, ""},         {4, "A&bout Tavune..."}};
+    // Each item's text, command, and type and state together (0: no pop-up, check, default, break
+    // or drawing of its own); Wine reports every separator as greyed, whatever the resource says.
     HMENU game = GetSubMenu(menu, 0);
-    ASSERT_EQ(GetMenuItemCount(game), 6);
-    for (int position = 0; position < 6; ++position) {
-        SCOPED_TRACE("item " + std::to_string(position));
+    std::string items;
+    for (int position = 0; position < GetMenuItemCount(game); ++position) {
         char text[64] = {};
         GetMenuStringA(game, position, text, sizeof text, MF_BYPOSITION);
-        EXPECT_STREQ(text, items[position].text);
-        EXPECT_EQ(GetMenuItemID(game, position), items[position].command);
-        // Its type and state together: no pop-up, check, default, break or drawing of its own.
-        // Wine reports every separator as greyed, whatever the resource says.
         const UINT state = GetMenuState(game, position, MF_BYPOSITION);
-        EXPECT_EQ(items[position].command == 0 ? state & ~(MF_GRAYED | MF_DISABLED) : state,
-                  items[position].command == 0 ? MF_SEPARATOR : 0u)
-            << std::hex << state;
+        const UINT kept = (state & MF_SEPARATOR) != 0 ? state & ~(MF_GRAYED | MF_DISABLED) : state;
+        items += std::string(text) + " " + std::to_string(GetMenuItemID(game, position)) + " " +
+                 std::to_string(kept) + "|";
     }
+    EXPECT_EQ(items, "&New\tF2 1 0|&Restart\tF3 2 0|&Options...\tF4 5 0|E&xit 3 0| 0 " +
+                         std::to_string(MF_SEPARATOR) + "|A&bout Tavune... 4 0|");
     CloseGameWindow();
 
     // The key table, as the game's loop loads it: the function keys the menu names, each a
@@ -218,35 +193,31 @@ TEST(ResourceMainWindow, ItsIconMenuAndKeys) {
     HACCEL keys = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(153));
     ASSERT_NE(keys, nullptr);
     ACCEL entries[4] = {};
-    ASSERT_EQ(CopyAcceleratorTableA(keys, entries, 4), 3);
-    const WORD want[][3] = {{FVIRTKEY | FNOINVERT, VK_F2, 1},
-                            {FVIRTKEY | FNOINVERT, VK_F3, 2},
-                            {FVIRTKEY | FNOINVERT, VK_F4, 5}};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(entries[i].fVirt, want[i][0]) << i;
-        EXPECT_EQ(entries[i].key, want[i][1]) << i;
-        EXPECT_EQ(entries[i].cmd, want[i][2]) << i;
+    std::vector<std::vector<int>> got;
+    for (int i = 0; i < CopyAcceleratorTableA(keys, entries, 4); ++i) {
+        got.push_back({entries[i].fVirt, entries[i].key, entries[i].cmd});
     }
+    const int plain = FVIRTKEY | FNOINVERT;
+    EXPECT_EQ(got, (std::vector<std::vector<int>>{
+                       {plain, VK_F2, 1}, {plain, VK_F3, 2}, {plain, VK_F4, 5}}));
 }
 
-// ---- The version record: 1.3, as the About box and the zip say it ----
-
+// 1.3, as the About box and the zip say it.
 TEST(ResourceVersion, FixedPartAndOneUsEnglishStringTable) {
     char path[MAX_PATH] = {};
-    ASSERT_GT(GetModuleFileNameA(nullptr, path, sizeof path), 0u);
+    GetModuleFileNameA(nullptr, path, sizeof path);
     DWORD ignored = 0;
-    std::vector<BYTE> record(GetFileVersionInfoSizeA(path, &ignored));
-    ASSERT_GT(record.size(), 0u) << "no version record in " << path;
-    ASSERT_TRUE(GetFileVersionInfoA(path, 0, static_cast<DWORD>(record.size()), record.data()));
-    auto value = [&record](const char* at, UINT* length) {
+    std::vector<BYTE> record(GetFileVersionInfoSizeA(path, &ignored) + 1);
+    ASSERT_TRUE(GetFileVersionInfoA(path, 0, static_cast<DWORD>(record.size()), record.data()))
+        << "no version record in " << path;
+    auto value = [&record](const std::string& at, UINT* length) {
         void* found = nullptr;
         *length = 0;
-        return VerQueryValueA(record.data(), at, &found, length) ? found : nullptr;
+        return VerQueryValueA(record.data(), at.c_str(), &found, length) ? found : nullptr;
     };
     UINT length = 0;
     const VS_FIXEDFILEINFO* fixed = static_cast<const VS_FIXEDFILEINFO*>(value("\\", &length));
-    ASSERT_NE(fixed, nullptr);
-    ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
+    ASSERT_TRUE(fixed != nullptr && length == sizeof(VS_FIXEDFILEINFO));
     // Signature, 1.3.0.0 for file and product, flags, Win32, an application; no date.
     const DWORD want[] = {0xFEEF04BDu, 0x00010000u,    0x00010003u, 0, 0x00010003u, 0, 0x3F,
                           0,           VOS__WINDOWS32, VFT_APP,     0, 0,           0};
@@ -254,17 +225,14 @@ TEST(ResourceVersion, FixedPartAndOneUsEnglishStringTable) {
               std::vector<DWORD>(&fixed->dwSignature, &fixed->dwSignature + 13));
     for (const char* key : {"FileVersion", "ProductVersion"}) {
         const char* text = static_cast<const char*>(
-            value(("\\StringFileInfo\\040904b0\\" + std::string(key)).c_str(), &length));
-        ASSERT_NE(text, nullptr) << key;
+            value("\\StringFileInfo\\040904b0\\" + std::string(key), &length));
         EXPECT_STREQ(text, "1.3") << key;
     }
     EXPECT_EQ(value("\\StringFileInfo\\040904e4\\FileVersion", &length), nullptr)
         << "one string table only";
     const WORD* pairs = static_cast<const WORD*>(value("\\VarFileInfo\\Translation", &length));
-    ASSERT_NE(pairs, nullptr);
-    ASSERT_EQ(length, 2 * sizeof(WORD)) << "one language and code page pair";
-    EXPECT_EQ(pairs[0], 0x0409);
-    EXPECT_EQ(pairs[1], 1200);
+    ASSERT_TRUE(pairs != nullptr && length == 2 * sizeof(WORD)) << "one language, one code page";
+    EXPECT_EQ(std::vector<WORD>(pairs, pairs + 2), (std::vector<WORD>{0x0409, 1200}));
 }
 
 } // namespace

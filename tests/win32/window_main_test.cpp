@@ -176,11 +176,42 @@ TEST_F(MainWindowTest, TheTimerDrivesTheGameOnlyWhileThePlayerCanPlay) {
 // The play area is the client area, whatever size the window is given, down to a minimum.
 TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
     ASSERT_TRUE(TickToReady());
+    // A change of resolution that leaves the window covering the screen moves nothing, and the
+    // activation stays where it is.
+    HWND other = OtherWindow();
+    SetActiveWindow(other);
+    flight.phase = PHASE_FLYING;
+    Send(WM_DISPLAYCHANGE, 32,
+         MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
+    PumpMessages();
+    EXPECT_EQ(GetActiveWindow(), other);
+    EXPECT_EQ(flight.phase, PHASE_FLYING);
+    DestroyWindow(other);
+
+    // The minimised size is no new size.
+    flight.phase = PHASE_FLYING;
+    ShowWindow(mainWindow, SW_MINIMIZE);
+    ShowWindow(mainWindow, SW_RESTORE);
+    Send(WM_TIMER, LAYOUT_TIMER_ID);
+    EXPECT_EQ(flight.phase, PHASE_FLYING);
+    KillTimer(mainWindow, GAME_TIMER_ID); // restarted by the restore: this test ticks itself
+
     const struct {
         const char* name;
         void (*give)();
         int minWidth, minHeight;
     } sizes[] = {
+        // A window manager's drag gives a stream of sizes: the flight goes on while it flows.
+        {"a stream of sizes",
+         [] {
+             const int16_t widthBefore = screen.screenWidth;
+             for (int width : {700, 720, 740}) {
+                 SetWindowPos(mainWindow, nullptr, 0, 0, width, 500, SWP_NOZORDER);
+                 EXPECT_EQ(flight.phase, PHASE_FLYING);
+                 EXPECT_EQ(screen.screenWidth, widthBefore);
+             }
+         },
+         0, 0},
         {"un-maximised", [] { ShowWindow(mainWindow, SW_SHOWNORMAL); }, 0, 0},
         {"made too small", [] { SetWindowPos(mainWindow, nullptr, 0, 0, 100, 100, SWP_NOZORDER); },
          512, 384},
@@ -197,9 +228,11 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
     for (const auto& size : sizes) {
         SCOPED_TRACE(size.name);
         flight.phase = PHASE_FLYING;
+        const float vy = flight.vy;
         size.give();
         // Laid out once the size has settled, by a timer of its own.
         EXPECT_TRUE(PumpUntil([] { return flight.phase == PHASE_NEW_GAME; }, 5000));
+        EXPECT_EQ(flight.vy, vy) << "the layout's timer is no game tick";
         RECT client;
         GetClientRect(mainWindow, &client);
         EXPECT_GE(client.right, size.minWidth);
@@ -222,42 +255,6 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
         EXPECT_EQ(screen.originX, client.right / 2);
     }
 
-    // A change of resolution that leaves the window covering the screen moves nothing, and the
-    // activation stays where it is.
-    HWND other = OtherWindow();
-    SetActiveWindow(other);
-    flight.phase = PHASE_FLYING;
-    Send(WM_DISPLAYCHANGE, 32,
-         MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
-    PumpMessages();
-    EXPECT_EQ(GetActiveWindow(), other);
-    EXPECT_EQ(flight.phase, PHASE_FLYING);
-    DestroyWindow(other);
-
-    // The minimised size is no new size.
-    flight.phase = PHASE_FLYING;
-    ShowWindow(mainWindow, SW_MINIMIZE);
-    ShowWindow(mainWindow, SW_RESTORE);
-    Send(WM_TIMER, LAYOUT_TIMER_ID);
-    EXPECT_EQ(flight.phase, PHASE_FLYING);
-    KillTimer(mainWindow, GAME_TIMER_ID); // restarted by the restore: this test ticks itself
-
-    // A stream of sizes, as a window manager's drag gives it, lays out nothing while it flows:
-    // the flight goes on where it is, and only the last size is laid out.
-    const int16_t widthBefore = screen.screenWidth;
-    const float vy = flight.vy;
-    for (int width : {700, 720, 740}) {
-        SetWindowPos(mainWindow, nullptr, 0, 0, width, 500, SWP_NOZORDER);
-        EXPECT_EQ(flight.phase, PHASE_FLYING);
-        EXPECT_EQ(screen.screenWidth, widthBefore);
-    }
-    EXPECT_TRUE(PumpUntil([] { return flight.phase == PHASE_NEW_GAME; }, 5000));
-    EXPECT_EQ(flight.vy, vy) << "the layout's timer is no game tick";
-    RECT client;
-    GetClientRect(mainWindow, &client);
-    EXPECT_EQ(screen.screenWidth, client.right);
-    TickGame();
-
     // The new game a new size is owed is never lost: a box, a restart or the options while the
     // game stands still (here behind a menu) give it on the new size.
     const struct {
@@ -269,6 +266,7 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
         {"Options", [] { RunBoxCommand(CMD_OPTIONS); }},
     };
     int width = 600;
+    RECT client;
     for (const auto& o : owed) {
         SCOPED_TRACE(o.name);
         ASSERT_TRUE(TickToReady());

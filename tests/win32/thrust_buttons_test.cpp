@@ -62,7 +62,7 @@ TEST_F(ThrustButtonsTest, EachMessageFollowsTheSettingAsItStandsThen) {
     SendPrivate(BUTTON_LEFT, WM_THRUST_RELEASE);
     EXPECT_EQ(flight.thrusterOn[THRUSTER_RIGHT], 0);
     EXPECT_EQ(flight.thrusterOn[THRUSTER_LEFT], 1) << "the old flag stays until its release";
-    EXPECT_EQ(ShownImage(Button(BUTTON_LEFT), BUTTON_LEFT), Shown::Released);
+    EXPECT_EQ(ShownImage(Button(BUTTON_LEFT), BUTTON_LEFT), RELEASED);
     // The right button now maps to the left thruster, and its release clears it.
     SendPrivate(BUTTON_RIGHT, WM_THRUST_RELEASE);
     EXPECT_EQ(flight.thrusterOn[THRUSTER_LEFT], 0);
@@ -212,7 +212,7 @@ TEST_F(ThrustButtonsTest, ARealClickFiresTheThrusterWithoutTakingTheFocus) {
         EXPECT_TRUE(InputUntil(step.flags, box.left + step.x, box.top + step.y, step.state));
         ExpectState(BUTTON_LEFT, step.state);
         EXPECT_EQ(ShownImage(Button(BUTTON_LEFT), BUTTON_LEFT),
-                  step.state == ButtonState::MouseIn ? Shown::Pressed : Shown::Released);
+                  step.state == ButtonState::MouseIn ? PRESSED : RELEASED);
         EXPECT_EQ(flight.phase, PHASE_FLYING);
         EXPECT_EQ(GetFocus(), parent);
     }

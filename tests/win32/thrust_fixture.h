@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "app/instance.h"
@@ -40,14 +41,9 @@ inline HWND OpenButtons() {
 
 // What a button has on the screen right now: its released or pressed picture, taken straight
 // from the program's resources, the scribble that Scribble left, or something else.
-enum class Shown { Released, Pressed, Scribble, Other };
-inline const char* ShownName(Shown shown) {
-    const char* const names[] = {"released image", "pressed image", "untouched scribble",
-                                 "something else"};
-    return names[static_cast<int>(shown)];
-}
-
-inline Shown ShownImage(HWND button, int id) {
+constexpr char RELEASED[] = "released image", PRESSED[] = "pressed image",
+               SCRIBBLED[] = "untouched scribble";
+inline std::string ShownImage(HWND button, int id) {
     static const int ids[2][THRUST_BUTTON_COUNT] = {
         {IDB_BUTTON_MAIN_UP, IDB_BUTTON_LEFT_UP, IDB_BUTTON_RIGHT_UP},
         {IDB_BUTTON_MAIN_DOWN, IDB_BUTTON_LEFT_DOWN, IDB_BUTTON_RIGHT_DOWN}};
@@ -55,11 +51,11 @@ inline Shown ShownImage(HWND button, int id) {
         WindowPixels(button, 0, 0, THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE);
     for (int pressed = 0; pressed < 2; ++pressed) {
         if (onScreen == ResourcePixels(ids[pressed][id], THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE)) {
-            return pressed != 0 ? Shown::Pressed : Shown::Released;
+            return pressed != 0 ? PRESSED : RELEASED;
         }
     }
-    return onScreen == std::vector<DWORD>(onScreen.size(), SCRIBBLE_COLOUR) ? Shown::Scribble
-                                                                            : Shown::Other;
+    return onScreen == std::vector<DWORD>(onScreen.size(), SCRIBBLE_COLOUR) ? SCRIBBLED
+                                                                            : "something else";
 }
 
 // Paints over the button, so a test can tell whether a message drew it again.

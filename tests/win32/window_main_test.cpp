@@ -13,7 +13,6 @@
 #include "game/random.h"
 #include "game/state.h"
 #include "game/terrain.h"
-#include "game_fixture.h"
 #include "game_window.h"
 #include "render/craft.h"
 #include "render/ground.h"
@@ -491,13 +490,29 @@ TEST_F(MainWindowTest, CommandsSetThePhaseAndBoxesPauseTheGame) {
     }
 }
 
-TEST_F(MainWindowTest, ExitDestroysTheWindowAndEverythingItMade) {
-    // The first game of a process makes lasting objects of the system's (fonts, caption and
-    // menu pictures, the busy cursor): count from a second one.
+// Asking to be told of session locks fails while the session's services are not yet up (a game
+// started from the Startup folder): it is asked again on the game's ticks until it is granted.
+int sessionAsks = 0;
+BOOL WINAPI GrantTheThirdAsk(HWND, DWORD) {
+    return ++sessionAsks >= 3;
+}
+
+// The first game of a process makes lasting objects of the system's (fonts, caption and menu
+// pictures, the busy cursor): the count is taken from a second one.
+TEST_F(MainWindowTest, SessionLocksAreAskedForUntilGrantedAndExitDestroysEverything) {
     ASSERT_TRUE(TickToReady());
     CloseGameWindow();
     const int gdiBefore = CountGdiObjects();
+    struct RealAskBack {
+        ~RealAskBack() { registerSessionNotification = WTSRegisterSessionNotification; }
+    } realAskBack;
+    registerSessionNotification = GrantTheThirdAsk;
+    sessionAsks = 0;
     ASSERT_NE(OpenGameWindow(), nullptr);
+    for (int tick = 0; tick < 60; ++tick) {
+        Send(WM_TIMER, GAME_TIMER_ID);
+    }
+    EXPECT_EQ(sessionAsks, 3);
     ASSERT_TRUE(TickToReady());
     flight.phase = PHASE_FLYING;
     TickGame();
@@ -509,27 +524,6 @@ TEST_F(MainWindowTest, ExitDestroysTheWindowAndEverythingItMade) {
     EXPECT_EQ(message.wParam, 0u);
     PumpMessages();
     EXPECT_EQ(CountGdiObjects(), gdiBefore);
-}
-
-// Asking to be told of session locks fails while the session's services are not yet up (a game
-// started from the Startup folder): it is asked again on the game's ticks until it is granted.
-int sessionAsks = 0;
-BOOL WINAPI GrantTheThirdAsk(HWND, DWORD) {
-    return ++sessionAsks >= 3;
-}
-
-TEST_F(MainWindowTest, SessionLocksAreAskedForUntilGranted) {
-    CloseGameWindow();
-    struct RealAskBack {
-        ~RealAskBack() { registerSessionNotification = WTSRegisterSessionNotification; }
-    } realAskBack;
-    registerSessionNotification = GrantTheThirdAsk;
-    sessionAsks = 0;
-    ASSERT_NE(OpenGameWindow(), nullptr);
-    for (int tick = 0; tick < 60; ++tick) {
-        Send(WM_TIMER, GAME_TIMER_ID);
-    }
-    EXPECT_EQ(sessionAsks, 3);
 }
 
 // Painting and the containment test agree on every pixel of the play area.

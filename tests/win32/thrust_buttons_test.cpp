@@ -167,10 +167,9 @@ TEST_F(ThrustButtonsTest, DestroyingTheParentDeletesEveryImage) {
     }
 }
 
-// Moves the real pointer, with a press or a release, and handles messages until the left button
-// is in that state, for at most ten seconds (a busy machine may hold the input back that long).
-// The move is sent again now and then: Wine may fold a synthetic move into a late pointer event
-// of the X server that still carries the previous position.
+// Moves the real pointer, pressing or releasing, and handles messages until the left button is in
+// that state, for at most ten seconds (a busy machine may hold input back so long). The move is
+// sent again now and then: Wine may fold it into a late X pointer event with the old position.
 bool InputUntil(DWORD flags, int x, int y, ButtonState state) {
     INPUT input = {};
     input.type = INPUT_MOUSE;

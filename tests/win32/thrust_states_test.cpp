@@ -13,11 +13,10 @@ constexpr ButtonState I = ButtonState::Idle, K = ButtonState::KeyHeld, In = Butt
 constexpr const char *P = PRESSED, *R = RELEASED, *N = SCRIBBLED;
 
 // What each event does to a button in each state: NEXT[from][event] is the state it moves to,
-// SHOWN[from][event] what it shows then (N: nothing is drawn, the scribble stays), and
-// HOLDER[from][event] who holds the capture then: the Button, the Parent or nobody (0). In Idle
-// and KeyHeld the parent holds it, as the main window does while the mouse button went down there.
-// The capture is released or taken by another window when a box opens or the player switches
-// programs. A repaint shows the released image whatever the state, the thruster still firing.
+// SHOWN[from][event] what it shows then (N: nothing is drawn, the scribble stays), HOLDER who
+// holds the capture then: the Button, the Parent (as the main window does when the mouse button
+// went down there; so in Idle and KeyHeld) or nobody (0). The capture goes when a box opens or the
+// player switches programs. A repaint shows the released image, the thruster still firing.
 const ButtonState NEXT[4][9] = {
     {In, I, I, I, K, I, I, I, I},       // from Idle
     {In, K, K, I, K, I, K, K, K},       // from KeyHeld

@@ -91,7 +91,6 @@ class MainWindowTest : public ::testing::Test {
 TEST_F(MainWindowTest, CreationMeasuresTheScreenAndLoadsEverything) {
     RECT client;
     GetClientRect(mainWindow, &client);
-    // The play area is exactly the maximised window's client area.
     EXPECT_EQ(screen.groundHeight, client.bottom);
     EXPECT_EQ(screen.screenWidth, client.right);
     EXPECT_EQ(craftWidth, 32);
@@ -360,10 +359,15 @@ TEST_F(MainWindowTest, KeysAndTheMouseWhileReadyOnlyStartTheFlightOnRelease) {
     }
 }
 
-// An arrow holds its thrust button during a flight, and across New or Restart while the craft
-// waits; its release then starts the flight with the engine off.
-TEST_F(MainWindowTest, ArrowKeysHoldTheThrustButtonsDuringAFlightAndAcrossNewOrRestart) {
+HWND otherWindow = nullptr;
+
+// An arrow holds its thrust button during a flight, and across a Restart while the craft waits;
+// its release then starts the flight with the engine off. The key-ups of keys held while another
+// window has the focus never come here: losing it releases them, as a new game's set-up does.
+TEST_F(MainWindowTest, ArrowKeysHoldTheThrustButtonsUntilReleasedOrTheFocusIsLost) {
     ASSERT_TRUE(TickToReady());
+    otherWindow = OtherWindow();
+    ASSERT_NE(otherWindow, nullptr);
     const struct {
         WPARAM key;
         int32_t reverse;
@@ -372,62 +376,52 @@ TEST_F(MainWindowTest, ArrowKeysHoldTheThrustButtonsDuringAFlightAndAcrossNewOrR
                   {VK_LEFT, 0, THRUSTER_LEFT},
                   {VK_RIGHT, 0, THRUSTER_RIGHT},
                   {VK_LEFT, 1, THRUSTER_RIGHT}};
-    for (WPARAM command : {0, CMD_NEW, CMD_RESTART}) {
+    const struct {
+        const char* name;
+        void (*meanwhile)();
+        int phase, held; // then: the phase, and whether the thruster still fires
+    } meanwhiles[] = {
+        {"nothing", [] {}, PHASE_FLYING, 1},
+        {"New", [] { SendMessageA(mainWindow, WM_COMMAND, CMD_NEW, 0); }, PHASE_READY, 0},
+        {"Restart", [] { SendMessageA(mainWindow, WM_COMMAND, CMD_RESTART, 0); }, PHASE_READY, 1},
+        {"another window is made active", [] { SetActiveWindow(otherWindow); }, PHASE_FLYING, 0},
+        {"the window is disabled", [] { EnableWindow(mainWindow, FALSE); }, PHASE_FLYING, 0},
+    };
+    for (const auto& meanwhile : meanwhiles) {
         for (const auto& arrow : arrows) {
-            SCOPED_TRACE(testing::Message() << "command " << command << ", key " << arrow.key
+            SCOPED_TRACE(testing::Message() << meanwhile.name << ", key " << arrow.key
                                             << ", reverse " << arrow.reverse);
+            SetActiveWindow(mainWindow);
+            SetFocus(mainWindow);
+            ASSERT_EQ(GetFocus(), mainWindow);
             settings.reverseSideThrust = arrow.reverse;
+            Send(WM_COMMAND, CMD_RESTART); // every case flies from the start
+            TickGame();
             flight.phase = PHASE_FLYING;
             Send(WM_KEYDOWN, arrow.key);
             Send(WM_KEYDOWN, arrow.key, 1 << 30); // a repeat changes nothing
             EXPECT_EQ(flight.thrusterOn[arrow.thruster], 1);
             EXPECT_EQ(ThrustersOn(), 1);
-            if (command != 0) {
-                Send(WM_COMMAND, command);
-                TickGame();
-                ASSERT_EQ(flight.phase, PHASE_READY);
-            }
+            meanwhile.meanwhile();
+            PumpMessages();
+            TickGame();
+            ASSERT_EQ(flight.phase, meanwhile.phase);
+            EXPECT_EQ(flight.thrusterOn[arrow.thruster], meanwhile.held);
+            EnableWindow(mainWindow, TRUE);
             Send(WM_KEYUP, arrow.key);
             EXPECT_EQ(flight.phase, PHASE_FLYING);
+            const float fuel = flight.fuel;
             TickGame(4);
             EXPECT_EQ(ThrustersOn(), 0);
-            EXPECT_EQ(flight.fuel, settings.initialFuel);
+            EXPECT_EQ(flight.fuel, fuel);
         }
     }
+    DestroyWindow(otherWindow);
     // Other keys do nothing outside the waiting phase.
     Send(WM_KEYDOWN, VK_UP);
     Send(WM_KEYUP, VK_SPACE);
     EXPECT_EQ(flight.phase, PHASE_FLYING);
     EXPECT_EQ(ThrustersOn(), 0);
-}
-
-// The key-ups of keys held while another window has the focus never come here.
-TEST_F(MainWindowTest, LosingTheFocusReleasesTheButtonsTheKeysHold) {
-    ASSERT_TRUE(TickToReady());
-    HWND other = OtherWindow();
-    ASSERT_NE(other, nullptr);
-    const struct {
-        const char* name;
-        void (*take)(HWND other);
-    } losses[] = {
-        {"another window comes to the front", [](HWND front) { SetActiveWindow(front); }},
-        {"the window is disabled", [](HWND) { EnableWindow(mainWindow, FALSE); }},
-    };
-    for (const auto& loss : losses) {
-        SCOPED_TRACE(loss.name);
-        SetActiveWindow(mainWindow);
-        SetFocus(mainWindow);
-        ASSERT_EQ(GetFocus(), mainWindow);
-        flight.phase = PHASE_FLYING;
-        Send(WM_KEYDOWN, VK_DOWN);
-        Send(WM_KEYDOWN, VK_LEFT);
-        ASSERT_EQ(flight.thrusterOn[THRUSTER_MAIN], 1);
-        loss.take(other);
-        PumpMessages();
-        EXPECT_EQ(ThrustersOn(), 0);
-        EnableWindow(mainWindow, TRUE);
-    }
-    DestroyWindow(other);
 }
 
 // Flames come and go by exclusive-or: a repaint of a part of the window away from the craft must

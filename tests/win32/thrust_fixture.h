@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "app/instance.h"
@@ -20,37 +21,29 @@
 constexpr int THRUSTER_OF[THRUST_BUTTON_COUNT] = {THRUSTER_MAIN, THRUSTER_LEFT, THRUSTER_RIGHT};
 constexpr DWORD SCRIBBLE_COLOUR = 0x0C2238; // 0x00RRGGBB, as the screen's pixels read
 
-// The button class is registered once per process; this is what that first registration
-// returned.
+// What the process's one registration of the button class returned.
 inline int RegisterThrustClassOnce() {
     static const int result = RegisterThrustClass(appInstance);
     return result;
 }
 
 // A visible popup covering the top of the desktop, clipping its children as the main window
-// does, so that nothing else draws over the buttons.
-inline HWND CreateTestParent() {
+// does, so that nothing else draws over the buttons, with the three buttons in it, painted.
+inline HWND OpenButtons() {
     HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
                                   1024, 300, nullptr, nullptr, appInstance, nullptr);
     SetForegroundWindow(window);
+    CreateThrustButtons(appInstance, window);
+    UpdateWindow(window);
+    PumpMessages();
     return window;
-}
-
-// Mouse coordinates as the platform packs them: two signed 16-bit values.
-inline LPARAM PointerAt(int x, int y) {
-    return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y));
 }
 
 // What a button has on the screen right now: its released or pressed picture, taken straight
 // from the program's resources, the scribble that Scribble left, or something else.
-enum class Shown { Released, Pressed, Scribble, Other };
-inline const char* ShownName(Shown shown) {
-    const char* const names[] = {"released image", "pressed image", "untouched scribble",
-                                 "something else"};
-    return names[static_cast<int>(shown)];
-}
-
-inline Shown ShownImage(HWND button, int id) {
+constexpr char RELEASED[] = "released image", PRESSED[] = "pressed image",
+               SCRIBBLED[] = "untouched scribble";
+inline std::string ShownImage(HWND button, int id) {
     static const int ids[2][THRUST_BUTTON_COUNT] = {
         {IDB_BUTTON_MAIN_UP, IDB_BUTTON_LEFT_UP, IDB_BUTTON_RIGHT_UP},
         {IDB_BUTTON_MAIN_DOWN, IDB_BUTTON_LEFT_DOWN, IDB_BUTTON_RIGHT_DOWN}};
@@ -58,11 +51,11 @@ inline Shown ShownImage(HWND button, int id) {
         WindowPixels(button, 0, 0, THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE);
     for (int pressed = 0; pressed < 2; ++pressed) {
         if (onScreen == ResourcePixels(ids[pressed][id], THRUST_BUTTON_SIZE, THRUST_BUTTON_SIZE)) {
-            return pressed != 0 ? Shown::Pressed : Shown::Released;
+            return pressed != 0 ? PRESSED : RELEASED;
         }
     }
-    return onScreen == std::vector<DWORD>(onScreen.size(), SCRIBBLE_COLOUR) ? Shown::Scribble
-                                                                            : Shown::Other;
+    return onScreen == std::vector<DWORD>(onScreen.size(), SCRIBBLE_COLOUR) ? SCRIBBLED
+                                                                            : "something else";
 }
 
 // Paints over the button, so a test can tell whether a message drew it again.
@@ -90,11 +83,8 @@ class ThrustButtonsTest : public ::testing::Test {
         ASSERT_EQ(RegisterThrustClassOnce(), 1);
         // The real pointer rests away from the buttons, so no real mouse message reaches them.
         SetCursorPos(10, 700);
-        parent = CreateTestParent();
+        parent = OpenButtons();
         ASSERT_NE(parent, nullptr);
-        CreateThrustButtons(appInstance, parent);
-        UpdateWindow(parent);
-        PumpMessages();
         for (HWND button : thrustButtons) {
             ASSERT_NE(button, nullptr);
             UpdateWindow(button);
@@ -107,13 +97,12 @@ class ThrustButtonsTest : public ::testing::Test {
     }
 
     HWND Button(int id) const { return thrustButtons[id]; }
-    // Posts a mouse message to the button and handles the queue, as the platform delivers it.
+    // Through the queue, as the platform delivers it, at two signed 16-bit coordinates.
     void SendMouse(int id, UINT message, int x, int y) {
         PostMessageA(Button(id), message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0,
-                     PointerAt(x, y));
+                     MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
         PumpMessages();
     }
-    // Sends a private message, as the main window and the game tick do.
     void SendPrivate(int id, UINT message) {
         EXPECT_EQ(SendMessageA(Button(id), message, 0, 0), 0);
     }

@@ -4,27 +4,32 @@
 
 namespace {
 
-const char* const EVENT_NAMES[] = {"LeftDown", "MoveInside", "MoveOutside",
-                                   "LeftUp",   "KeyPress",   "KeyRelease"};
+const char* const EVENT_NAMES[] = {"LeftDown",    "MoveInside",   "MoveOutside",
+                                   "LeftUp",      "KeyPress",     "KeyRelease",
+                                   "CaptureGone", "CaptureTaken", "Repaint"};
 
-using S = ButtonState;
-constexpr Shown P = Shown::Pressed, R = Shown::Released, N = Shown::Scribble;
+constexpr ButtonState I = ButtonState::Idle, K = ButtonState::KeyHeld, In = ButtonState::MouseIn,
+                      Out = ButtonState::MouseOut;
+constexpr const char *P = PRESSED, *R = RELEASED, *N = SCRIBBLED;
 
 // What each event does to a button in each state: NEXT[from][event] is the state it moves to,
-// and SHOWN[from][event] what it shows then (N: nothing is drawn, the scribble stays).
-// Events: LeftDown, MoveInside, MoveOutside, LeftUp, KeyPress, KeyRelease.
-const ButtonState NEXT[4][6] = {
-    {S::MouseIn, S::Idle, S::Idle, S::Idle, S::KeyHeld, S::Idle},        // from Idle
-    {S::MouseIn, S::KeyHeld, S::KeyHeld, S::Idle, S::KeyHeld, S::Idle},  // from KeyHeld
-    {S::MouseIn, S::MouseIn, S::MouseOut, S::Idle, S::MouseIn, S::Idle}, // from MouseIn
-    {S::MouseIn, S::MouseIn, S::MouseOut, S::Idle, S::MouseIn, S::Idle}, // from MouseOut
+// SHOWN[from][event] what it shows then (N: nothing is drawn, the scribble stays), HOLDER who
+// holds the capture then: the Button, the Parent (as the main window does when the mouse button
+// went down there; so in Idle and KeyHeld) or nobody (0). The capture goes when a box opens or the
+// player switches programs. A repaint shows the released image, the thruster still firing.
+const ButtonState NEXT[4][9] = {
+    {In, I, I, I, K, I, I, I, I},       // from Idle
+    {In, K, K, I, K, I, K, K, K},       // from KeyHeld
+    {In, In, Out, I, In, I, I, I, In},  // from MouseIn
+    {In, In, Out, I, In, I, I, I, Out}, // from MouseOut
 };
-const Shown SHOWN[4][6] = {
-    {P, N, N, R, P, R}, // from Idle
-    {P, N, N, R, P, R}, // from KeyHeld
-    {P, N, R, R, P, R}, // from MouseIn
-    {P, P, N, R, P, R}, // from MouseOut
+const char* const SHOWN[4][9] = {
+    {P, N, N, R, P, R, N, N, R}, // from Idle
+    {P, N, N, R, P, R, N, N, R}, // from KeyHeld
+    {P, N, R, R, P, R, R, R, R}, // from MouseIn
+    {P, P, N, R, P, R, R, R, R}, // from MouseOut
 };
+const char* const HOLDER[4] = {"BPP0PP0PP", "BPP0PP0PP", "BBB0B00PB", "BBB0B00PB"};
 
 TEST_F(ThrustButtonsTest, EachMessageMovesEachButtonToItsNextStateAndShowsIt) {
     // The mouse events' messages and places, in the order of EVENT_NAMES. The button comes up
@@ -33,21 +38,35 @@ TEST_F(ThrustButtonsTest, EachMessageMovesEachButtonToItsNextStateAndShowsIt) {
     const POINT places[] = {{5, 40}, {47, 47}, {48, 10}, {100, 100}};
     flight.phase = PHASE_FLYING;
     for (int from = 0; from < 4; ++from) {
-        for (int e = 0; e < 6; ++e) {
+        for (int e = 0; e < 9; ++e) {
             for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
                 SCOPED_TRACE(testing::Message()
-                             << "button " << id << ": " << StateName(static_cast<S>(from)) << ", "
-                             << EVENT_NAMES[e]);
-                PutInState(id, static_cast<S>(from));
-                ExpectState(id, static_cast<S>(from));
+                             << "button " << id << ": " << StateName(static_cast<ButtonState>(from))
+                             << ", " << EVENT_NAMES[e]);
+                PutInState(id, static_cast<ButtonState>(from));
+                ExpectState(id, static_cast<ButtonState>(from));
+                if (from < 2) {
+                    SetCapture(parent);
+                }
                 Scribble(Button(id));
-                if (e >= 4) {
-                    SendPrivate(id, e == 4 ? WM_THRUST_PRESS : WM_THRUST_RELEASE);
-                } else {
+                if (e < 4) {
                     SendMouse(id, messages[e], places[e].x, places[e].y);
+                } else if (e < 6) {
+                    SendPrivate(id, e == 4 ? WM_THRUST_PRESS : WM_THRUST_RELEASE);
+                } else if (e == 6) {
+                    ReleaseCapture();
+                } else if (e == 7) {
+                    SetCapture(parent);
+                } else {
+                    InvalidateRect(Button(id), nullptr, TRUE);
+                    UpdateWindow(Button(id));
                 }
                 ExpectState(id, NEXT[from][e]);
-                EXPECT_STREQ(ShownName(ShownImage(Button(id), id)), ShownName(SHOWN[from][e]));
+                EXPECT_EQ(ShownImage(Button(id), id), SHOWN[from][e]);
+                const char holder = HOLDER[from][e];
+                EXPECT_EQ(GetCapture(), holder == 'B'   ? Button(id)
+                                        : holder == 'P' ? parent
+                                                        : nullptr);
                 EXPECT_EQ(flight.phase, PHASE_FLYING);
                 // The other two buttons and their thrusters are not touched.
                 for (int other : {(id + 1) % 3, (id + 2) % 3}) {
@@ -55,6 +74,7 @@ TEST_F(ThrustButtonsTest, EachMessageMovesEachButtonToItsNextStateAndShowsIt) {
                     EXPECT_EQ(flight.thrusterOn[THRUSTER_OF[other]], 0) << "button " << other;
                 }
                 SendPrivate(id, WM_THRUST_RELEASE);
+                ReleaseCapture();
                 ExpectState(id, ButtonState::Idle);
             }
         }
@@ -74,76 +94,17 @@ TEST_F(ThrustButtonsTest, TheMouseHoldsTheThrusterOnlyWhileThePointerIsOnTheButt
         {1000, 1000, false},
     };
     for (const auto& point : points) {
-        for (ButtonState from : {ButtonState::MouseIn, ButtonState::MouseOut}) {
+        for (ButtonState from : {In, Out}) {
             SCOPED_TRACE(testing::Message() << "pointer at (" << point.x << ", " << point.y
                                             << ") from " << StateName(from));
             PutInState(BUTTON_RIGHT, from);
             SendMouse(BUTTON_RIGHT, WM_MOUSEMOVE, point.x, point.y);
-            ExpectState(BUTTON_RIGHT, point.inside ? ButtonState::MouseIn : ButtonState::MouseOut);
+            ExpectState(BUTTON_RIGHT, point.inside ? In : Out);
             EXPECT_EQ(ShownImage(Button(BUTTON_RIGHT), BUTTON_RIGHT),
-                      point.inside ? Shown::Pressed : Shown::Released);
+                      point.inside ? PRESSED : RELEASED);
             SendPrivate(BUTTON_RIGHT, WM_THRUST_RELEASE);
         }
     }
-}
-
-// Whoever holds the capture, a mouse release over a held button ends it (the mouse button went
-// down in the main window); a key release leaves a capture that is not the button's alone.
-TEST_F(ThrustButtonsTest, AMouseReleaseEndsAnyCaptureAKeyReleaseOnlyTheButtons) {
-    for (int id : {BUTTON_MAIN, BUTTON_LEFT}) {
-        SendPrivate(id, WM_THRUST_PRESS);
-        SetCapture(parent);
-        if (id == BUTTON_MAIN) {
-            SendMouse(id, WM_LBUTTONUP, 10, 10);
-        } else {
-            SendPrivate(id, WM_THRUST_RELEASE);
-        }
-        EXPECT_EQ(GetCapture(), id == BUTTON_MAIN ? nullptr : parent) << "button " << id;
-        EXPECT_EQ(flight.thrusterOn[THRUSTER_OF[id]], 0) << "button " << id;
-        EXPECT_EQ(ShownImage(Button(id), id), Shown::Released) << "button " << id;
-        ReleaseCapture();
-    }
-}
-
-// The mouse button need not come up over a held button: another window takes the capture (a box
-// opens, the player switches programs). The press ends as a release would, and the capture stays
-// wherever it went.
-TEST_F(ThrustButtonsTest, LosingTheCaptureEndsAMousePress) {
-    for (bool toParent : {true, false}) {
-        for (ButtonState from : {ButtonState::MouseIn, ButtonState::MouseOut}) {
-            SCOPED_TRACE(testing::Message() << (toParent ? "another window captures" : "released")
-                                            << ", " << StateName(from));
-            PutInState(BUTTON_RIGHT, from);
-            Scribble(Button(BUTTON_RIGHT));
-            if (toParent) {
-                SetCapture(parent);
-            } else {
-                ReleaseCapture();
-            }
-            ExpectState(BUTTON_RIGHT, ButtonState::Idle);
-            EXPECT_EQ(ShownImage(Button(BUTTON_RIGHT), BUTTON_RIGHT), Shown::Released);
-            EXPECT_EQ(GetCapture() == parent, toParent);
-            ReleaseCapture();
-        }
-    }
-}
-
-TEST_F(ThrustButtonsTest, ARepaintShowsTheReleasedImageWhileTheThrusterKeepsFiring) {
-    flight.phase = PHASE_FLYING;
-    SendPrivate(BUTTON_LEFT, WM_THRUST_PRESS);
-    SendMouse(BUTTON_RIGHT, WM_LBUTTONDOWN, 10, 10);
-    for (int id : {BUTTON_LEFT, BUTTON_RIGHT}) {
-        EXPECT_EQ(ShownImage(Button(id), id), Shown::Pressed) << "button " << id;
-        InvalidateRect(Button(id), nullptr, TRUE);
-        UpdateWindow(Button(id));
-        EXPECT_EQ(ShownImage(Button(id), id), Shown::Released) << "button " << id;
-    }
-    ExpectState(BUTTON_LEFT, ButtonState::KeyHeld);
-    ExpectState(BUTTON_RIGHT, ButtonState::MouseIn);
-    // The next drawing transition puts the right image back.
-    SendMouse(BUTTON_RIGHT, WM_MOUSEMOVE, 60, 10);
-    SendMouse(BUTTON_RIGHT, WM_MOUSEMOVE, 10, 10);
-    EXPECT_EQ(ShownImage(Button(BUTTON_RIGHT), BUTTON_RIGHT), Shown::Pressed);
 }
 
 // A left press starts a waiting flight, and no other phase is changed by any button message.

@@ -13,7 +13,6 @@
 #include "game/random.h"
 #include "game/state.h"
 #include "game/terrain.h"
-#include "game_fixture.h"
 #include "game_window.h"
 #include "render/craft.h"
 #include "render/ground.h"
@@ -23,13 +22,20 @@
 
 namespace {
 
-// Opens a box by a command to the main window and runs the steps in it, as RunDialog does.
-void RunBoxCommand(WPARAM command, const std::vector<DialogStep>& steps) {
+// Opens a box by a command to the main window, as RunDialog does, and closes it with its button
+// closer; the phase the game was in while the box was open.
+int RunBoxCommand(WPARAM command, int closer = IDOK) {
     static WPARAM pending;
     pending = command;
+    int phaseInBox = -1;
     RunDialog(
         [](HWND) { return static_cast<int>(SendMessageA(mainWindow, WM_COMMAND, pending, 0)); },
-        steps, mainWindow);
+        {[&phaseInBox, closer](HWND box) {
+            phaseInBox = flight.phase;
+            PostCommand(box, closer);
+        }},
+        mainWindow);
+    return phaseInBox;
 }
 
 // Dispatches messages as the game's loop does, its timer's among them, until done() or the time
@@ -43,10 +49,20 @@ template <typename Done> bool PumpUntil(Done done, DWORD milliseconds) {
     return done();
 }
 
+int ThrustersOn() {
+    return flight.thrusterOn[THRUSTER_MAIN] + flight.thrusterOn[THRUSTER_LEFT] +
+           flight.thrusterOn[THRUSTER_RIGHT];
+}
+
+// A window of the test's own, to take the activation or the focus from the game's.
+HWND OtherWindow() {
+    return CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
+                           nullptr, appInstance, nullptr);
+}
+
 // Another program's window, made by a thread of its own, takes the activation while it lives.
 DWORD WINAPI RunOtherProgram(LPVOID) {
-    HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
-                                 nullptr, appInstance, nullptr);
+    HWND other = OtherWindow();
     SetForegroundWindow(other);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
@@ -75,7 +91,6 @@ class MainWindowTest : public ::testing::Test {
 TEST_F(MainWindowTest, CreationMeasuresTheScreenAndLoadsEverything) {
     RECT client;
     GetClientRect(mainWindow, &client);
-    // The play area is exactly the maximised window's client area.
     EXPECT_EQ(screen.groundHeight, client.bottom);
     EXPECT_EQ(screen.screenWidth, client.right);
     EXPECT_EQ(craftWidth, 32);
@@ -99,12 +114,11 @@ TEST_F(MainWindowTest, CreationMeasuresTheScreenAndLoadsEverything) {
 // cannot play, no tick advances the game; coming back, a calibration under way starts over, so
 // the time step never counts the time nobody played.
 TEST_F(MainWindowTest, TheTimerDrivesTheGameOnlyWhileThePlayerCanPlay) {
-    struct Absence {
+    const struct {
         const char* name;
         void (*leave)(HANDLE* other);
         void (*comeBack)(HANDLE other);
-    };
-    const Absence absences[] = {
+    } absences[] = {
         {"the window is minimised", [](HANDLE*) { ShowWindow(mainWindow, SW_MINIMIZE); },
          [](HANDLE) { ShowWindow(mainWindow, SW_RESTORE); }},
         {"the session is locked",
@@ -124,7 +138,7 @@ TEST_F(MainWindowTest, TheTimerDrivesTheGameOnlyWhileThePlayerCanPlay) {
              SetForegroundWindow(mainWindow);
          }},
     };
-    for (const Absence& absence : absences) {
+    for (const auto& absence : absences) {
         SCOPED_TRACE(absence.name);
         flight.calibrated = 0;
         flight.phase = PHASE_NEW_GAME;
@@ -137,8 +151,7 @@ TEST_F(MainWindowTest, TheTimerDrivesTheGameOnlyWhileThePlayerCanPlay) {
         PumpMessages();
         // Away, the window takes input, or the player could never bring it back; nothing fires.
         EXPECT_TRUE(IsWindowEnabled(mainWindow));
-        EXPECT_EQ(flight.thrusterOn[THRUSTER_MAIN], 0);
-        EXPECT_EQ(flight.thrusterOn[THRUSTER_LEFT], 0);
+        EXPECT_EQ(ThrustersOn(), 0);
         EXPECT_EQ(GetCapture(), nullptr);
         const int framesLeft = flight.calibrationFrames;
         PumpUntil([] { return false; }, 600);
@@ -161,12 +174,42 @@ TEST_F(MainWindowTest, TheTimerDrivesTheGameOnlyWhileThePlayerCanPlay) {
 // The play area is the client area, whatever size the window is given, down to a minimum.
 TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
     ASSERT_TRUE(TickToReady());
-    struct Size {
+    // A change of resolution that leaves the window covering the screen moves nothing, and the
+    // activation stays where it is.
+    HWND other = OtherWindow();
+    SetActiveWindow(other);
+    flight.phase = PHASE_FLYING;
+    Send(WM_DISPLAYCHANGE, 32,
+         MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
+    PumpMessages();
+    EXPECT_EQ(GetActiveWindow(), other);
+    EXPECT_EQ(flight.phase, PHASE_FLYING);
+    DestroyWindow(other);
+
+    // The minimised size is no new size.
+    flight.phase = PHASE_FLYING;
+    ShowWindow(mainWindow, SW_MINIMIZE);
+    ShowWindow(mainWindow, SW_RESTORE);
+    Send(WM_TIMER, LAYOUT_TIMER_ID);
+    EXPECT_EQ(flight.phase, PHASE_FLYING);
+    KillTimer(mainWindow, GAME_TIMER_ID); // restarted by the restore: this test ticks itself
+
+    const struct {
         const char* name;
         void (*give)();
         int minWidth, minHeight;
-    };
-    const Size sizes[] = {
+    } sizes[] = {
+        // A window manager's drag gives a stream of sizes: the flight goes on while it flows.
+        {"a stream of sizes",
+         [] {
+             const int16_t widthBefore = screen.screenWidth;
+             for (int width : {700, 720, 740}) {
+                 SetWindowPos(mainWindow, nullptr, 0, 0, width, 500, SWP_NOZORDER);
+                 EXPECT_EQ(flight.phase, PHASE_FLYING);
+                 EXPECT_EQ(screen.screenWidth, widthBefore);
+             }
+         },
+         0, 0},
         {"un-maximised", [] { ShowWindow(mainWindow, SW_SHOWNORMAL); }, 0, 0},
         {"made too small", [] { SetWindowPos(mainWindow, nullptr, 0, 0, 100, 100, SWP_NOZORDER); },
          512, 384},
@@ -180,12 +223,14 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
          },
          1024, 0},
     };
-    for (const Size& size : sizes) {
+    for (const auto& size : sizes) {
         SCOPED_TRACE(size.name);
         flight.phase = PHASE_FLYING;
+        const float vy = flight.vy;
         size.give();
         // Laid out once the size has settled, by a timer of its own.
         EXPECT_TRUE(PumpUntil([] { return flight.phase == PHASE_NEW_GAME; }, 5000));
+        EXPECT_EQ(flight.vy, vy) << "the layout's timer is no game tick";
         RECT client;
         GetClientRect(mainWindow, &client);
         EXPECT_GE(client.right, size.minWidth);
@@ -208,54 +253,18 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
         EXPECT_EQ(screen.originX, client.right / 2);
     }
 
-    // A change of resolution that leaves the window covering the screen moves nothing, and the
-    // activation stays where it is.
-    HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
-                                 nullptr, appInstance, nullptr);
-    SetActiveWindow(other);
-    flight.phase = PHASE_FLYING;
-    Send(WM_DISPLAYCHANGE, 32,
-         MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
-    PumpMessages();
-    EXPECT_EQ(GetActiveWindow(), other);
-    EXPECT_EQ(flight.phase, PHASE_FLYING);
-    DestroyWindow(other);
-
-    // The minimised size is no new size.
-    flight.phase = PHASE_FLYING;
-    ShowWindow(mainWindow, SW_MINIMIZE);
-    ShowWindow(mainWindow, SW_RESTORE);
-    Send(WM_TIMER, LAYOUT_TIMER_ID);
-    EXPECT_EQ(flight.phase, PHASE_FLYING);
-    KillTimer(mainWindow, GAME_TIMER_ID); // restarted by the restore: this test ticks itself
-
-    // A stream of sizes, as a window manager's drag gives it, lays out nothing while it flows:
-    // the flight goes on where it is, and only the last size is laid out.
-    const int16_t widthBefore = screen.screenWidth;
-    const float vy = flight.vy;
-    for (int width : {700, 720, 740}) {
-        SetWindowPos(mainWindow, nullptr, 0, 0, width, 500, SWP_NOZORDER);
-        EXPECT_EQ(flight.phase, PHASE_FLYING);
-        EXPECT_EQ(screen.screenWidth, widthBefore);
-    }
-    EXPECT_TRUE(PumpUntil([] { return flight.phase == PHASE_NEW_GAME; }, 5000));
-    EXPECT_EQ(flight.vy, vy) << "the layout's timer is no game tick";
-    RECT client;
-    GetClientRect(mainWindow, &client);
-    EXPECT_EQ(screen.screenWidth, client.right);
-    TickGame();
-
     // The new game a new size is owed is never lost: a box, a restart or the options while the
     // game stands still (here behind a menu) give it on the new size.
     const struct {
         const char* name;
         void (*meanwhile)();
     } owed[] = {
-        {"About", [] { RunBoxCommand(CMD_ABOUT, {[](HWND box) { PostCommand(box, IDOK); }}); }},
+        {"About", [] { RunBoxCommand(CMD_ABOUT); }},
         {"Restart", [] { SendMessageA(mainWindow, WM_COMMAND, CMD_RESTART, 0); }},
-        {"Options", [] { RunBoxCommand(CMD_OPTIONS, {[](HWND box) { PostCommand(box, IDOK); }}); }},
+        {"Options", [] { RunBoxCommand(CMD_OPTIONS); }},
     };
     int width = 600;
+    RECT client;
     for (const auto& o : owed) {
         SCOPED_TRACE(o.name);
         ASSERT_TRUE(TickToReady());
@@ -301,36 +310,29 @@ TEST_F(MainWindowTest, TheBusyCursorHoldsThroughSetUpAndCalibration) {
 // the mouse button in no other phase.
 TEST_F(MainWindowTest, KeysAndTheMouseWhileReadyOnlyStartTheFlightOnRelease) {
     ASSERT_TRUE(TickToReady());
-    Send(WM_KEYDOWN, VK_DOWN);
-    EXPECT_EQ(flight.thrusterOn[THRUSTER_MAIN], 0) << "no press while waiting";
-    EXPECT_EQ(flight.phase, PHASE_READY);
-    // Without the key table (or inside a box's loop) F2, F3 and F4 reach the window whole.
-    const WPARAM accelerators[] = {VK_F2, VK_F3, VK_F4};
-    for (WPARAM key : accelerators) {
-        Send(WM_KEYDOWN, key);
-        Send(WM_KEYUP, key);
-        EXPECT_EQ(flight.phase, PHASE_READY) << key;
-    }
-    Send(WM_KEYUP, VK_DOWN);
-    EXPECT_EQ(flight.phase, PHASE_FLYING);
-    EXPECT_EQ(flight.thrusterOn[THRUSTER_MAIN], 0);
-
     // Only a release whose press went down here: the key that closes a box, or the menu, went
-    // down there; a held key's repeats are no press.
+    // down there; a held key's repeats are no press. Without the key table (or inside a box's
+    // loop) F2, F3 and F4 reach the window whole, and start nothing.
     const struct {
         WPARAM key;
         LPARAM down; // the press's flags, or -1 when it went down elsewhere
         bool starts;
-    } releases[] = {{VK_SPACE, 0, true},        {'A', 0, true},         {VK_UP, 0, true},
-                    {VK_LEFT, 0, true},         {VK_RETURN, -1, false}, {VK_ESCAPE, -1, false},
-                    {VK_RETURN, 1 << 30, false}};
+    } releases[] = {{VK_DOWN, 0, true},     {VK_SPACE, 0, true},
+                    {'A', 0, true},         {VK_UP, 0, true},
+                    {VK_LEFT, 0, true},     {VK_RETURN, -1, false},
+                    {VK_ESCAPE, -1, false}, {VK_RETURN, 1 << 30, false},
+                    {VK_F2, 0, false},      {VK_F3, 0, false},
+                    {VK_F4, 0, false}};
     for (const auto& release : releases) {
         flight.phase = PHASE_READY;
         if (release.down != -1) {
             Send(WM_KEYDOWN, release.key, release.down);
         }
+        EXPECT_EQ(ThrustersOn(), 0) << "no press while waiting: " << release.key;
+        EXPECT_EQ(flight.phase, PHASE_READY) << release.key;
         Send(WM_KEYUP, release.key);
         EXPECT_EQ(flight.phase, release.starts ? PHASE_FLYING : PHASE_READY) << release.key;
+        EXPECT_EQ(ThrustersOn(), 0) << release.key;
     }
     for (bool downHere : {false, true}) {
         for (int phase : {PHASE_DIALOG, PHASE_FLYING, PHASE_DEBRIS, PHASE_CALIBRATE, PHASE_READY}) {
@@ -347,7 +349,7 @@ TEST_F(MainWindowTest, KeysAndTheMouseWhileReadyOnlyStartTheFlightOnRelease) {
         flight.phase = PHASE_READY;
         Send(WM_KEYDOWN, VK_RETURN);
         if (absence == WM_COMMAND) {
-            RunBoxCommand(CMD_ABOUT, {[](HWND box) { PostCommand(box, IDOK); }});
+            RunBoxCommand(CMD_ABOUT);
         } else {
             Send(WM_ENTERMENULOOP, FALSE);
             Send(WM_EXITMENULOOP, FALSE);
@@ -357,89 +359,69 @@ TEST_F(MainWindowTest, KeysAndTheMouseWhileReadyOnlyStartTheFlightOnRelease) {
     }
 }
 
-TEST_F(MainWindowTest, ArrowKeysHoldTheThrustButtonsDuringAFlight) {
+HWND otherWindow = nullptr;
+
+// An arrow holds its thrust button during a flight, and across a Restart while the craft waits;
+// its release then starts the flight with the engine off. The key-ups of keys held while another
+// window has the focus never come here: losing it releases them, as a new game's set-up does.
+TEST_F(MainWindowTest, ArrowKeysHoldTheThrustButtonsUntilReleasedOrTheFocusIsLost) {
     ASSERT_TRUE(TickToReady());
-    flight.phase = PHASE_FLYING;
-    struct Case {
+    otherWindow = OtherWindow();
+    ASSERT_NE(otherWindow, nullptr);
+    const struct {
         WPARAM key;
+        int32_t reverse;
         int thruster;
+    } arrows[] = {{VK_DOWN, 0, THRUSTER_MAIN},
+                  {VK_LEFT, 0, THRUSTER_LEFT},
+                  {VK_RIGHT, 0, THRUSTER_RIGHT},
+                  {VK_LEFT, 1, THRUSTER_RIGHT}};
+    const struct {
+        const char* name;
+        void (*meanwhile)();
+        int phase, held; // then: the phase, and whether the thruster still fires
+    } meanwhiles[] = {
+        {"nothing", [] {}, PHASE_FLYING, 1},
+        {"New", [] { SendMessageA(mainWindow, WM_COMMAND, CMD_NEW, 0); }, PHASE_READY, 0},
+        {"Restart", [] { SendMessageA(mainWindow, WM_COMMAND, CMD_RESTART, 0); }, PHASE_READY, 1},
+        {"another window is made active", [] { SetActiveWindow(otherWindow); }, PHASE_FLYING, 0},
+        {"the window is disabled", [] { EnableWindow(mainWindow, FALSE); }, PHASE_FLYING, 0},
     };
-    const Case cases[] = {
-        {VK_DOWN, THRUSTER_MAIN}, {VK_LEFT, THRUSTER_LEFT}, {VK_RIGHT, THRUSTER_RIGHT}};
-    for (const Case& c : cases) {
-        Send(WM_KEYDOWN, c.key);
-        Send(WM_KEYDOWN, c.key); // a repeat changes nothing
-        EXPECT_EQ(flight.thrusterOn[c.thruster], 1) << c.key;
-        Send(WM_KEYUP, c.key);
-        EXPECT_EQ(flight.thrusterOn[c.thruster], 0) << c.key;
+    for (const auto& meanwhile : meanwhiles) {
+        for (const auto& arrow : arrows) {
+            SCOPED_TRACE(testing::Message() << meanwhile.name << ", key " << arrow.key
+                                            << ", reverse " << arrow.reverse);
+            SetActiveWindow(mainWindow);
+            SetFocus(mainWindow);
+            ASSERT_EQ(GetFocus(), mainWindow);
+            settings.reverseSideThrust = arrow.reverse;
+            Send(WM_COMMAND, CMD_RESTART); // every case flies from the start
+            TickGame();
+            flight.phase = PHASE_FLYING;
+            Send(WM_KEYDOWN, arrow.key);
+            Send(WM_KEYDOWN, arrow.key, 1 << 30); // a repeat changes nothing
+            EXPECT_EQ(flight.thrusterOn[arrow.thruster], 1);
+            EXPECT_EQ(ThrustersOn(), 1);
+            meanwhile.meanwhile();
+            PumpMessages();
+            TickGame();
+            ASSERT_EQ(flight.phase, meanwhile.phase);
+            EXPECT_EQ(flight.thrusterOn[arrow.thruster], meanwhile.held);
+            EnableWindow(mainWindow, TRUE);
+            Send(WM_KEYUP, arrow.key);
+            EXPECT_EQ(flight.phase, PHASE_FLYING);
+            const float fuel = flight.fuel;
+            TickGame(4);
+            EXPECT_EQ(ThrustersOn(), 0);
+            EXPECT_EQ(flight.fuel, fuel);
+        }
     }
-    settings.reverseSideThrust = 1;
-    Send(WM_KEYDOWN, VK_LEFT);
-    EXPECT_EQ(flight.thrusterOn[THRUSTER_RIGHT], 1);
-    Send(WM_KEYUP, VK_LEFT);
+    DestroyWindow(otherWindow);
     // Other keys do nothing outside the waiting phase.
     Send(WM_KEYDOWN, VK_UP);
     Send(WM_KEYUP, VK_SPACE);
     EXPECT_EQ(flight.phase, PHASE_FLYING);
-    for (int on : flight.thrusterOn) {
-        EXPECT_EQ(on, 0);
-    }
-}
-
-// A key held across New or Restart keeps its thruster on while the craft waits; its release
-// starts the flight with the engine off.
-TEST_F(MainWindowTest, AnArrowHeldAcrossNewOrRestartStopsWithItsRelease) {
-    ASSERT_TRUE(TickToReady());
-    for (WPARAM command : {CMD_NEW, CMD_RESTART}) {
-        for (WPARAM key : {VK_DOWN, VK_LEFT, VK_RIGHT}) {
-            SCOPED_TRACE(testing::Message() << "command " << command << ", key " << key);
-            flight.phase = PHASE_FLYING;
-            Send(WM_KEYDOWN, key);
-            Send(WM_COMMAND, command);
-            TickGame();
-            ASSERT_EQ(flight.phase, PHASE_READY);
-            Send(WM_KEYUP, key);
-            EXPECT_EQ(flight.phase, PHASE_FLYING);
-            TickGame(4);
-            for (int on : flight.thrusterOn) {
-                EXPECT_EQ(on, 0);
-            }
-            EXPECT_EQ(flight.fuel, settings.initialFuel);
-        }
-    }
-}
-
-// The key-ups of keys held while another window has the focus never come here.
-TEST_F(MainWindowTest, LosingTheFocusReleasesTheButtonsTheKeysHold) {
-    ASSERT_TRUE(TickToReady());
-    HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
-                                 nullptr, appInstance, nullptr);
-    ASSERT_NE(other, nullptr);
-    struct Loss {
-        const char* name;
-        void (*take)(HWND other);
-    };
-    const Loss losses[] = {
-        {"another window comes to the front", [](HWND front) { SetActiveWindow(front); }},
-        {"the window is disabled", [](HWND) { EnableWindow(mainWindow, FALSE); }},
-    };
-    for (const Loss& loss : losses) {
-        SCOPED_TRACE(loss.name);
-        SetActiveWindow(mainWindow);
-        SetFocus(mainWindow);
-        ASSERT_EQ(GetFocus(), mainWindow);
-        flight.phase = PHASE_FLYING;
-        Send(WM_KEYDOWN, VK_DOWN);
-        Send(WM_KEYDOWN, VK_LEFT);
-        ASSERT_EQ(flight.thrusterOn[THRUSTER_MAIN], 1);
-        loss.take(other);
-        PumpMessages();
-        for (int on : flight.thrusterOn) {
-            EXPECT_EQ(on, 0);
-        }
-        EnableWindow(mainWindow, TRUE);
-    }
-    DestroyWindow(other);
+    EXPECT_EQ(ThrustersOn(), 0);
 }
 
 // Flames come and go by exclusive-or: a repaint of a part of the window away from the craft must
@@ -492,28 +474,39 @@ TEST_F(MainWindowTest, CommandsSetThePhaseAndBoxesPauseTheGame) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "command " << c.command << ", closer " << c.closer);
         flight.phase = PHASE_DEBRIS;
-        int phaseInBox = -1;
         if (c.closer == 0) {
             Send(WM_COMMAND, c.command);
         } else {
-            RunBoxCommand(c.command, {[&phaseInBox, &c](HWND box) {
-                              phaseInBox = flight.phase;
-                              PostCommand(box, c.closer);
-                          }});
-            EXPECT_EQ(phaseInBox, PHASE_DIALOG);
+            EXPECT_EQ(RunBoxCommand(c.command, c.closer), PHASE_DIALOG);
         }
         EXPECT_EQ(flight.phase, c.after);
         EXPECT_TRUE(IsWindow(mainWindow));
     }
 }
 
-TEST_F(MainWindowTest, ExitDestroysTheWindowAndEverythingItMade) {
-    // The first game of a process makes lasting objects of the system's (fonts, caption and
-    // menu pictures, the busy cursor): count from a second one.
+// Asking to be told of session locks fails while the session's services are not yet up (a game
+// started from the Startup folder): it is asked again on the game's ticks until it is granted.
+int sessionAsks = 0;
+BOOL WINAPI GrantTheThirdAsk(HWND, DWORD) {
+    return ++sessionAsks >= 3;
+}
+
+// The first game of a process makes lasting objects of the system's (fonts, caption and menu
+// pictures, the busy cursor): the count is taken from a second one.
+TEST_F(MainWindowTest, SessionLocksAreAskedForUntilGrantedAndExitDestroysEverything) {
     ASSERT_TRUE(TickToReady());
     CloseGameWindow();
     const int gdiBefore = CountGdiObjects();
+    struct RealAskBack {
+        ~RealAskBack() { registerSessionNotification = WTSRegisterSessionNotification; }
+    } realAskBack;
+    registerSessionNotification = GrantTheThirdAsk;
+    sessionAsks = 0;
     ASSERT_NE(OpenGameWindow(), nullptr);
+    for (int tick = 0; tick < 60; ++tick) {
+        Send(WM_TIMER, GAME_TIMER_ID);
+    }
+    EXPECT_EQ(sessionAsks, 3);
     ASSERT_TRUE(TickToReady());
     flight.phase = PHASE_FLYING;
     TickGame();
@@ -525,27 +518,6 @@ TEST_F(MainWindowTest, ExitDestroysTheWindowAndEverythingItMade) {
     EXPECT_EQ(message.wParam, 0u);
     PumpMessages();
     EXPECT_EQ(CountGdiObjects(), gdiBefore);
-}
-
-// Asking to be told of session locks fails while the session's services are not yet up (a game
-// started from the Startup folder): it is asked again on the game's ticks until it is granted.
-int sessionAsks = 0;
-BOOL WINAPI GrantTheThirdAsk(HWND, DWORD) {
-    return ++sessionAsks >= 3;
-}
-
-TEST_F(MainWindowTest, SessionLocksAreAskedForUntilGranted) {
-    CloseGameWindow();
-    struct RealAskBack {
-        ~RealAskBack() { registerSessionNotification = WTSRegisterSessionNotification; }
-    } realAskBack;
-    registerSessionNotification = GrantTheThirdAsk;
-    sessionAsks = 0;
-    ASSERT_NE(OpenGameWindow(), nullptr);
-    for (int tick = 0; tick < 60; ++tick) {
-        Send(WM_TIMER, GAME_TIMER_ID);
-    }
-    EXPECT_EQ(sessionAsks, 3);
 }
 
 // Painting and the containment test agree on every pixel of the play area.

@@ -381,17 +381,17 @@ TEST_F(BoxTest, OptionsOpenShowingTheStoredSettings) {
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "case " << &c - cases.data());
         settings = c.start;
-        RunShownBox(
-            ShowOptionsDialog, {[&c](HWND dialog) {
-                for (int bar : BAR_IDS) {
-                    int range[2] = {-1, -1};
-                    GetScrollRange(GetDlgItem(dialog, bar), SB_CTL, &range[0], &range[1]);
-                    EXPECT_EQ(std::vector<int>(range, range + 2), (std::vector<int>{0, 29}));
-                }
-                EXPECT_EQ(Shown(dialog), c.shown);
-                EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
-                PostCommand(dialog, c.closer);
-            }});
+        const DialogStep lookAndClose = [&c](HWND dialog) {
+            for (int bar : BAR_IDS) {
+                int range[2] = {-1, -1};
+                GetScrollRange(GetDlgItem(dialog, bar), SB_CTL, &range[0], &range[1]);
+                EXPECT_EQ(std::vector<int>(range, range + 2), (std::vector<int>{0, 29}));
+            }
+            EXPECT_EQ(Shown(dialog), c.shown);
+            EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
+            PostCommand(dialog, c.closer);
+        };
+        RunShownBox(ShowOptionsDialog, {lookAndClose});
         EXPECT_TRUE(SameSettings(settings, c.start));
     }
 }

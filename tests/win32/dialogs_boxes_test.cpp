@@ -79,11 +79,12 @@ class BoxTest : public GameTest {
             RunDialog(show, {[](HWND) {}, FocusEachBar, [](HWND d) { PostCommand(d, IDOK); }});
         }
         ResetWholeGame();
-        gdiObjects = CountGdiObjects();
+        gdiObjects = CountGdiObjects(BUT_WINDOW_SURFACES);
     }
     // The count is exact (a scan of the handle table), so one object left by one opening fails.
     void TearDown() override {
-        EXPECT_EQ(CountGdiObjects(), gdiObjects) << "GDI objects left behind by the boxes";
+        EXPECT_EQ(CountGdiObjects(BUT_WINDOW_SURFACES), gdiObjects)
+            << "GDI objects left behind by the boxes";
     }
     // RunDialog with the steps from the box's first idle on, when the player sees it.
     static void RunShownBox(ShowDialogFunction show, std::vector<DialogStep> steps) {

@@ -285,7 +285,7 @@ bool HandsOffStep() {
     }
     run.handsOffDue = false;
     // Window DCs and their regions aside: Wine's cache of them grows by tens in a shard.
-    const int gdiObjects = CountGdiObjects(false);
+    const int gdiObjects = CountGdiObjects(BUT_WINDOW_DCS);
     if (run.gdiAfterWarmUp == 0 && run.handsOffAt >= WARM_UP_MESSAGES) {
         run.gdiAfterWarmUp = gdiObjects;
     }

@@ -128,18 +128,28 @@ inline std::string CanvasDifference(const PixelCanvas& actual, const PixelCanvas
     return differing == 0 ? "" : std::to_string(differing) + " pixels differ; " + first;
 }
 
+// What a count of GDI objects leaves out: nothing; what Wine's cache of window DCs keeps of the
+// windows it last drew, gone or not (their regions and, from Wine 10 on, their drawing surfaces:
+// DIB sections, which the game never makes); or that and the cached DCs themselves.
+enum GdiCount { ALL_GDI_OBJECTS, BUT_WINDOW_SURFACES, BUT_WINDOW_DCS };
+
 // The number of GDI objects this process holds. GetGuiResources answers 0 under Wine, so the
-// handle table is scanned instead: every handle value that names a live object counts, or with
-// windowDCs false, all but the DCs and regions that Wine's cache of window DCs keeps.
-inline int CountGdiObjects(bool windowDCs = true) {
+// handle table is scanned instead: every handle value that names a live object counts.
+inline int CountGdiObjects(GdiCount leftOut = ALL_GDI_OBJECTS) {
     const DWORD reported = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     if (reported != 0) {
         return static_cast<int>(reported);
     }
     int count = 0;
     for (UINT_PTR handle = 1; handle <= 0xFFFF; ++handle) {
-        const DWORD type = GetObjectType(reinterpret_cast<HGDIOBJ>(handle));
-        if (type != 0 && (windowDCs || (type != OBJ_DC && type != OBJ_REGION))) {
+        const HGDIOBJ object = reinterpret_cast<HGDIOBJ>(handle);
+        const DWORD type = GetObjectType(object);
+        DIBSECTION dib;
+        const bool surface =
+            type == OBJ_REGION ||
+            (type == OBJ_BITMAP && GetObjectA(object, sizeof dib, &dib) == sizeof dib);
+        if (type != 0 && !(leftOut != ALL_GDI_OBJECTS && surface) &&
+            !(leftOut == BUT_WINDOW_DCS && type == OBJ_DC)) {
             ++count;
         }
     }

@@ -146,10 +146,10 @@ inline int CountGdiObjects(GdiCount leftOut = ALL_GDI_OBJECTS) {
         const DWORD type = GetObjectType(object);
         DIBSECTION dib;
         const bool surface =
-            type == OBJ_REGION ||
-            (type == OBJ_BITMAP && GetObjectA(object, sizeof dib, &dib) == sizeof dib);
-        if (type != 0 && !(leftOut != ALL_GDI_OBJECTS && surface) &&
-            !(leftOut == BUT_WINDOW_DCS && type == OBJ_DC)) {
+            leftOut != ALL_GDI_OBJECTS &&
+            (type == OBJ_REGION ||
+             (type == OBJ_BITMAP && GetObjectA(object, sizeof dib, &dib) == sizeof dib));
+        if (type != 0 && !surface && !(leftOut == BUT_WINDOW_DCS && type == OBJ_DC)) {
             ++count;
         }
     }

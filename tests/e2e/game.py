@@ -158,7 +158,8 @@ class Game:
         self.shots_dir = os.path.join(self.build, "e2e-shots", name)
         shutil.rmtree(self.shots_dir, ignore_errors=True)
         os.makedirs(self.shots_dir)
-        self.env, self.run = dict(env or os.environ), ["wine"]
+        self.env = dict(env or os.environ)
+        self.run = [self.env.get("WINELOADER", "wine")]
         if not launcher:  # on the desktop that ctest gave the test
             desktops = os.path.join(self.build, "desktops")
             slot = self.env.get("CTEST_RESOURCE_GROUP_0_DESKTOPS", "id:0")[3:].split(",")[0]
@@ -233,16 +234,27 @@ class Game:
         self.end_games()
         self.screen.x11.XCloseDisplay(self.screen.connection)
 
-    def end_games(self):
-        # Wine may leave the exe running after the wrapper is gone. Only this prefix's.
+    def running(self):
+        """The names of the game's programs that run in this prefix."""
+        return [name for name in ("tavune.exe", "tavune64.exe") if self.processes("/" + name)]
+
+    def processes(self, path):
+        """This prefix's processes whose command line holds path (a Windows path's \\ read as /)."""
+        found = []
         for pid in os.listdir("/proc"):
             try:
-                command = pathlib.Path("/proc", pid, "cmdline").read_bytes()
+                command = pathlib.Path("/proc", pid, "cmdline").read_bytes().replace(b"\\", b"/")
                 env = pathlib.Path("/proc", pid, "environ").read_bytes().split(b"\0")
-                if self.exe.encode() in command and ("WINEPREFIX=" + self.prefix).encode() in env:
-                    os.kill(int(pid), 9)
+                if path.encode() in command and ("WINEPREFIX=" + self.prefix).encode() in env:
+                    found.append(int(pid))
             except (OSError, ValueError):
                 continue
+        return found
+
+    def end_games(self):
+        # Wine may leave the exe running after the wrapper is gone.
+        for pid in self.processes(self.exe):
+            os.kill(pid, 9)
 
     def xdotool(self, *args):
         subprocess.run(["xdotool", *args], env=self.env, check=True)

@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
-"""launcher.py BUILD_DIR openbox|bare: the game by the players' launcher (tavune.exe beside
-dist/tavune-wine, as the zip holds them) on an Xvfb of its own, with openbox or no manager."""
+"""launcher.py BUILD_DIR openbox|bare: the game by the players' launcher (both builds' programs
+beside dist/tavune-wine, as the zip holds them) on an Xvfb of its own, with openbox or no manager.
+The launcher must play BUILD_DIR's program: the tests play the build that this machine's Wine
+runs, the 32-bit one wherever it can."""
 
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import unittest
@@ -14,7 +17,7 @@ from game import ROOT, WHITE, Game, poll, terrain_tops
 SCREEN = (1280, 1024)  # not the tests' 1024x768: the game must take the size of this screen
 QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
              start_new_session=True)
-BUILD_DIR = KIND = None
+BUILD_DIR = KIND = BITS = None
 
 
 def output(env, *command):
@@ -81,10 +84,19 @@ class Launcher(unittest.TestCase):
         folder = os.path.join(os.path.abspath(BUILD_DIR), "launcher-" + KIND)
         os.makedirs(folder, exist_ok=True)
         launcher = shutil.copy(os.path.join(ROOT, "dist", "tavune-wine"), folder)
-        shutil.copy(os.path.join(BUILD_DIR, "tavune.exe"), folder)
+        # The zip's two programs: this build's under its name there, and the other build's.
+        bits = "64" if BITS == 64 else ""
+        own, other = ["tavune.exe", "tavune64.exe"][::-1 if bits else 1]
+        sibling = os.path.join(os.path.dirname(BUILD_DIR), "win32" if bits else "win64")
+        for name, build in ((own, BUILD_DIR), (other, sibling)):
+            exe = os.path.join(build, "tavune.exe")
+            self.assertTrue(os.path.exists(exe), "%s is built (make test builds both)" % exe)
+            shutil.copy(exe, os.path.join(folder, name))
         prefix = os.path.join(folder, "wineprefix")
+        # WINE*: the launcher's prefix and loader for this build, for the probe and the cleanup.
         env = dict(os.environ, DISPLAY=self.start_xvfb(), TAVUNE_WINEPREFIX=prefix,
-                   WINEPREFIX=prefix, WINEDEBUG="-all")
+                   WINEDEBUG="-all", WINEPREFIX=prefix + bits, WINEARCH="win%d" % BITS,
+                   WINELOADER="/usr/lib/wine/wine" + bits)
         if KIND == "bare":
             env["TAVUNE_PROBE_DESKTOP"] = "Tavune"  # the launcher's virtual desktop
         self.addCleanup(subprocess.run, ["wineserver", "-k"], env=env, **QUIET)
@@ -98,8 +110,10 @@ class Launcher(unittest.TestCase):
             poll(announced, 60, 0.1)  # a generous deadline: a busy machine may be slow to start it
         self.assertEqual(announced(), KIND == "openbox", "a window manager announces itself")
 
-        game = Game(BUILD_DIR, "launcher-" + KIND, prefix=prefix, launcher=True, env=env)
-        game.process = subprocess.Popen([launcher], env=env, **QUIET)
+        game = Game(BUILD_DIR, "launcher-" + KIND, prefix=env["WINEPREFIX"], launcher=True, env=env)
+        said = open(os.path.join(folder, "said"), "w+")
+        self.addCleanup(said.close)
+        game.process = subprocess.Popen([launcher], env=env, **dict(QUIET, stderr=said))
         self.addCleanup(stop, game.process)
         self.addCleanup(lambda: game.client and game.shot("last"))
         # Till the window shows, a first start is still making the prefix.
@@ -117,6 +131,7 @@ class Launcher(unittest.TestCase):
                                            "MAXIMIZED_HORZ" in state and title),
                         "openbox keeps the game's window maximised, with a title bar: %r" % state)
         self.assertIsNotNone(game.wait_ready(), "the start, taking input: %s" % game.why)
+        self.assertEqual(game.running(), [own], "the launcher plays %s, not %s" % (own, other))
         # Wine 10 shows a maximised window in its desktop its frame's width right of and below
         # its place.
         x, y, w, h = game.client
@@ -135,8 +150,14 @@ class Launcher(unittest.TestCase):
         self.assertTrue(game.open_menu(), "Alt+G opens the Game menu")
         game.key("x")
         self.assertEqual(game.wait_exit(30), 0, "Exit from the menu ends the launcher with 0")
+        said.seek(0)
+        words = [line for line in said if not line.startswith("tavune-wine: first start:")]
+        self.assertEqual(words, [], "the launcher says nothing but that it prepares its prefix")
 
 
 if __name__ == "__main__":
-    BUILD_DIR, KIND = sys.argv[1], sys.argv[2]
+    BUILD_DIR, KIND = os.path.abspath(sys.argv[1]), sys.argv[2]
+    with open(os.path.join(BUILD_DIR, "tavune.exe"), "rb") as exe:  # PE32 or PE32+, by its machine
+        header = exe.read(4096)
+    BITS = 64 if header[struct.unpack_from("<I", header, 60)[0] + 4:][:2] == b"\x64\x86" else 32
     unittest.main(argv=sys.argv[:1], verbosity=2)

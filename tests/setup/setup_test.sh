@@ -67,4 +67,11 @@ for row in "${cases[@]}"; do
     ((update || status)) && check "apt's error line shown" grep -qF 'E: Failed' "$tmp/out"
     ((status)) && check "no hint for root" no grep -q 'as root, run' "$tmp/out"
 done
+# With TAVUNE_NO_I386 (a machine of 64-bit Wine only) nothing of i386 is asked for.
+case="no i386" && : >"$CALLS"
+env PATH="$tmp/bin:$PATH" UPDATE=0 INSTALL=0 TAVUNE_NO_I386=1 TAVUNE_SETUP_OS_RELEASE="$tmp/trixie" \
+    TAVUNE_SETUP_PRETEND_MISSING="cmake wine32:i386" TAVUNE_SETUP_PRETEND_MISSING_I386=1 "$setup" \
+    </dev/null >"$tmp/out" 2>&1
+check "installs cmake but nothing of i386" grep -q ' install .* cmake' "$CALLS"
+check "asks for nothing of i386" no grep -q i386 "$CALLS" "$tmp/out"
 exit "$failed"

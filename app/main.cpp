@@ -18,9 +18,7 @@ static int RunMessageLoop(HACCEL accelerators) {
         if (got == -1) {
             return 0;
         }
-        // F2, F3 and F4 are the main window's, whichever window has the message.
-        if (accelerators != nullptr &&
-            TranslateAcceleratorA(mainWindow, accelerators, &message) != 0) {
+        if (TranslateGameKeys(accelerators, &message)) {
             continue;
         }
         TranslateMessage(&message);

@@ -245,9 +245,12 @@ static void OnSize(HWND window) {
     StandStillOrGoOn(window);
 }
 
+// A size that came just before the drag began is laid out when the drag ends, not in its middle.
 static void OnSizeMove(HWND window, bool starts) {
     movingOrSizing = starts;
-    if (!starts) {
+    if (starts) {
+        KillTimer(window, LAYOUT_TIMER_ID);
+    } else {
         LayOutNow(window);
     }
     StandStillOrGoOn(window);
@@ -456,6 +459,13 @@ static void OnMouseUp() {
     mouseWentDownHere = false;
 }
 
+bool TranslateGameKeys(HACCEL accelerators, MSG* message) {
+    const bool repeat = (message->message == WM_KEYDOWN || message->message == WM_SYSKEYDOWN) &&
+                        (message->lParam & (KF_REPEAT << 16)) != 0;
+    return accelerators != nullptr && !repeat &&
+           TranslateAcceleratorA(mainWindow, accelerators, message) != 0;
+}
+
 static void OnCommand(HWND window, int command) {
     switch (command) {
         case CMD_NEW:
@@ -550,6 +560,13 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
                 LayOutNow(window);
             }
             return 0;
+        case WM_MOUSEACTIVATE:
+            // The click that brings the game back from another program only brings it back: on
+            // the sky or a thrust button, it starts no flight and fires nothing. A click on a
+            // button asks this too while the game is active.
+            return LOWORD(lParam) == HTCLIENT && GetActiveWindow() != window
+                       ? MA_ACTIVATEANDEAT
+                       : DefWindowProcA(window, message, wParam, lParam);
         case WM_LBUTTONDOWN:
             mouseWentDownHere = true;
             return 0;

@@ -33,6 +33,11 @@ void BoxClosed();
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The message loop's key table: F2, F3 and F4 are the main window's, whichever window has the
+// message, and each acts once, at its press; a held key's repeats are no new command. True when
+// the message became a command.
+bool TranslateGameKeys(HACCEL accelerators, MSG* message);
+
 // Loads the game's pictures into graphics, the craft and flames each selected into a memory
 // context compatible with window's, and measures the craft picture. Creation does this.
 void LoadGraphicsSet(HWND window);

@@ -372,8 +372,7 @@ void RunLoop() {
             run.topLevelStep = true;
             DispatchMessageA(&message);
         } else if (message.message != WM_QUIT && // posted by a main window that was closed
-                   (!IsWindow(mainWindow) ||
-                    TranslateAcceleratorA(mainWindow, accelerators, &message) == 0)) {
+                   (!IsWindow(mainWindow) || !TranslateGameKeys(accelerators, &message))) {
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }

@@ -171,15 +171,10 @@ TEST_F(ThrustButtonsTest, DestroyingTheParentDeletesEveryImage) {
 // that state, for at most ten seconds (a busy machine may hold input back so long). The move is
 // sent again now and then: Wine may fold it into a late X pointer event with the old position.
 bool InputUntil(DWORD flags, int x, int y, ButtonState state) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = (x * 65536 + 65535) / GetSystemMetrics(SM_CXSCREEN);
-    input.mi.dy = (y * 65536 + 65535) / GetSystemMetrics(SM_CYSCREEN);
-    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     for (DWORD start = GetTickCount(), sent = 0; GetTickCount() - start < 10000; PumpMessages()) {
         if (sent == 0 || GetTickCount() - sent > 200) {
-            SendInput(1, &input, sizeof input);
-            input.mi.dwFlags &= MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE; // never a second click
+            MouseInput(flags, x, y);
+            flags = 0; // never a second click
             sent = GetTickCount();
         }
         if (buttonTracking[BUTTON_LEFT] == (state != ButtonState::Idle) &&

@@ -19,6 +19,28 @@ inline void PumpMessages() {
     }
 }
 
+// Dispatches messages as the game's loop does, timers' among them, until done() or the time is
+// up; whether done() held.
+template <typename Done> bool PumpUntil(Done done, DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    while (!done() && GetTickCount() - start < milliseconds) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        PumpMessages();
+    }
+    return done();
+}
+
+// The real mouse, through the platform's input: moved to (x, y) on the screen, with flags such as
+// MOUSEEVENTF_LEFTDOWN.
+inline void MouseInput(DWORD flags, int x, int y) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = (x * 65536 + 65535) / GetSystemMetrics(SM_CXSCREEN);
+    input.mi.dy = (y * 65536 + 65535) / GetSystemMetrics(SM_CYSCREEN);
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+}
+
 // A 32-bit top-down DIB: one 0x00RRGGBB word a pixel, top row first.
 inline BITMAPINFO TopDownInfo(int width, int height) {
     BITMAPINFO info = {};

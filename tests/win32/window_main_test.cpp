@@ -6,6 +6,9 @@
 #include <tpcshrd.h>
 #include <wtsapi32.h>
 
+#include <cstring>
+#include <vector>
+
 #include "app/instance.h"
 #include "app/main_window.h"
 #include "dialogs_driver.h"
@@ -36,17 +39,6 @@ int RunBoxCommand(WPARAM command, int closer = IDOK) {
         }},
         mainWindow);
     return phaseInBox;
-}
-
-// Dispatches messages as the game's loop does, its timer's among them, until done() or the time
-// is up; whether done() held.
-template <typename Done> bool PumpUntil(Done done, DWORD milliseconds) {
-    const DWORD start = GetTickCount();
-    while (!done() && GetTickCount() - start < milliseconds) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        PumpMessages();
-    }
-    return done();
 }
 
 int ThrustersOn() {
@@ -110,6 +102,21 @@ TEST_F(MainWindowTest, CreationMeasuresTheScreenAndLoadsEverything) {
     }
 }
 
+// Each start of the game seeds its terrains from the clock: two starts, moments apart, begin on
+// two different terrains, whatever the generator held before them.
+TEST_F(MainWindowTest, EachStartBeginsOnATerrainOfItsOwn) {
+    TickGame();
+    ASSERT_NE(terrainRegion, nullptr);
+    const Terrain first = *terrainRegion;
+    CloseGameWindow();
+    ResetGameAndDrawing();
+    Sleep(20);
+    ASSERT_NE(OpenGameWindow(), nullptr);
+    TickGame();
+    ASSERT_NE(terrainRegion, nullptr);
+    EXPECT_NE(std::memcmp(terrainRegion->vertices, first.vertices, sizeof first.vertices), 0);
+}
+
 // The timer drives a new game through its calibration to the waiting craft. While the player
 // cannot play, no tick advances the game; coming back, a calibration under way starts over, so
 // the time step never counts the time nobody played.
@@ -121,6 +128,8 @@ TEST_F(MainWindowTest, TheTimerDrivesTheGameOnlyWhileThePlayerCanPlay) {
     } absences[] = {
         {"the window is minimised", [](HANDLE*) { ShowWindow(mainWindow, SW_MINIMIZE); },
          [](HANDLE) { ShowWindow(mainWindow, SW_RESTORE); }},
+        {"the frame is dragged", [](HANDLE*) { SendMessageA(mainWindow, WM_ENTERSIZEMOVE, 0, 0); },
+         [](HANDLE) { SendMessageA(mainWindow, WM_EXITSIZEMOVE, 0, 0); }},
         {"the session is locked",
          [](HANDLE*) { SendMessageA(mainWindow, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0); },
          [](HANDLE) { SendMessageA(mainWindow, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0); }},
@@ -210,6 +219,18 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
              }
          },
          0, 0},
+        // A size just before a drag of the frame begins is laid out when the drag ends.
+        {"a size, then a drag of the frame",
+         [] {
+             const int16_t widthBefore = screen.screenWidth;
+             SetWindowPos(mainWindow, nullptr, 0, 0, 760, 500, SWP_NOZORDER);
+             SendMessageA(mainWindow, WM_ENTERSIZEMOVE, 0, 0);
+             PumpUntil([] { return false; }, 2 * LAYOUT_SETTLE_MS);
+             EXPECT_EQ(screen.screenWidth, widthBefore);
+             SendMessageA(mainWindow, WM_EXITSIZEMOVE, 0, 0);
+             KillTimer(mainWindow, GAME_TIMER_ID); // restarted as the drag ends
+         },
+         0, 0},
         {"un-maximised", [] { ShowWindow(mainWindow, SW_SHOWNORMAL); }, 0, 0},
         {"made too small", [] { SetWindowPos(mainWindow, nullptr, 0, 0, 100, 100, SWP_NOZORDER); },
          512, 384},
@@ -228,8 +249,8 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
         flight.phase = PHASE_FLYING;
         const float vy = flight.vy;
         size.give();
-        // Laid out once the size has settled, by a timer of its own.
-        EXPECT_TRUE(PumpUntil([] { return flight.phase == PHASE_NEW_GAME; }, 5000));
+        // Laid out once the size has settled, by a timer of its own, well within a second.
+        EXPECT_TRUE(PumpUntil([] { return flight.phase == PHASE_NEW_GAME; }, 1000));
         EXPECT_EQ(flight.vy, vy) << "the layout's timer is no game tick";
         RECT client;
         GetClientRect(mainWindow, &client);
@@ -270,7 +291,7 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
         ASSERT_TRUE(TickToReady());
         Send(WM_ENTERMENULOOP, FALSE);
         SetWindowPos(mainWindow, nullptr, 0, 0, width += 40, 500, SWP_NOZORDER);
-        EXPECT_TRUE(PumpUntil([] { return flight.phase == PHASE_NEW_GAME; }, 5000));
+        EXPECT_TRUE(PumpUntil([] { return flight.phase == PHASE_NEW_GAME; }, 1000));
         o.meanwhile();
         Send(WM_EXITMENULOOP, FALSE);
         KillTimer(mainWindow, GAME_TIMER_ID);
@@ -306,57 +327,109 @@ TEST_F(MainWindowTest, TheBusyCursorHoldsThroughSetUpAndCalibration) {
     }
 }
 
-// While the craft waits, a key's or the mouse button's release starts the flight; the release of
-// the mouse button in no other phase.
-TEST_F(MainWindowTest, KeysAndTheMouseWhileReadyOnlyStartTheFlightOnRelease) {
+// Input as the window gets it, from a phase: a key's or the mouse button's release starts a
+// waiting flight only when its press went down here (the key that closes a box or the menu went
+// down there; a held key's repeats are no press), and the mouse button's in no other phase. F2,
+// F3 and F4 reaching the window whole (without the key table, or inside a box's loop) start
+// nothing; through the game's loop they act at their press and not at its repeats. New and
+// Restart take effect at the next tick from any phase, unknown ids do nothing; About pauses the
+// game and goes back to where it was, Options to a restart whichever button closes it. No key or
+// click presses a thrust button on the way.
+TEST_F(MainWindowTest, InputSetsThePhase) {
     ASSERT_TRUE(TickToReady());
-    // Only a release whose press went down here: the key that closes a box, or the menu, went
-    // down there; a held key's repeats are no press. Without the key table (or inside a box's
-    // loop) F2, F3 and F4 reach the window whole, and start nothing.
+    const HACCEL keys = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    const LPARAM REPEAT = 1 << 30, PRESS = 1, UP = static_cast<LPARAM>(0xC0000001u);
+    // Besides messages: a box opened by a command and closed by a button, and a key through the
+    // game's loop with its key table.
+    const UINT BOX = WM_APP, LOOP = WM_APP + 1;
+    const int R = PHASE_READY, F = PHASE_FLYING, D = PHASE_DEBRIS;
     const struct {
-        WPARAM key;
-        LPARAM down; // the press's flags, or -1 when it went down elsewhere
-        bool starts;
-    } releases[] = {{VK_DOWN, 0, true},     {VK_SPACE, 0, true},
-                    {'A', 0, true},         {VK_UP, 0, true},
-                    {VK_LEFT, 0, true},     {VK_RETURN, -1, false},
-                    {VK_ESCAPE, -1, false}, {VK_RETURN, 1 << 30, false},
-                    {VK_F2, 0, false},      {VK_F3, 0, false},
-                    {VK_F4, 0, false}};
-    for (const auto& release : releases) {
-        flight.phase = PHASE_READY;
-        if (release.down != -1) {
-            Send(WM_KEYDOWN, release.key, release.down);
-        }
-        EXPECT_EQ(ThrustersOn(), 0) << "no press while waiting: " << release.key;
-        EXPECT_EQ(flight.phase, PHASE_READY) << release.key;
-        Send(WM_KEYUP, release.key);
-        EXPECT_EQ(flight.phase, release.starts ? PHASE_FLYING : PHASE_READY) << release.key;
-        EXPECT_EQ(ThrustersOn(), 0) << release.key;
-    }
-    for (bool downHere : {false, true}) {
-        for (int phase : {PHASE_DIALOG, PHASE_FLYING, PHASE_DEBRIS, PHASE_CALIBRATE, PHASE_READY}) {
-            flight.phase = static_cast<uint8_t>(phase);
-            if (downHere) {
-                Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 300));
+        int phase;
+        std::vector<std::vector<LPARAM>> steps; // message, wParam, lParam
+        int after;
+    } rows[] = {
+        {R, {{WM_KEYDOWN, VK_DOWN, PRESS}, {WM_KEYUP, VK_DOWN, UP}}, F},
+        {R, {{WM_KEYDOWN, VK_SPACE, PRESS}, {WM_KEYUP, VK_SPACE, UP}}, F},
+        {R, {{WM_KEYDOWN, 'A', PRESS}, {WM_KEYUP, 'A', UP}}, F},
+        {R, {{WM_KEYDOWN, VK_UP, PRESS}, {WM_KEYUP, VK_UP, UP}}, F},
+        {R, {{WM_KEYDOWN, VK_LEFT, PRESS}, {WM_KEYUP, VK_LEFT, UP}}, F},
+        {R, {{WM_KEYUP, VK_RETURN, UP}}, R},
+        {R, {{WM_KEYUP, VK_ESCAPE, UP}}, R},
+        {R, {{WM_KEYDOWN, VK_RETURN, PRESS | REPEAT}, {WM_KEYUP, VK_RETURN, UP}}, R},
+        {R, {{WM_KEYDOWN, VK_F2, PRESS}, {WM_KEYUP, VK_F2, UP}}, R},
+        {R, {{WM_KEYDOWN, VK_F3, PRESS}, {WM_KEYUP, VK_F3, UP}}, R},
+        {R, {{WM_KEYDOWN, VK_F4, PRESS}, {WM_KEYUP, VK_F4, UP}}, R},
+        {R, {{WM_KEYDOWN, VK_RETURN, PRESS}, {BOX, CMD_ABOUT, IDOK}, {WM_KEYUP, VK_RETURN, UP}}, R},
+        {R,
+         {{WM_KEYDOWN, VK_RETURN, PRESS},
+          {WM_ENTERMENULOOP, FALSE, 0},
+          {WM_EXITMENULOOP, FALSE, 0},
+          {WM_KEYUP, VK_RETURN, UP}},
+         R},
+        {R, {{LOOP, VK_F2, PRESS}}, PHASE_NEW_GAME},
+        {F, {{LOOP, VK_F2, PRESS | REPEAT}}, F},
+        {F, {{LOOP, VK_F3, PRESS}}, PHASE_RESTART},
+        {F, {{LOOP, VK_F3, PRESS | REPEAT}}, F},
+        {R, {{WM_LBUTTONUP, 0, MAKELPARAM(300, 300)}}, R},
+        {R, {{WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 300)}, {WM_LBUTTONUP, 0, 0}}, F},
+        {F, {{WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 300)}, {WM_LBUTTONUP, 0, 0}}, F},
+        {D, {{WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 300)}, {WM_LBUTTONUP, 0, 0}}, D},
+        {PHASE_DIALOG, {{WM_LBUTTONDOWN, MK_LBUTTON, 0}, {WM_LBUTTONUP, 0, 0}}, PHASE_DIALOG},
+        {PHASE_CALIBRATE, {{WM_LBUTTONDOWN, MK_LBUTTON, 0}, {WM_LBUTTONUP, 0, 0}}, PHASE_CALIBRATE},
+        {D, {{WM_COMMAND, MAKEWPARAM(CMD_NEW, 1), 0}}, PHASE_NEW_GAME},
+        {D, {{WM_COMMAND, CMD_RESTART, 0}}, PHASE_RESTART},
+        {D, {{WM_COMMAND, 0, 0}, {WM_COMMAND, 6, 0}, {WM_COMMAND, 106, 0}}, D},
+        {D, {{WM_COMMAND, 0xFFFF, 0}}, D},
+        {D, {{BOX, CMD_ABOUT, IDOK}}, D},
+        {D, {{BOX, CMD_OPTIONS, IDOK}}, PHASE_RESTART},
+        {D, {{BOX, CMD_OPTIONS, IDCANCEL}}, PHASE_RESTART},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "row " << &row - rows);
+        flight.phase = static_cast<uint8_t>(row.phase);
+        for (const auto& step : row.steps) {
+            const UINT message = static_cast<UINT>(step[0]);
+            MSG key = {mainWindow, WM_KEYDOWN, static_cast<WPARAM>(step[1]), step[2], 0, {}};
+            if (message == BOX) {
+                EXPECT_EQ(RunBoxCommand(step[1], static_cast<int>(step[2])), PHASE_DIALOG);
+            } else if (message != LOOP) {
+                Send(message, static_cast<WPARAM>(step[1]), step[2]);
+            } else if (!TranslateGameKeys(keys, &key)) {
+                DispatchMessageA(&key);
             }
-            Send(WM_LBUTTONUP, 0, MAKELPARAM(300, 300));
-            EXPECT_EQ(flight.phase, phase == PHASE_READY && downHere ? PHASE_FLYING : phase);
+            EXPECT_EQ(ThrustersOn(), 0) << "message " << message;
         }
+        EXPECT_EQ(flight.phase, row.after);
+        EXPECT_TRUE(IsWindow(mainWindow));
     }
-    // A box or a stand-still forgets a press: its release may come after the box's own keys.
-    for (UINT absence : {WM_ENTERMENULOOP, WM_COMMAND}) {
+}
+
+// The click that brings the game back from another program only brings it back, on the sky as
+// on a thrust button; once the game is active, a click starts the flight.
+TEST_F(MainWindowTest, TheClickThatBringsTheGameBackStartsNothing) {
+    ASSERT_TRUE(TickToReady());
+    POINT sky = {300, 300};
+    ClientToScreen(mainWindow, &sky);
+    RECT button;
+    GetWindowRect(thrustButtons[BUTTON_MAIN], &button);
+    for (const POINT at : {sky, POINT{button.left + 24, button.top + 24}}) {
+        SCOPED_TRACE(at.x);
         flight.phase = PHASE_READY;
-        Send(WM_KEYDOWN, VK_RETURN);
-        if (absence == WM_COMMAND) {
-            RunBoxCommand(CMD_ABOUT);
-        } else {
-            Send(WM_ENTERMENULOOP, FALSE);
-            Send(WM_EXITMENULOOP, FALSE);
+        const HANDLE other = CreateThread(nullptr, 0, RunOtherProgram, nullptr, 0, nullptr);
+        ASSERT_TRUE(PumpUntil([] { return GetActiveWindow() == nullptr; }, 30000));
+        for (bool active : {false, true}) {
+            MouseInput(MOUSEEVENTF_LEFTDOWN, at.x, at.y);
+            MouseInput(MOUSEEVENTF_LEFTUP, at.x, at.y);
+            EXPECT_EQ(PumpUntil([] { return flight.phase != PHASE_READY; }, active ? 10000 : 500),
+                      active);
+            EXPECT_EQ(GetActiveWindow(), mainWindow);
+            EXPECT_EQ(ThrustersOn(), 0);
         }
-        Send(WM_KEYUP, VK_RETURN);
-        EXPECT_EQ(flight.phase, PHASE_READY) << absence;
+        PostThreadMessageA(GetThreadId(other), WM_QUIT, 0, 0);
+        WaitForSingleObject(other, 5000);
+        CloseHandle(other);
     }
+    MouseInput(0, 10, 700);
 }
 
 HWND otherWindow = nullptr;
@@ -450,37 +523,6 @@ TEST_F(MainWindowTest, APartialRepaintLeavesNoFlameBehind) {
             UpdateWindow(mainWindow);
             EXPECT_TRUE(ticked == WindowPixels(mainWindow, 0, 0, width, screen.groundHeight));
         }
-    }
-}
-
-// New and Restart take effect at the next tick, from any phase; unknown ids do nothing. A box
-// pauses the game: About goes back to where it was, Options to a restart whichever button closes
-// it.
-TEST_F(MainWindowTest, CommandsSetThePhaseAndBoxesPauseTheGame) {
-    ASSERT_TRUE(TickToReady());
-    const struct {
-        WPARAM command;
-        int closer; // the box's button, or 0 for no box
-        int after;
-    } cases[] = {{MAKEWPARAM(CMD_NEW, 1), 0, PHASE_NEW_GAME},
-                 {CMD_RESTART, 0, PHASE_RESTART},
-                 {0, 0, PHASE_DEBRIS},
-                 {6, 0, PHASE_DEBRIS},
-                 {106, 0, PHASE_DEBRIS},
-                 {0xFFFF, 0, PHASE_DEBRIS},
-                 {CMD_ABOUT, IDOK, PHASE_DEBRIS},
-                 {CMD_OPTIONS, IDOK, PHASE_RESTART},
-                 {CMD_OPTIONS, IDCANCEL, PHASE_RESTART}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "command " << c.command << ", closer " << c.closer);
-        flight.phase = PHASE_DEBRIS;
-        if (c.closer == 0) {
-            Send(WM_COMMAND, c.command);
-        } else {
-            EXPECT_EQ(RunBoxCommand(c.command, c.closer), PHASE_DIALOG);
-        }
-        EXPECT_EQ(flight.phase, c.after);
-        EXPECT_TRUE(IsWindow(mainWindow));
     }
 }
 

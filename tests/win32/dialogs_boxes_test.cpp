@@ -442,6 +442,10 @@ TEST_F(BoxTest, OptionsBarsMoveByEachScrollCodeAndKeyAndOkStoresThem) {
                 expected[bar] = c.expected;
                 EXPECT_EQ(Shown(dialog), expected) << "bar " << BAR_IDS[bar] << ", code " << c.code
                                                    << " from " << c.start << ", thumb " << c.thumb;
+                // The thumb shows where the bar holds it (a focused bar's caret blinks).
+                const HWND moved = GetDlgItem(dialog, BAR_IDS[bar]);
+                EXPECT_TRUE(GetFocus() == moved || PixelsARepaintChanges(moved) == 0)
+                    << "bar " << bar << " code " << c.code << " from " << c.start;
                 PostScroll(dialog, BAR_IDS[bar], SB_THUMBPOSITION, DEFAULT_SHOWN[bar]);
             });
         }
@@ -454,8 +458,19 @@ TEST_F(BoxTest, OptionsBarsMoveByEachScrollCodeAndKeyAndOkStoresThem) {
                          reinterpret_cast<LPARAM>(id == 0 ? nullptr : GetDlgItem(dialog, id)));
         }
     });
+    // Default puts every thumb back where it shows it (no bar keeps the focus's caret).
+    steps.push_back([](HWND dialog) {
+        SetFocus(GetDlgItem(dialog, IDOK));
+        for (int id : BAR_IDS) {
+            PostScroll(dialog, id, SB_LEFT);
+        }
+        PostCommand(dialog, IDC_DEFAULT);
+    });
     steps.push_back([](HWND dialog) {
         EXPECT_EQ(Shown(dialog), DEFAULT_SHOWN);
+        for (int id : BAR_IDS) {
+            EXPECT_EQ(PixelsARepaintChanges(GetDlgItem(dialog, id)), 0) << "bar " << id;
+        }
         PostScroll(dialog, IDC_GRAVITY_BAR, SB_LINELEFT); // 6 -> 5
         PostScroll(dialog, IDC_GRAVITY_BAR, SB_PAGELEFT); // 5 -> 4
         PostScroll(dialog, IDC_FUEL_BAR, SB_THUMBTRACK, 17);

@@ -134,6 +134,22 @@ inline std::vector<DWORD> WindowPixels(HWND window, int x, int y, int width, int
     return canvas.Snapshot();
 }
 
+// How many pixels of the window a fresh repaint changes: 0 when the screen shows what the window
+// holds now.
+inline int PixelsARepaintChanges(HWND window) {
+    RECT client = {};
+    GetClientRect(window, &client);
+    const std::vector<DWORD> shown = WindowPixels(window, 0, 0, client.right, client.bottom);
+    InvalidateRect(window, nullptr, TRUE);
+    UpdateWindow(window);
+    const std::vector<DWORD> repainted = WindowPixels(window, 0, 0, client.right, client.bottom);
+    int changed = 0;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        changed += shown[i] != repainted[i];
+    }
+    return changed;
+}
+
 // Where two canvases of the same size differ: empty when every pixel matches, otherwise the
 // number of differing pixels and the first of them, for a failure message.
 inline std::string CanvasDifference(const PixelCanvas& actual, const PixelCanvas& expected) {

@@ -25,55 +25,74 @@ void Step(float timeStep, float fuel, int thrusters) {
 
 using PhysicsTest = GameTest;
 
-// One step from rest with the built-in craft: 1000 of dry mass, 1000 of fuel, gravity 3, the main
-// engine's 10000 burning 10 a second, the side nozzles' 2000 burning 2 a second each. The mass is
-// taken before the burn: with 1900 the acceleration would be 2.263..., not 2. At mass 1999 the
-// push 2000 / 1999 is no float, and the two nozzles together leave what rounding took off it,
-// since each sum is taken in double.
-TEST_F(PhysicsTest, OneStepFromRest) {
+// Steps from rest with the built-in craft: 1000 of dry mass, 1000 of fuel, gravity 3, the main
+// engine's 10000 burning 10 a second, the side nozzles' 2000 burning 2 a second each, or with one
+// of these set otherwise, as the Options box and the settings may. The mass is taken before the
+// burn: with 1900 the acceleration would be 2.263..., not 2. At mass 1999 the push 2000 / 1999 is
+// no float, and the two nozzles together leave what rounding took off it, since each sum is taken
+// in double. The step that empties the tank keeps its full thrust, and the next burns and pushes
+// nothing; a tank equal to the burn is used up, and one a hair above it keeps the difference with
+// the burn rounded to a float: 0.1f * 10 is a shade above 1 in double and exactly 1 as a float.
+TEST_F(PhysicsTest, StepsFromRest) {
     const struct {
         float timeStep, fuel;
         int thrusters;
-        float fuelAfter, vx, vy, altitude;
+        decltype(&GameSettings::gravity) setting; // or null: every setting built in
+        float value;
+        int steps;
+        float fuelAfter, vx, vy, altitude, posX;
     } cases[] = {
-        {0.375f, 1000.0f, MAIN, 996.25f, 0.0f, 0.75f, 1000.28125f},
-        {0.375f, 1000.0f, 0, 1000.0f, 0.0f, -1.125f, 999.578125f},
-        {0.375f, 1000.0f, MAIN | RIGHT | LEFT, 994.75f, 0.0f, 0.75f, 1000.28125f},
-        {0.375f, 0.0f, MAIN | RIGHT | LEFT, 0.0f, 0.0f, -1.125f, 999.578125f}, // an empty tank
-        {10.0f, 1000.0f, MAIN, 900.0f, 0.0f, 20.0f, 1200.0f},
-        {0.375f, 1000.0f, RIGHT, 999.25f, -0.375f, -1.125f, 999.578125f},
-        {0.375f, 1000.0f, LEFT, 999.25f, 0.375f, -1.125f, 999.578125f},
-        {0.375f, 999.0f, RIGHT, 998.25f, -0x1.80312cp-2f, -1.125f, 999.578125f},
-        {0.375f, 999.0f, LEFT, 998.25f, 0x1.80312cp-2f, -1.125f, 999.578125f},
-        {0.375f, 999.0f, RIGHT | LEFT, 997.5f, 0x1.34e3f4p-26f, -1.125f, 999.578125f},
+        // clang-format off
+        {0.375f, 1000.0f, MAIN, nullptr, 0, 1, 996.25f, 0.0f, 0.75f, 1000.28125f, 0.0f},
+        {0.375f, 1000.0f, 0, nullptr, 0, 1, 1000.0f, 0.0f, -1.125f, 999.578125f, 0.0f},
+        {0.375f, 1000.0f, MAIN | RIGHT | LEFT, nullptr, 0, 1, 994.75f, 0.0f, 0.75f, 1000.28125f, 0.0f},
+        {0.375f, 0.0f, MAIN | RIGHT | LEFT, nullptr, 0, 1, 0.0f, 0.0f, -1.125f, 999.578125f, 0.0f},
+        {10.0f, 1000.0f, MAIN, nullptr, 0, 1, 900.0f, 0.0f, 20.0f, 1200.0f, 0.0f},
+        {0.375f, 1000.0f, RIGHT, nullptr, 0, 1, 999.25f, -0.375f, -1.125f, 999.578125f, -0.140625f},
+        {0.375f, 1000.0f, LEFT, nullptr, 0, 1, 999.25f, 0.375f, -1.125f, 999.578125f, 0.140625f},
+        {0.375f, 999.0f, RIGHT, nullptr, 0, 1, 998.25f, -0x1.80312cp-2f, -1.125f, 999.578125f,
+         -0x1.2024e0p-3f},
+        {0.375f, 999.0f, LEFT, nullptr, 0, 1, 998.25f, 0x1.80312cp-2f, -1.125f, 999.578125f,
+         0x1.2024e0p-3f},
+        {0.375f, 999.0f, RIGHT | LEFT, nullptr, 0, 1, 997.5f, 0x1.34e3f4p-26f, -1.125f, 999.578125f,
+         0x1.cf55eep-28f},
+        {0.375f, 1000.0f, MAIN | LEFT, nullptr, 0, 1, 995.5f, 0.375f, 0.75f, 1000.28125f, 0.140625f},
+        {0.375f, 1000.0f, MAIN | LEFT, &GameSettings::mainThrust, 20000.0f, 1, 995.5f, 0.375f,
+         2.625f, 1000.984375f, 0.140625f},
+        {0.375f, 1000.0f, MAIN | LEFT, &GameSettings::sideThrust, 4000.0f, 1, 995.5f, 0.75f, 0.75f,
+         1000.28125f, 0.28125f},
+        {0.375f, 1000.0f, MAIN | LEFT, &GameSettings::mainBurnRate, 20.0f, 1, 991.75f, 0.375f,
+         0.75f, 1000.28125f, 0.140625f},
+        {0.375f, 1000.0f, MAIN | RIGHT, &GameSettings::sideThrust, 4000.0f, 1, 995.5f, -0.75f,
+         0.75f, 1000.28125f, -0.28125f},
+        {0.375f, 1000.0f, MAIN | RIGHT | LEFT, &GameSettings::sideBurnRate, 4.0f, 1, 993.25f, 0.0f,
+         0.75f, 1000.28125f, 0.0f},
+        {0.375f, 1000.0f, MAIN | LEFT, &GameSettings::gravity, 6.0f, 1, 995.5f, 0.375f, -0.375f,
+         999.859375f, 0.140625f},
+        {0.375f, 1000.0f, MAIN | LEFT, &GameSettings::dryMass, 3000.0f, 1, 995.5f, 0.1875f,
+         -0.1875f, 999.9296875f, 0.0703125f},
+        {0.375f, 1.0f, MAIN, nullptr, 0, 2, 0.0f, 0.0f, 0x1.7f0a7cp+0f, 0x1.f4c5a4p+9f, 0.0f},
+        {0.375f, 3.75f, MAIN, nullptr, 0, 1, 0.0f, 0.0f, 0x1.4e34ecp+1f, 0x1.f47d54p+9f, 0.0f},
+        {0.1f, 1.0000001f, MAIN, nullptr, 0, 1, 0x1p-23f, 0.0f, 0x1.65e376p-1f, 0x1.f408f2p+9f,
+         0.0f},
+        // clang-format on
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.timeStep << " " << c.fuel << " " << c.thrusters);
+        SCOPED_TRACE(testing::Message() << "row " << &c - cases);
+        settings = DEFAULT_SETTINGS;
+        if (c.setting != nullptr) {
+            settings.*c.setting = c.value;
+        }
         Step(c.timeStep, c.fuel, c.thrusters);
-        EXPECT_EQ(flight.fuel, c.fuelAfter);
-        EXPECT_EQ(FloatBits(flight.vx), FloatBits(c.vx));
-        EXPECT_EQ(flight.vy, c.vy);
-        EXPECT_EQ(flight.altitude, c.altitude);
-        EXPECT_EQ(flight.posX, c.vx * c.timeStep);
+        for (int step = 1; step < c.steps; ++step) {
+            PhysicsStep();
+        }
+        const float got[] = {flight.fuel, flight.vx, flight.vy, flight.altitude, flight.posX};
+        const float want[] = {c.fuelAfter, c.vx, c.vy, c.altitude, c.posX};
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(FloatBits(got[i]), FloatBits(want[i])) << "value " << i << ": " << got[i];
+        }
     }
-}
-
-// The step that empties the tank keeps its full thrust; then nothing burns or pushes. A tank
-// equal to the burn is used up; one a hair above it keeps the difference with the burn rounded to
-// a float: 0.1f * 10 is a shade above 1 in double and exactly 1 as a float.
-TEST_F(PhysicsTest, TheLastDropOfFuel) {
-    Step(0.375f, 1.0f, MAIN); // less than the 3.75 the main engine wants
-    EXPECT_EQ(flight.fuel, 0.0f);
-    EXPECT_FLOAT_EQ(flight.vy, static_cast<float>(10000.0 / 1001.0 - 3.0) * 0.375f);
-    const float vyBefore = flight.vy;
-    PhysicsStep();
-    EXPECT_EQ(flight.vy, vyBefore - 1.125f);
-    EXPECT_EQ(flight.fuel, 0.0f);
-    Step(0.375f, 3.75f, MAIN);
-    EXPECT_EQ(FloatBits(flight.fuel), 0u);
-    EXPECT_GT(flight.vy, 0.0f);
-    Step(0.1f, 1.0000001f, MAIN);
-    EXPECT_EQ(flight.fuel, 1.0000001f - 1.0f);
 }
 
 // A long scripted flight through every thruster combination, the tank running dry, and several

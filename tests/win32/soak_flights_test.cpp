@@ -201,7 +201,6 @@ TEST(SoakTest, ThreeHundredFlightsLeaveGdiAndMemoryFlat) {
         EXPECT_GT(outcomes[outcome], 0) << names[outcome];
     }
     RecordProperty("outcomes", counts);
-    ASSERT_EQ(gdiObjects.size(), static_cast<size_t>(FLIGHTS / SAMPLE_EVERY));
     // Sample 0, after the warm-up, is the base; later ones may not rise, nor trend upward (the
     // later half's mean above the earlier half's).
     for (size_t i = 1; i < gdiObjects.size(); ++i) {

@@ -17,6 +17,7 @@
 #include "app/main_window.h"
 #include "game/state.h"
 #include "game/tick.h"
+#include "pump.h"
 #include "ui/thrust.h"
 
 static const size_t TIMER_INTERVALS = 200, FLYING_TICKS = 1000;
@@ -27,23 +28,6 @@ static double NowSeconds() {
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&count);
     return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-// Handles messages as they come for the given time, as the game's loop would between ticks.
-static void PumpFor(double seconds) {
-    MSG message;
-    for (const double end = NowSeconds() + seconds;;) {
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE) != 0) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        const double left = end - NowSeconds();
-        if (left <= 0.0) {
-            return;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left * 1000.0) + 1,
-                                  QS_ALLINPUT);
-    }
 }
 
 // Prints "PREFIX_count N", "PREFIX_median_UNIT VALUE" and the like: what the report takes of it.
@@ -108,7 +92,7 @@ static void MeasureFlyingTicks(int spacingMs) {
             Fail("the game did not become ready");
         }
         GameTick(reinterpret_cast<GameWindow>(mainWindow));
-        PumpFor(GAME_TIMER_PERIOD_MS / 1000.0);
+        PumpFor(GAME_TIMER_PERIOD_MS);
     }
     std::vector<double> ticks;
     int resets = 0;
@@ -124,7 +108,7 @@ static void MeasureFlyingTicks(int spacingMs) {
         }
         flight.fuel =
             flight.fuel < settings.initialFuel / 4.0f ? settings.initialFuel : flight.fuel;
-        PumpFor(spacingMs / 1000.0);
+        PumpFor(static_cast<DWORD>(spacingMs));
         const double phase = static_cast<double>(tick) / 150.0;
         const double wantVy =
             std::clamp((600.0 + 250.0 * std::sin(phase) - flight.altitude) * 0.1, -15.0, 15.0);

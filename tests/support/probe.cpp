@@ -6,6 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+#include "pump.h"
+#include "read_text.h"
 
 static void PrintText(const char* name, HWND window) {
     char text[512] = {};
@@ -16,8 +20,7 @@ static void PrintText(const char* name, HWND window) {
     std::printf("%s=%s\n", name, text);
 }
 
-// Reads the panel's line back from the screen: each character the first candidate whose picture,
-// alone white on black in the window's font, matches the screen's cell at the reading point.
+// Reads the panel's line back from the screen, in the window's font, on the sky's black.
 static int ReadPanelLine(HWND game, int line, const char* text) {
     RECT client;
     GetClientRect(game, &client);
@@ -25,58 +28,27 @@ static int ReadPanelLine(HWND game, int line, const char* text) {
     TEXTMETRICA metrics;
     GetTextMetricsA(screen, &metrics);
     const int y = 25 + line * (metrics.tmHeight + metrics.tmExternalLeading);
-    HDC glyph = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 64, 64);
-    SelectObject(glyph, bitmap);
-    SelectObject(glyph, GetCurrentObject(screen, OBJ_FONT));
-    SetTextColor(glyph, RGB(255, 255, 255));
-    SetBkColor(glyph, RGB(0, 0, 0));
-    char read[16] = {};
-    for (int n = 0, x = client.right - 75; n < 15 && text[n] != '\0' && (n == 0 || read[n - 1]);
-         ++n) {
-        for (const char* c = "0123456789.- "; *c != '\0' && read[n] == '\0'; ++c) {
-            RECT place = {0, 0, 64, 64};
-            DrawTextA(glyph, c, 1, &place, DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
-            SIZE cell;
-            GetTextExtentPoint32A(glyph, c, 1, &cell);
-            bool same = x + cell.cx <= client.right;
-            for (int i = 0; i < cell.cx * cell.cy && same; ++i) {
-                const int column = i % cell.cx, row = i / cell.cx;
-                same = GetPixel(glyph, column, row) == GetPixel(screen, x + column, y + row);
-            }
-            if (same) {
-                read[n] = *c;
-                x += cell.cx;
-            }
-        }
-    }
-    std::printf("read \"%s\"\n", read);
-    DeleteDC(glyph); // the bitmap and the font are let go with it
-    DeleteObject(bitmap);
+    const std::string read = ReadText(screen, client.right - 75, y, client.right, client.bottom,
+                                      "0123456789.- ", RGB(0, 0, 0), std::strlen(text));
     ReleaseDC(game, screen);
-    return std::strcmp(read, text) == 0 ? 0 : 1;
+    std::printf("read \"%s\"\n", read.c_str());
+    return read == text ? 0 : 1;
 }
 
 // Once the game's window is shut to input, takes the activation for a second.
 static int TakeActivation() {
-    const DWORD start = GetTickCount();
-    HWND game;
-    while ((game = FindWindowA("Tavune", "Tavune")) == nullptr || IsWindowEnabled(game)) {
-        if (GetTickCount() - start > 30000) {
-            return 1;
-        }
-        Sleep(5);
+    if (!PumpUntil(
+            [] {
+                const HWND game = FindWindowA("Tavune", "Tavune");
+                return game != nullptr && !IsWindowEnabled(game);
+            },
+            30000)) {
+        return 1;
     }
     HWND other = CreateWindowExA(0, "STATIC", "away", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
                                  nullptr, nullptr, nullptr);
     SetForegroundWindow(other);
-    MSG message;
-    for (DWORD away = GetTickCount(); GetTickCount() - away < 1000;) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageA(&message);
-        }
-    }
+    PumpFor(1000);
     DestroyWindow(other);
     return 0;
 }

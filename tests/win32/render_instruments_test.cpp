@@ -12,6 +12,7 @@
 
 #include "game/state.h"
 #include "game_window.h"
+#include "read_text.h"
 #include "render/instruments.h"
 #include "win32_test_util.h"
 
@@ -35,44 +36,12 @@ bool AnyPixelOtherThan(const PixelCanvas& canvas, DWORD colour) {
     return std::any_of(pixels.begin(), pixels.end(), [colour](DWORD p) { return p != colour; });
 }
 
-// Reads text back from a canvas, character by character: each character's picture is drawn
-// alone by DrawTextA on a canvas of its own, and the first whose white pixels, and nothing but
-// the background around them, cover the cell at the reading point is the one read. What is read
-// is painted over with grey, so that a test can tell that nothing else was drawn.
+// What is read is painted over with grey, so that a test can tell that nothing else was drawn.
 std::string TakeText(PixelCanvas& canvas, int x, int top, const char* characters, DWORD background,
                      size_t longest) {
-    PixelCanvas glyph(64, 64);
-    SelectObject(glyph.dc, GetCurrentObject(canvas.dc, OBJ_FONT));
-    SetTextColor(glyph.dc, RGB(255, 255, 255));
-    SetBkColor(glyph.dc, RGB(0, 0, 0));
-    SetBkMode(glyph.dc, OPAQUE);
     HBRUSH grey = CreateSolidBrush(GREY);
-    std::string text;
-    while (text.size() < longest) {
-        char found = 0;
-        SIZE cell = {};
-        for (const char* c = characters; *c != '\0' && found == 0; ++c) {
-            glyph.Clear();
-            RECT place = {0, 0, 64, 64};
-            DrawTextA(glyph.dc, c, 1, &place, DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
-            GetTextExtentPoint32A(glyph.dc, c, 1, &cell);
-            bool same = x + cell.cx <= canvas.width && top + cell.cy <= canvas.height;
-            for (int row = 0; row < cell.cy && same; ++row) {
-                for (int column = 0; column < cell.cx && same; ++column) {
-                    const DWORD want = glyph.At(column, row) == WHITE ? WHITE : background;
-                    same = canvas.At(x + column, top + row) == want;
-                }
-            }
-            found = same ? *c : 0;
-        }
-        if (found == 0) {
-            break;
-        }
-        text += found;
-        const RECT read = {x, top, x + cell.cx, top + cell.cy};
-        FillRect(canvas.dc, &read, grey);
-        x += cell.cx;
-    }
+    const std::string text = ReadText(canvas.dc, x, top, canvas.width, canvas.height, characters,
+                                      background, longest, grey);
     DeleteObject(grey);
     return text;
 }

@@ -4,14 +4,17 @@
 
 namespace {
 
-// What the platform keeps of the class: the arrow over the buttons, black behind their pictures.
-TEST(ThrustClass, IsRegisteredOnceWithTheArrowCursorAndABlackBackground) {
-    ASSERT_EQ(RegisterThrustClassOnce(), 1);
-    WNDCLASSA found = {};
-    ASSERT_TRUE(GetClassInfoA(appInstance, "TVNThrust", &found));
-    EXPECT_EQ(found.hCursor, LoadCursorA(nullptr, IDC_ARROW));
-    EXPECT_EQ(found.hbrBackground, GetStockObject(BLACK_BRUSH));
+// Over a button the pointer is the arrow, and what lies behind its picture is erased black.
+TEST_F(ThrustButtonsTest, ShowTheArrowOverABlackBackground) {
     EXPECT_EQ(RegisterThrustClass(appInstance), 0) << "a second registration says it failed";
+    SetCursor(nullptr);
+    SendMessageA(Button(BUTTON_MAIN), WM_SETCURSOR, reinterpret_cast<WPARAM>(Button(BUTTON_MAIN)),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_ARROW));
+    PixelCanvas canvas{48, 48};
+    PatBlt(canvas.dc, 0, 0, 48, 48, WHITENESS);
+    SendMessageA(Button(BUTTON_MAIN), WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.dc), 0);
+    EXPECT_EQ(canvas.pixels[48 * 48 - 1] & 0xFFFFFFu, 0u) << "the background is not black";
 }
 
 // A button fires its own thruster and no other, by key and by mouse; any other id maps to the
@@ -113,7 +116,7 @@ TEST(ThrustButtons, StandAtTheTopRightOfTheScreenWidthAndStartReleased) {
             EXPECT_EQ(box.bottom - box.top, 48);
             EXPECT_EQ(GetParent(thrustButtons[id]), parent);
             EXPECT_EQ(GetWindowLongA(thrustButtons[id], GWL_ID), id);
-            EXPECT_EQ(GetWindowLongA(thrustButtons[id], GWL_STYLE), WS_CHILD | WS_VISIBLE);
+            EXPECT_TRUE(IsWindowVisible(thrustButtons[id]));
             EXPECT_EQ(flight.thrusterOn[id], 0);
             EXPECT_EQ(buttonTracking[id], 0);
         }

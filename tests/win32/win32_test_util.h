@@ -9,26 +9,7 @@
 #include <vector>
 
 #include "app/instance.h"
-
-// Handles every message waiting for this thread, then returns.
-inline void PumpMessages() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
-
-// Dispatches messages as the game's loop does, timers' among them, until done() or the time is
-// up; whether done() held.
-template <typename Done> bool PumpUntil(Done done, DWORD milliseconds) {
-    const DWORD start = GetTickCount();
-    while (!done() && GetTickCount() - start < milliseconds) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        PumpMessages();
-    }
-    return done();
-}
+#include "pump.h"
 
 // The real mouse, through the platform's input: moved to (x, y) on the screen, with flags such as
 // MOUSEEVENTF_LEFTDOWN.

@@ -271,7 +271,8 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
         ASSERT_NE(terrainRegion, nullptr);
         EXPECT_EQ(terrainRegion->width, client.right);
         EXPECT_EQ(terrainRegion->groundHeight, client.bottom);
-        EXPECT_EQ(screen.originX, client.right / 2);
+        EXPECT_EQ(WorldToScreen(flight.posX, flight.altitude).x, client.right / 2)
+            << "the craft starts over the middle of the new width";
     }
 
     // The new game a new size is owed is never lost: a box, a restart or the options while the
@@ -398,6 +399,7 @@ TEST_F(MainWindowTest, InputSetsThePhase) {
                 DispatchMessageA(&key);
             }
             EXPECT_EQ(ThrustersOn(), 0) << "message " << message;
+            KillTimer(mainWindow, GAME_TIMER_ID); // started again by a stand-still's end
         }
         EXPECT_EQ(flight.phase, row.after);
         EXPECT_TRUE(IsWindow(mainWindow));

@@ -19,6 +19,13 @@
 
 // The thruster each button fires while the side thrust is not reversed.
 constexpr int THRUSTER_OF[THRUST_BUTTON_COUNT] = {THRUSTER_MAIN, THRUSTER_LEFT, THRUSTER_RIGHT};
+
+// The thruster a button fires with the side thrust as the settings have it: any non-zero value
+// swaps the side nozzles.
+inline int FiredBy(int id) {
+    return settings.reverseSideThrust != 0 && id != BUTTON_MAIN ? THRUSTER_OF[3 - id]
+                                                                : THRUSTER_OF[id];
+}
 constexpr DWORD SCRIBBLE_COLOUR = 0x0C2238; // 0x00RRGGBB, as the screen's pixels read
 
 // What the process's one registration of the button class returned.
@@ -120,7 +127,7 @@ class ThrustButtonsTest : public ::testing::Test {
         SCOPED_TRACE(testing::Message() << "button " << id << ", " << StateName(state));
         const bool tracking = state == ButtonState::MouseIn || state == ButtonState::MouseOut;
         EXPECT_EQ(buttonTracking[id], tracking ? 1 : 0);
-        EXPECT_EQ(flight.thrusterOn[THRUSTER_OF[id]],
+        EXPECT_EQ(flight.thrusterOn[FiredBy(id)],
                   state == ButtonState::KeyHeld || state == ButtonState::MouseIn ? 1 : 0);
         EXPECT_EQ(GetCapture() == Button(id), tracking);
     }

@@ -31,53 +31,51 @@ const char* const SHOWN[4][9] = {
 };
 const char* const HOLDER[4] = {"BPP0PP0PP", "BPP0PP0PP", "BBB0B00PB", "BBB0B00PB"};
 
+// With the side thrust as it is and reversed, each button fires its own thruster and no other.
 TEST_F(ThrustButtonsTest, EachMessageMovesEachButtonToItsNextStateAndShowsIt) {
     // The mouse events' messages and places, in the order of EVENT_NAMES. The button comes up
     // off the button: wherever it does, the press ends.
     const UINT messages[] = {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_MOUSEMOVE, WM_LBUTTONUP};
     const POINT places[] = {{5, 40}, {47, 47}, {48, 10}, {100, 100}};
     flight.phase = PHASE_FLYING;
-    for (int from = 0; from < 4; ++from) {
-        for (int e = 0; e < 9; ++e) {
-            for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
-                SCOPED_TRACE(testing::Message()
-                             << "button " << id << ": " << StateName(static_cast<ButtonState>(from))
-                             << ", " << EVENT_NAMES[e]);
-                PutInState(id, static_cast<ButtonState>(from));
-                ExpectState(id, static_cast<ButtonState>(from));
-                if (from < 2) {
-                    SetCapture(parent);
-                }
-                Scribble(Button(id));
-                if (e < 4) {
-                    SendMouse(id, messages[e], places[e].x, places[e].y);
-                } else if (e < 6) {
-                    SendPrivate(id, e == 4 ? WM_THRUST_PRESS : WM_THRUST_RELEASE);
-                } else if (e == 6) {
-                    ReleaseCapture();
-                } else if (e == 7) {
-                    SetCapture(parent);
-                } else {
-                    InvalidateRect(Button(id), nullptr, TRUE);
-                    UpdateWindow(Button(id));
-                }
-                ExpectState(id, NEXT[from][e]);
-                EXPECT_EQ(ShownImage(Button(id), id), SHOWN[from][e]);
-                const char holder = HOLDER[from][e];
-                EXPECT_EQ(GetCapture(), holder == 'B'   ? Button(id)
-                                        : holder == 'P' ? parent
-                                                        : nullptr);
-                EXPECT_EQ(flight.phase, PHASE_FLYING);
-                // The other two buttons and their thrusters are not touched.
-                for (int other : {(id + 1) % 3, (id + 2) % 3}) {
-                    EXPECT_EQ(buttonTracking[other], 0) << "button " << other;
-                    EXPECT_EQ(flight.thrusterOn[THRUSTER_OF[other]], 0) << "button " << other;
-                }
-                SendPrivate(id, WM_THRUST_RELEASE);
-                ReleaseCapture();
-                ExpectState(id, ButtonState::Idle);
-            }
+    for (int i = 0; i < 4 * 9 * THRUST_BUTTON_COUNT * 3; ++i) {
+        const int from = i / 81, e = i / 9 % 9, id = i / 3 % 3;
+        const int32_t reversals[] = {0, -1, 7};
+        settings.reverseSideThrust = reversals[i % 3];
+        SCOPED_TRACE(testing::Message()
+                     << "button " << id << ": " << StateName(static_cast<ButtonState>(from)) << ", "
+                     << EVENT_NAMES[e] << ", reverse " << reversals[i % 3]);
+        PutInState(id, static_cast<ButtonState>(from));
+        ExpectState(id, static_cast<ButtonState>(from));
+        if (from < 2) {
+            SetCapture(parent);
         }
+        Scribble(Button(id));
+        if (e < 4) {
+            SendMouse(id, messages[e], places[e].x, places[e].y);
+        } else if (e < 6) {
+            SendPrivate(id, e == 4 ? WM_THRUST_PRESS : WM_THRUST_RELEASE);
+        } else if (e == 6) {
+            ReleaseCapture();
+        } else if (e == 7) {
+            SetCapture(parent);
+        } else {
+            InvalidateRect(Button(id), nullptr, TRUE);
+            UpdateWindow(Button(id));
+        }
+        ExpectState(id, NEXT[from][e]);
+        EXPECT_EQ(ShownImage(Button(id), id), SHOWN[from][e]);
+        const char holder = HOLDER[from][e];
+        EXPECT_EQ(GetCapture(), holder == 'B' ? Button(id) : holder == 'P' ? parent : nullptr);
+        EXPECT_EQ(flight.phase, PHASE_FLYING);
+        // The other two buttons and their thrusters are not touched.
+        for (int other : {(id + 1) % 3, (id + 2) % 3}) {
+            EXPECT_EQ(buttonTracking[other], 0) << "button " << other;
+            EXPECT_EQ(flight.thrusterOn[FiredBy(other)], 0) << "button " << other;
+        }
+        SendPrivate(id, WM_THRUST_RELEASE);
+        ReleaseCapture();
+        ExpectState(id, ButtonState::Idle);
     }
 }
 

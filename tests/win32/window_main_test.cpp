@@ -163,7 +163,7 @@ TEST_F(MainWindowTest, TheTimerDrivesTheGameOnlyWhileThePlayerCanPlay) {
         EXPECT_EQ(ThrustersOn(), 0);
         EXPECT_EQ(GetCapture(), nullptr);
         const int framesLeft = flight.calibrationFrames;
-        PumpUntil([] { return false; }, 600);
+        PumpFor(600);
         EXPECT_EQ(static_cast<int>(flight.phase), PHASE_CALIBRATE);
         EXPECT_EQ(flight.calibrationFrames, framesLeft);
         const DWORD back = GetTickCount();
@@ -225,7 +225,7 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
              const int16_t widthBefore = screen.screenWidth;
              SetWindowPos(mainWindow, nullptr, 0, 0, 760, 500, SWP_NOZORDER);
              SendMessageA(mainWindow, WM_ENTERSIZEMOVE, 0, 0);
-             PumpUntil([] { return false; }, 2 * LAYOUT_SETTLE_MS);
+             PumpFor(2 * LAYOUT_SETTLE_MS);
              EXPECT_EQ(screen.screenWidth, widthBefore);
              SendMessageA(mainWindow, WM_EXITSIZEMOVE, 0, 0);
              KillTimer(mainWindow, GAME_TIMER_ID); // restarted as the drag ends

@@ -6,18 +6,16 @@
 
 #include <string>
 
-// Character by character from (x, top), at most `longest`, inside `right` and `bottom`: each
-// candidate's picture is drawn alone, white on black, in the context's font, and the first whose
-// white pixels, and nothing but the background around them, cover the cell at the reading point
-// is the one read. With a brush, what is read is painted over, so that a caller can tell that
-// nothing else was drawn.
+// Up to `longest` characters from (x, top), inside `right` and `bottom`: each candidate is drawn
+// alone, white on black, in the context's font; the first whose white pixels, and only the
+// background around them, cover the cell there is read. A brush paints over what was read.
 inline std::string ReadText(HDC dc, int x, int top, int right, int bottom, const char* candidates,
                             COLORREF background, size_t longest, HBRUSH paintOver = nullptr) {
     const COLORREF white = RGB(255, 255, 255);
     HDC glyph = CreateCompatibleDC(dc);
     HBITMAP bitmap = CreateCompatibleBitmap(dc, 64, 64);
-    const HGDIOBJ oldBitmap = SelectObject(glyph, bitmap);
-    const HGDIOBJ oldFont = SelectObject(glyph, GetCurrentObject(dc, OBJ_FONT));
+    SelectObject(glyph, bitmap);
+    SelectObject(glyph, GetCurrentObject(dc, OBJ_FONT));
     SetTextColor(glyph, white);
     SetBkColor(glyph, RGB(0, 0, 0));
     SetBkMode(glyph, OPAQUE);
@@ -43,15 +41,11 @@ inline std::string ReadText(HDC dc, int x, int top, int right, int bottom, const
         }
         text += found;
         const RECT read = {x, top, x + cell.cx, top + cell.cy};
-        if (paintOver != nullptr) {
-            FillRect(dc, &read, paintOver);
-        }
+        paintOver != nullptr&& FillRect(dc, &read, paintOver);
         x += cell.cx;
     }
-    SelectObject(glyph, oldFont);
-    SelectObject(glyph, oldBitmap);
+    DeleteDC(glyph); // letting go of the bitmap and the font
     DeleteObject(bitmap);
-    DeleteDC(glyph);
     return text;
 }
 

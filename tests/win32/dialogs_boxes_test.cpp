@@ -351,47 +351,6 @@ TEST_F(BoxTest, TheEndBoxAnnouncesEachOutcomeWithItsTextsAndPicture) {
     EXPECT_EQ(remarksShown, CRASH_REMARKS) << "every remark comes up";
 }
 
-// The box shows the stored settings on bars from 0 to 29, any non-zero flag as ticked; Cancel
-// leaves them as they were, and OK without a change stores every position back exactly.
-TEST_F(BoxTest, OptionsOpenShowingTheStoredSettings) {
-    struct Case {
-        GameSettings start;
-        std::vector<int> shown;
-        int closer;
-    };
-    std::vector<Case> cases = {
-        {DEFAULT_SETTINGS, DEFAULT_SHOWN, IDCANCEL},
-        {WithOptions(1, 0, 1.0f, 100.0f, 2500.0f), {0, 0, 0, 1, 0}, IDCANCEL},
-        {WithOptions(1, 1, 10.666667f, 3000.0f, 38750.0f), {29, 29, 29, 1, 1}, IDCANCEL},
-        {WithOptions(0, 0, 1.3333334f, 1800.0f, 20000.0f), {1, 17, 14, 0, 0}, IDCANCEL},
-        {WithOptions(5, -1, 3.0f, 1000.0f, 10000.0f), {6, 9, 6, 1, 1}, IDCANCEL},
-    };
-    // Fuel runs the other way so that the three bars never agree by accident.
-    for (int16_t p = OPTION_POSITION_MIN; p <= OPTION_POSITION_MAX; ++p) {
-        const int16_t q = static_cast<int16_t>(OPTION_POSITION_MAX - p);
-        cases.push_back({WithOptions(p % 2, p / 2 % 2, GravityFromPosition(p), FuelFromPosition(q),
-                                     ThrustFromPosition(p)),
-                         {p, q, p, p % 2, p / 2 % 2},
-                         IDOK});
-    }
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "case " << &c - cases.data());
-        settings = c.start;
-        const DialogStep lookAndClose = [&c](HWND dialog) {
-            for (int bar : BAR_IDS) {
-                int range[2] = {-1, -1};
-                GetScrollRange(GetDlgItem(dialog, bar), SB_CTL, &range[0], &range[1]);
-                EXPECT_EQ(std::vector<int>(range, range + 2), (std::vector<int>{0, 29}));
-            }
-            EXPECT_EQ(Shown(dialog), c.shown);
-            EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
-            PostCommand(dialog, c.closer);
-        };
-        RunShownBox(ShowOptionsDialog, {lookAndClose});
-        EXPECT_TRUE(SameSettings(settings, c.start));
-    }
-}
-
 // A key to the focused bar, which turns it into its own scroll code, then SB_ENDSCROLL.
 const int KEY = 0x10000;
 
@@ -481,62 +440,81 @@ TEST_F(BoxTest, OptionsBarsMoveByEachScrollCodeAndKeyAndOkStoresThem) {
     EXPECT_TRUE(SameSettings(settings, WithOptions(0, 1, 2.3333333f, 2000.0f, 38750.0f)));
 }
 
-// The player moves a bar (a box without bars ignores it); in Options he then ticks both check
-// boxes the other way (a click that is reported, and must not close the box) and presses Default.
-void ChangeThenDefault(HWND dialog) {
-    PostScroll(dialog, IDC_GRAVITY_BAR, SB_RIGHT);
-    if (GetDlgItem(dialog, IDC_DEFAULT) != nullptr) {
-        PostMessageA(GetDlgItem(dialog, IDC_REVERSE_SIDE_THRUST), BM_CLICK, 0, 0);
-        PostMessageA(GetDlgItem(dialog, IDC_DRAW_FLAME), BM_CLICK, 0, 0);
-        PostCommand(dialog, IDC_DEFAULT);
-    }
-}
-
-struct ClosingCase {
-    const char* name;
-    int button; // clicked, or else the box is closed the other way
-    CloseWay way;
-    bool stores; // in the Options box
-};
-
-// Default puts the bars back where the built-in settings have them and leaves the ticks. Only OK
-// stores, and never the calibrated time step.
+// Options shows the stored settings on bars from 0 to 29, any non-zero flag as ticked. The player
+// may then move a bar (a box without bars ignores it) and, in Options, tick both check boxes the
+// other way (a click that is reported, and must not close the box) and press Default, which puts
+// the bars back where the built-in settings have them and leaves the ticks. Of every way of
+// closing a box only OK and Enter in Options store, and never the calibrated time step; without
+// a change they store every position back exactly.
 TEST_F(BoxTest, EveryWayOfClosingABoxGivesOneAndOnlyOkInOptionsStores) {
-    const ClosingCase cases[] = {
-        {"OK button", IDOK, {}, true},
-        {"Enter", 0, CLOSE_BY_ENTER, true},
-        {"Cancel button", IDCANCEL, {}, false},
-        {"Escape", 0, CLOSE_BY_ESCAPE, false},
-        {"WM_CLOSE", 0, CLOSE_BY_WM_CLOSE, false},
-        {"close box", 0, CLOSE_BY_CLOSE_BOX, false},
+    struct Case {
+        ShowDialogFunction show;
+        int opened[5]; // gravity, fuel and thrust positions, the reverse and flame flags
+        bool change;
+        int button; // clicked, or else the box is closed the other way
+        CloseWay way;
     };
-    GameSettings start = WithOptions(0, 1, 1.0f, 3000.0f, 6250.0f); // the bars at 0, 29 and 3
+    std::vector<Case> cases = {
+        {ShowOptionsDialog, {6, 9, 6, 0, 1}, false, IDCANCEL, {}},
+        {ShowOptionsDialog, {0, 0, 0, 1, 0}, false, IDCANCEL, {}},
+        {ShowOptionsDialog, {1, 17, 14, 5, -1}, false, IDCANCEL, {}},
+        {ShowOptionsDialog, {29, 29, 29, 1, 1}, false, IDOK, {}},
+        {ShowOptionsDialog, {28, 1, 27, 0, 0}, false, 0, CLOSE_BY_ENTER},
+    };
+    for (const BoxCase& box : BOXES) {
+        for (int button : {IDOK, IDCANCEL, 0}) { // only the Options box has a Cancel button
+            for (int way = 0; way <= (button == 0 ? CLOSE_BY_CLOSE_BOX : 0); ++way) {
+                if (button != IDCANCEL || box.show == ShowOptionsDialog) {
+                    cases.push_back({box.show, {0, 29, 3, 0, 1}, true, button, CloseWay(way)});
+                }
+            }
+        }
+    }
     GameSettings stored = WithOptions(1, 0, 3.0f, 1000.0f, 10000.0f);
-    start.timeStep = 0.125f;
     stored.timeStep = 0.125f;
     flight.outcome = OUTCOME_MISSED_SITE;
-    for (const BoxCase& box : BOXES) {
-        const bool options = box.show == ShowOptionsDialog;
-        for (const ClosingCase& c : cases) {
-            // Only the Options box has a Cancel button.
-            if (c.button == IDCANCEL && !options) {
-                continue;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "case " << &c - cases.data());
+        const int* at = c.opened;
+        const bool options = c.show == ShowOptionsDialog;
+        settings = WithOptions(at[3], at[4], GravityFromPosition(static_cast<int16_t>(at[0])),
+                               FuelFromPosition(static_cast<int16_t>(at[1])),
+                               ThrustFromPosition(static_cast<int16_t>(at[2])));
+        settings.timeStep = 0.125f;
+        const GameSettings start = settings;
+        const DialogStep look = [&](HWND dialog) {
+            if (options) {
+                for (int bar : BAR_IDS) {
+                    int range[2] = {-1, -1};
+                    GetScrollRange(GetDlgItem(dialog, bar), SB_CTL, &range[0], &range[1]);
+                    EXPECT_EQ(range[0] * 100 + range[1], 29) << "a bar from 0 to 29";
+                }
+                const std::vector<int> shown = {at[0], at[1], at[2], at[3] != 0, at[4] != 0};
+                EXPECT_EQ(Shown(dialog), shown);
+                EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
             }
-            SCOPED_TRACE(::testing::Message() << box.name << ", " << c.name);
-            settings = start;
-            RunShownBox(box.show,
-                        {ChangeThenDefault, [options, &c](HWND dialog) {
-                             if (options) {
-                                 EXPECT_EQ(Shown(dialog), (std::vector<int>{6, 9, 6, 1, 0}));
-                             }
-                             if (c.button != 0) {
-                                 PostMessageA(GetDlgItem(dialog, c.button), BM_CLICK, 0, 0);
-                             } else {
-                                 PostClose(dialog, c.way);
-                             }
-                         }});
-            EXPECT_TRUE(SameSettings(settings, c.stores && options ? stored : start));
-        }
+            if (c.change) {
+                PostScroll(dialog, IDC_GRAVITY_BAR, SB_RIGHT);
+            }
+            if (c.change && options) {
+                PostMessageA(GetDlgItem(dialog, IDC_REVERSE_SIDE_THRUST), BM_CLICK, 0, 0);
+                PostMessageA(GetDlgItem(dialog, IDC_DRAW_FLAME), BM_CLICK, 0, 0);
+                PostCommand(dialog, IDC_DEFAULT);
+            }
+        };
+        const DialogStep close = [&](HWND dialog) {
+            if (c.change && options) {
+                EXPECT_EQ(Shown(dialog), (std::vector<int>{6, 9, 6, 1, 0}));
+            }
+            if (c.button != 0) {
+                PostMessageA(GetDlgItem(dialog, c.button), BM_CLICK, 0, 0);
+            } else {
+                PostClose(dialog, c.way);
+            }
+        };
+        RunShownBox(c.show, {look, close});
+        const bool stores = options && (c.button == IDOK || c.way == CLOSE_BY_ENTER);
+        EXPECT_TRUE(SameSettings(settings, !stores ? start : c.change ? stored : start));
     }
 }
 

@@ -35,6 +35,14 @@ float PosXForColumn(int x) {
     return posX;
 }
 
+float AltitudeForRow(int y) {
+    const int up = screen.originY - y;
+    const float altitude =
+        static_cast<float>((up + (up < 0 ? -0.5 : 0.5)) * 1200.0 / screen.originY);
+    EXPECT_EQ(WorldToScreen(0.0f, altitude).y, y);
+    return altitude;
+}
+
 LandingSite FindLandingSite(const Terrain* terrain) {
     const int s = LandingSiteStart(terrain);
     if (s == 0) {

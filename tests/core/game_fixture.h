@@ -21,8 +21,10 @@ class GameTest : public ::testing::Test {
 // The bits of a float, so that tests compare values exactly.
 uint32_t FloatBits(float value);
 
-// A posX that WorldToScreen puts half a pixel inside screen column x; fails the test if not.
+// A posX that WorldToScreen puts half a pixel inside screen column x, and an altitude that puts
+// the craft's top half a pixel inside row y; each fails the test if not.
 float PosXForColumn(int x);
+float AltitudeForRow(int y);
 
 // The landing site (LandingSiteStart in terrain_checks.h): its first vertex and its left and
 // right columns; fails the test when the terrain has none.

@@ -23,15 +23,10 @@ namespace {
 // Flames as bits: 1 the right, 2 the left, 4 the main, as in PICTURE_IDS below.
 constexpr int ALL_FLAMES = 7;
 
-// Puts the flight state where WorldToScreen gives the craft's top-left corner at (x, y): half a
-// pixel inside the wanted one, so that truncation toward zero lands on it.
+// Puts the craft's top-left corner at (x, y).
 void PlaceCraft(int x, int y) {
-    const int up = screen.originY - y;
     flight.posX = PosXForColumn(x);
-    flight.altitude = static_cast<float>((up + (up < 0 ? -0.5 : 0.5)) * 1200.0 / screen.originY);
-    const ScreenPoint at = WorldToScreen(flight.posX, flight.altitude);
-    ASSERT_EQ(at.x, x);
-    ASSERT_EQ(at.y, y);
+    flight.altitude = AltitudeForRow(y);
 }
 
 void SetThrusters(int firing) {

@@ -111,10 +111,9 @@ void PlaceAndStart(FlightKind kind, int number) {
         return;
     }
     const bool key = number % 2 == 0;
-    Send(mainWindow, key ? WM_KEYDOWN : WM_LBUTTONDOWN, key ? VK_SPACE : MK_LBUTTON,
-         key ? 0 : MAKELPARAM(200, 200));
-    Send(mainWindow, key ? WM_KEYUP : WM_LBUTTONUP, key ? VK_SPACE : 0,
-         key ? 0 : MAKELPARAM(200, 200));
+    const LPARAM at = key ? 0 : MAKELPARAM(200, 200);
+    Send(mainWindow, key ? WM_KEYDOWN : WM_LBUTTONDOWN, key ? VK_SPACE : MK_LBUTTON, at);
+    Send(mainWindow, key ? WM_KEYUP : WM_LBUTTONUP, key ? VK_SPACE : 0, at);
 }
 
 // Committed private memory, summed over the address space. GetProcessMemoryInfo's PrivateUsage

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "app/main_window.h"
+
 // ResetWholeGame, and what the window side draws from: the craft's last drawing and the
 // instruments' refresh count.
 void ResetGameAndDrawing();
@@ -18,6 +20,11 @@ HWND OpenGameWindow();
 void CloseGameWindow();
 
 void TickGame(int ticks = 1);
+
+// A message to the main window, as the platform sends it.
+inline void Send(UINT message, WPARAM wParam, LPARAM lParam = 0) {
+    SendMessageA(mainWindow, message, wParam, lParam);
+}
 
 // Ticks a new game through the first game's calibration until the craft waits for the player.
 // Returns false if it never does.

@@ -44,10 +44,6 @@ enum FlightKind {
     FLIGHT_KINDS,
 };
 
-void Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam = 0) {
-    SendMessageA(window, message, wParam, lParam);
-}
-
 // The flight being flown, read by the tick loop inside RunDialog.
 FlightKind currentKind = FREE_FALL;
 int ticksFlown = 0;
@@ -58,18 +54,12 @@ int FlyToTheEnd(HWND window) {
     for (ticksFlown = 0; ticksFlown < MAX_TICKS && flight.phase != PHASE_DIALOG; ++ticksFlown) {
         const int tick = ticksFlown % 20;
         if (currentKind == BURNS && flight.phase == PHASE_FLYING && (tick == 0 || tick == 8)) {
-            Send(mainWindow, tick == 0 ? WM_KEYDOWN : WM_KEYUP, BURN_KEYS[ticksFlown / 20 % 6]);
+            Send(tick == 0 ? WM_KEYDOWN : WM_KEYUP, BURN_KEYS[ticksFlown / 20 % 6]);
         }
         GameTick(reinterpret_cast<GameWindow>(window));
         PumpMessages();
     }
     return flight.phase == PHASE_DIALOG ? 1 : 0;
-}
-
-// The altitude that puts the craft's lowest probe row `gap` rows above the given ground row.
-float AltitudeAboveRow(int groundRow, int gap) {
-    const int top = groundRow - gap - craftHeight;
-    return static_cast<float>((screen.originY - top) * 1200.0 / screen.originY) + 1.0f;
 }
 
 // A column off the site whose three probes meet ground at least 6 rows apart, and the highest of
@@ -94,25 +84,25 @@ int SlopedColumn(const LandingSite& site, int* highest) {
 // Puts the craft where the kind of flight needs it, and starts it as a player would: a key
 // pressed and released, a click in the sky, or the main thrust button pressed with the mouse.
 void PlaceAndStart(FlightKind kind, int number) {
-    const LandingSite site = FindLandingSite(terrainRegion);
+    const LandingSite site = FindLandingSite(terrainRegion); // the craft's bottom 3 rows above
     if (kind == SOFT_ON_SITE || kind == SLIDE_ON_SITE) {
         flight.vx = kind == SLIDE_ON_SITE ? 3.0f : 0.0f;
         flight.posX = PosXForColumn(site.left + (site.right - site.left - craftWidth) / 2);
-        flight.altitude = AltitudeAboveRow(screen.originY + SITE_TO_ORIGIN_ROWS, 3);
+        flight.altitude = AltitudeForRow(screen.originY + SITE_TO_ORIGIN_ROWS - 3 - craftHeight);
     } else if (kind == SOFT_OFF_SITE) {
         int highest = 0;
         flight.posX = PosXForColumn(SlopedColumn(site, &highest));
-        flight.altitude = AltitudeAboveRow(highest, 3);
+        flight.altitude = AltitudeForRow(highest - 3 - craftHeight);
     }
     if (kind == CLIMB_AWAY) {
-        Send(thrustButtons[BUTTON_MAIN], WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(24, 24));
-        Send(thrustButtons[BUTTON_MAIN], WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(20, 30));
+        SendMessageA(thrustButtons[BUTTON_MAIN], WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(24, 24));
+        SendMessageA(thrustButtons[BUTTON_MAIN], WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(20, 30));
         return;
     }
     const bool key = number % 2 == 0;
     const LPARAM at = key ? 0 : MAKELPARAM(200, 200);
-    Send(mainWindow, key ? WM_KEYDOWN : WM_LBUTTONDOWN, key ? VK_SPACE : MK_LBUTTON, at);
-    Send(mainWindow, key ? WM_KEYUP : WM_LBUTTONUP, key ? VK_SPACE : 0, at);
+    Send(key ? WM_KEYDOWN : WM_LBUTTONDOWN, key ? VK_SPACE : MK_LBUTTON, at);
+    Send(key ? WM_KEYUP : WM_LBUTTONUP, key ? VK_SPACE : 0, at);
 }
 
 // Appends committed private memory (Wine 8 leaves PrivateUsage 0) and all heaps' bytes in use.
@@ -138,7 +128,7 @@ void SampleMemory(std::vector<SIZE_T>* committed, std::vector<SIZE_T>* inUse) {
 // One whole flight; returns the outcome the box announced, or 0.
 uint8_t Fly(int number, FlightKind kind) {
     // Mostly new games; every fifth a restart over the same terrain.
-    Send(mainWindow, WM_COMMAND, number % 5 == 4 ? CMD_RESTART : CMD_NEW);
+    Send(WM_COMMAND, number % 5 == 4 ? CMD_RESTART : CMD_NEW);
     TickGame();
     PumpMessages();
     currentKind = kind;
@@ -154,16 +144,16 @@ uint8_t Fly(int number, FlightKind kind) {
                    [&](HWND dialog) {
                        EXPECT_TRUE(IsWindowVisible(dialog)) << "flight " << number;
                        // The game's timer ticks on under the box, which must find nothing to do.
-                       Send(mainWindow, WM_TIMER, GAME_TIMER_ID);
+                       Send(WM_TIMER, GAME_TIMER_ID);
                        EXPECT_EQ(std::memcmp(&flight, &whenOpened, sizeof flight), 0)
                            << "flight " << number << ": ticks in the box changed the flight";
                        PostClose(dialog, static_cast<CloseWay>(number % 4)); // each way in turn
                    }},
                   mainWindow);
     // The player lets go too, after the box.
-    Send(thrustButtons[BUTTON_MAIN], WM_LBUTTONUP, 0, MAKELPARAM(24, 24));
+    SendMessageA(thrustButtons[BUTTON_MAIN], WM_LBUTTONUP, 0, MAKELPARAM(24, 24));
     for (WPARAM key : {VK_DOWN, VK_LEFT, VK_RIGHT}) {
-        Send(mainWindow, WM_KEYUP, key);
+        Send(WM_KEYUP, key);
     }
     EXPECT_EQ(ended, 1) << "flight " << number << " (kind " << kind << ") still in phase "
                         << int{flight.phase} << " after " << ticksFlown << " ticks";

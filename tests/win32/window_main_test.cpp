@@ -74,10 +74,6 @@ class MainWindowTest : public ::testing::Test {
     }
 
     void TearDown() override { CloseGameWindow(); }
-
-    void Send(UINT message, WPARAM wParam, LPARAM lParam = 0) {
-        SendMessageA(mainWindow, message, wParam, lParam);
-    }
 };
 
 TEST_F(MainWindowTest, CreationMeasuresTheScreenAndLoadsEverything) {

@@ -28,8 +28,11 @@ STANDARD_PALETTE = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 1
                     (0, 128, 128), (128, 128, 128), (192, 192, 192), (255, 0, 0), (0, 255, 0),
                     (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
 MONO_PALETTE = [(0, 0, 0), (255, 255, 255)]
-# Width, height and bits a pixel of each picture: the craft, the buttons raised and pressed, the
-# craft crushed, debris, the side and main flames, the end box's scenes.
+# Width, height and bits a pixel of each picture, as the drawing code takes them for granted: the
+# craft (its size places the contact probes and the erased strips), the buttons raised and pressed,
+# the craft crushed (standing where it stood), debris (drawn 34 rows above the craft, 64 rows tall
+# to end on its bottom row), the side and main flames (their sizes written into render/craft.cpp),
+# the end box's scenes (one bit a pixel, in black and white).
 SIZES = {**{i: (32, 30, 4) for i in (1, 8, 9, 10)}, **{i: (48, 48, 4) for i in range(2, 8)},
          **{i: (32, 64, 4) for i in range(11, 21)}, 21: (32, 8, 4), 22: (32, 8, 4),
          23: (24, 32, 4), 24: (96, 97, 1), 25: (96, 97, 1)}

@@ -37,78 +37,60 @@ int WrongPixels(const PixelCanvas& canvas, const std::vector<DWORD>& picture, in
 
 constexpr DWORD BACKGROUND = 0x203040;
 
-// What the drawing code takes for granted. The craft's size places the contact probes and the
-// erased strips; the flames' sizes are written into render/craft.cpp; the crash pictures stand
-// where the craft stood, and debris, drawn 34 rows above the craft, must be 64 rows tall to end on
-// the craft's bottom row; the end box draws the scenes, one bit a pixel, in black and white.
-const struct {
-    int first, last, width, height, bits; // ids first to last
-} PICTURE_KINDS[] = {
-    {1, 1, 32, 30, 4},   // the craft
-    {2, 7, 48, 48, 4},   // the thrust buttons, raised and pressed
-    {8, 10, 32, 30, 4},  // the craft crushed
-    {11, 20, 32, 64, 4}, // debris
-    {21, 22, 32, 8, 4},  // the side flames
-    {23, 23, 24, 32, 4}, // the main flame
-    {24, 25, 96, 97, 1}, // the scenes of the end box: landed, crashed
-};
-
-// Every picture: its stored size and depth, the file made from its map, loaded at that size (a
-// one-bit picture as a monochrome bitmap), and drawn pixel for pixel by DrawBitmapAt in whatever
-// colours the context holds; the crash pictures also by the host, from the main window's set.
+// Every picture: the file made from its map (whose sizes and depths tests/art checks), loaded at
+// its stored size (a one-bit picture as a monochrome bitmap), and drawn pixel for pixel by
+// DrawBitmapAt in whatever colours the context holds; the crash pictures also by the host, from
+// the main window's set.
 TEST(ResourcePictures, EachHasItsSizeAndDepthAndDrawsAsItsPixels) {
     ResetGameAndDrawing();
     LoadGraphicsSet(nullptr);
     PixelCanvas canvas(160, 140);
-    for (const auto& kind : PICTURE_KINDS) {
-        for (int id = kind.first; id <= kind.last; ++id) {
-            SCOPED_TRACE("bitmap " + std::to_string(id));
-            // LoadBitmap gives the screen's depth: the stored one is in the resource's header.
-            HRSRC found = FindResourceA(appInstance, MAKEINTRESOURCEA(id), RT_BITMAP);
-            ASSERT_NE(found, nullptr);
-            const BYTE* bytes =
-                static_cast<const BYTE*>(LockResource(LoadResource(appInstance, found)));
-            const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(bytes);
-            EXPECT_EQ(std::vector<int>({header->biWidth, header->biHeight, header->biBitCount}),
-                      std::vector<int>({kind.width, kind.height, kind.bits}));
-            // The resource compiler keeps the art folder's bmpNN.bmp but its 14-byte file header.
-            char name[16];
-            wsprintfA(name, "/bmp%02d.bmp", id);
-            std::ifstream file(std::string(TAVUNE_ART_DIR) + name, std::ios::binary);
-            const std::vector<BYTE> made{std::istreambuf_iterator<char>(file), {}};
-            EXPECT_TRUE(made.size() > 14 &&
-                        std::vector<BYTE>(bytes, bytes + SizeofResource(appInstance, found)) ==
-                            std::vector<BYTE>(made.begin() + 14, made.end()))
-                << "not the picture made from its map";
+    for (int id = 1; id <= 25; ++id) {
+        SCOPED_TRACE("bitmap " + std::to_string(id));
+        // LoadBitmap gives the screen's depth: the stored one is in the resource's header.
+        HRSRC found = FindResourceA(appInstance, MAKEINTRESOURCEA(id), RT_BITMAP);
+        ASSERT_NE(found, nullptr);
+        const BYTE* bytes =
+            static_cast<const BYTE*>(LockResource(LoadResource(appInstance, found)));
+        const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(bytes);
+        const int width = header->biWidth, height = header->biHeight;
+        // The resource compiler keeps the art folder's bmpNN.bmp but its 14-byte file header.
+        char name[16];
+        wsprintfA(name, "/bmp%02d.bmp", id);
+        std::ifstream file(std::string(TAVUNE_ART_DIR) + name, std::ios::binary);
+        const std::vector<BYTE> made{std::istreambuf_iterator<char>(file), {}};
+        EXPECT_TRUE(made.size() > 14 &&
+                    std::vector<BYTE>(bytes, bytes + SizeofResource(appInstance, found)) ==
+                        std::vector<BYTE>(made.begin() + 14, made.end()))
+            << "not the picture made from its map";
 
-            HBITMAP picture = LoadBitmapA(appInstance, MAKEINTRESOURCEA(id));
-            ASSERT_NE(picture, nullptr);
-            BITMAP info = {};
-            GetObjectA(picture, sizeof info, &info);
-            EXPECT_EQ(info.bmBitsPixel == 1, kind.bits == 1) << info.bmBitsPixel;
-            const std::vector<DWORD> source = BitmapPixels(picture, kind.width, kind.height);
-            // Partly off the canvas's top left for some, wholly inside for the others; into a
-            // context whose colours are neither black nor white, as a box's may be.
-            const int x = id % 3 == 0 ? -7 : 10 + id;
-            const int y = id % 3 == 0 ? -5 : 20;
+        HBITMAP picture = LoadBitmapA(appInstance, MAKEINTRESOURCEA(id));
+        ASSERT_NE(picture, nullptr);
+        BITMAP info = {};
+        GetObjectA(picture, sizeof info, &info);
+        EXPECT_TRUE(info.bmWidth == width && info.bmHeight == height);
+        EXPECT_EQ(info.bmBitsPixel == 1, header->biBitCount == 1) << info.bmBitsPixel;
+        const std::vector<DWORD> source = BitmapPixels(picture, width, height);
+        // Partly off the canvas's top left for some, wholly inside for the others; into a
+        // context whose colours are neither black nor white, as a box's may be.
+        const int x = id % 3 == 0 ? -7 : 10 + id;
+        const int y = id % 3 == 0 ? -5 : 20;
+        canvas.Clear(BACKGROUND);
+        SetTextColor(canvas.dc, RGB(0, 0, 200));
+        SetBkColor(canvas.dc, RGB(200, 0, 0));
+        DrawBitmapAt(canvas.dc, static_cast<int16_t>(x), static_cast<int16_t>(y), picture);
+        EXPECT_EQ(WrongPixels(canvas, source, width, height, x, y, BACKGROUND), 0);
+        EXPECT_EQ(GetTextColor(canvas.dc), RGB(0, 0, 200));
+        EXPECT_EQ(GetBkColor(canvas.dc), RGB(200, 0, 0));
+        if (id >= 8 && id <= 20) {
             canvas.Clear(BACKGROUND);
-            SetTextColor(canvas.dc, RGB(0, 0, 200));
-            SetBkColor(canvas.dc, RGB(200, 0, 0));
-            DrawBitmapAt(canvas.dc, static_cast<int16_t>(x), static_cast<int16_t>(y), picture);
-            EXPECT_EQ(WrongPixels(canvas, source, kind.width, kind.height, x, y, BACKGROUND), 0);
-            EXPECT_EQ(GetTextColor(canvas.dc), RGB(0, 0, 200));
-            EXPECT_EQ(GetBkColor(canvas.dc), RGB(200, 0, 0));
-            if (id >= 8 && id <= 20) {
-                canvas.Clear(BACKGROUND);
-                WIN32_HOST.drawPicture(reinterpret_cast<DrawSurface>(canvas.dc), 64, 6,
-                                       id >= 11 ? PICTURE_DEBRIS_1 + id - 11
-                                                : PICTURE_EXPLOSION_1 + id - 8);
-                EXPECT_EQ(WrongPixels(canvas, source, kind.width, kind.height, 64, 6, BACKGROUND),
-                          0)
-                    << "as the crash shows it";
-            }
-            DeleteObject(picture);
+            WIN32_HOST.drawPicture(reinterpret_cast<DrawSurface>(canvas.dc), 64, 6,
+                                   id >= 11 ? PICTURE_DEBRIS_1 + id - 11
+                                            : PICTURE_EXPLOSION_1 + id - 8);
+            EXPECT_EQ(WrongPixels(canvas, source, width, height, 64, 6, BACKGROUND), 0)
+                << "as the crash shows it";
         }
+        DeleteObject(picture);
     }
     FreeGraphicsSet();
 }

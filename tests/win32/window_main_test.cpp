@@ -76,7 +76,9 @@ class MainWindowTest : public ::testing::Test {
     void TearDown() override { CloseGameWindow(); }
 };
 
-TEST_F(MainWindowTest, CreationMeasuresTheScreenAndLoadsEverything) {
+// Each start of the game seeds its terrains from the clock: two starts, moments apart, begin on
+// two different terrains, whatever the generator held before them.
+TEST_F(MainWindowTest, CreationMeasuresTheScreenLoadsEverythingAndSeedsItsTerrains) {
     RECT client;
     GetClientRect(mainWindow, &client);
     EXPECT_EQ(screen.groundHeight, client.bottom);
@@ -96,11 +98,6 @@ TEST_F(MainWindowTest, CreationMeasuresTheScreenAndLoadsEverything) {
         EXPECT_EQ(SendMessageA(button, WM_TABLET_QUERYSYSTEMGESTURESTATUS, 0, 0),
                   TABLET_DISABLE_PRESSANDHOLD);
     }
-}
-
-// Each start of the game seeds its terrains from the clock: two starts, moments apart, begin on
-// two different terrains, whatever the generator held before them.
-TEST_F(MainWindowTest, EachStartBeginsOnATerrainOfItsOwn) {
     TickGame();
     ASSERT_NE(terrainRegion, nullptr);
     const Terrain first = *terrainRegion;

@@ -127,6 +127,33 @@ void Fail(const std::string& what) {
     }
 }
 
+const char* BrokenInvariant() {
+    const auto flag = [](int32_t value) { return value == 0 || value == 1; };
+    const auto finite = [](float value) { return std::isfinite(value); };
+    const Check invariants[] = {
+        {flight.phase <= PHASE_READY, "phase outside 0 to 13"},
+        {flag(flight.thrusterOn[0]) && flag(flight.thrusterOn[1]) && flag(flight.thrusterOn[2]) &&
+             flag(buttonTracking[0]) && flag(buttonTracking[1]) && flag(buttonTracking[2]) &&
+             flag(settings.reverseSideThrust) && flag(settings.drawFlame),
+         "a thruster, tracking or settings flag is neither 0 nor 1"},
+        {finite(flight.fuel) && flight.fuel >= 0.0f && finite(flight.altitude) &&
+             finite(flight.posX) && finite(flight.vx) && finite(flight.vy) &&
+             finite(settings.timeStep) && settings.timeStep >= 0.0f,
+         "fuel or time step negative, or it, a position or a velocity not finite"},
+        {flight.outcome <= OUTCOME_LOST, "outcome outside 0 to 5"},
+        {settings.gravity >= 1.0f && settings.gravity <= 10.7f && settings.initialFuel >= 100.0f &&
+             settings.initialFuel <= 3000.0f && settings.mainThrust >= 2500.0f &&
+             settings.mainThrust <= 38750.0f,
+         "a setting outside what the Options box can store"},
+    };
+    for (const auto& invariant : invariants) {
+        if (!invariant.holds) {
+            return invariant.what;
+        }
+    }
+    return nullptr;
+}
+
 void CheckInvariants(const char* when) {
     if (const char* broken = BrokenInvariant()) {
         Fail(std::string(broken) + " (" + when + ")");
@@ -407,33 +434,6 @@ void CheckWhatHappened() {
 }
 
 } // namespace
-
-const char* BrokenInvariant() {
-    const auto flag = [](int32_t value) { return value == 0 || value == 1; };
-    const auto finite = [](float value) { return std::isfinite(value); };
-    const Check invariants[] = {
-        {flight.phase <= PHASE_READY, "phase outside 0 to 13"},
-        {flag(flight.thrusterOn[0]) && flag(flight.thrusterOn[1]) && flag(flight.thrusterOn[2]) &&
-             flag(buttonTracking[0]) && flag(buttonTracking[1]) && flag(buttonTracking[2]) &&
-             flag(settings.reverseSideThrust) && flag(settings.drawFlame),
-         "a thruster, tracking or settings flag is neither 0 nor 1"},
-        {finite(flight.fuel) && flight.fuel >= 0.0f && finite(flight.altitude) &&
-             finite(flight.posX) && finite(flight.vx) && finite(flight.vy) &&
-             finite(settings.timeStep) && settings.timeStep >= 0.0f,
-         "fuel or time step negative, or it, a position or a velocity not finite"},
-        {flight.outcome <= OUTCOME_LOST, "outcome outside 0 to 5"},
-        {settings.gravity >= 1.0f && settings.gravity <= 10.7f && settings.initialFuel >= 100.0f &&
-             settings.initialFuel <= 3000.0f && settings.mainThrust >= 2500.0f &&
-             settings.mainThrust <= 38750.0f,
-         "a setting outside what the Options box can store"},
-    };
-    for (const auto& invariant : invariants) {
-        if (!invariant.holds) {
-            return invariant.what;
-        }
-    }
-    return nullptr;
-}
 
 std::string RunFuzzShard(uint64_t seed, FuzzProfile profile, long messages) {
     FuzzGenerator theGenerator(seed);

@@ -15,7 +15,6 @@ enum FuzzProfile { PROFILE_FLIGHTS, PROFILE_CALIBRATION, PROFILE_BOXES, PROFILE_
 
 // Every failure of one shard, or nothing.
 std::string RunFuzzShard(uint64_t seed, FuzzProfile profile, long messages);
-const char* BrokenInvariant(); // the first broken, or null
 
 struct FuzzRandom { // splitmix64: the same sequence wherever it runs
     uint64_t state;

@@ -6,9 +6,11 @@
 #include <bitset>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "app/instance.h"
 #include "app/main_window.h"
+#include "app/win32_host.h"
 #include "dialogs_driver.h"
 #include "game/random.h"
 #include "game/state.h"
@@ -26,9 +28,10 @@ constexpr int MAX_STEP_DEPTH = 16;   // steps inside one another's loops
 constexpr int RECENT_MESSAGES = 8;   // shown with a failure
 constexpr int MAX_CLOSE_ATTEMPTS = 12;
 constexpr int STEPS_PER_CLOSE_ATTEMPT = 4;
-constexpr int MAX_IDLE_STEPS = 2000;  // steps that found nothing to do: some loop does not end
-constexpr UINT DRIVER_TIMER_MS = 20;  // ends a pause in loops that never go idle
-constexpr long HANDS_OFF_EVERY = 400; // fuzz messages between two times the player lets go
+constexpr int MAX_IDLE_STEPS = 2000;    // steps that found nothing to do: some loop does not end
+constexpr UINT STALL_MS = 5000;         // a pause that long: no loop will dispatch the next step
+constexpr long HANDS_OFF_EVERY = 400;   // fuzz messages between two times the player lets go
+constexpr uint32_t MS_PER_MESSAGE = 17; // on the game's clock: about 50 ms a tick in a flight
 // Wine fills its caches of fonts, brushes and bitmaps with the first boxes, menus and bars.
 constexpr long WARM_UP_MESSAGES = 2000;
 
@@ -75,15 +78,17 @@ struct Run {
     int stepDepth = 0, idleSteps = 0;
     bool finishing = false, done = false;
     // No step queued, as a box shows and paints only when its loop has nothing else to do: the
-    // next comes at WM_ENTERIDLE, when the driver's queue is empty, or on its timer.
+    // next comes at WM_ENTERIDLE or when the driver's queue is empty.
     bool paused = false;
     bool handsOffDue = false;
     long handsOffAt = 0; // fuzzMessages when the player last began to let go
+    uint32_t clock = 0;  // the game's tick count
     int gdiAfterWarmUp = 0, gdiLeft = 0;
     FuzzMessage recent[RECENT_MESSAGES] = {};
-    long recentCount = 0;
+    long recentCount = 0, recentAtWatch = -1;
 };
 Run run;
+GameHost host; // the game's own, with the fuzz's clock
 FuzzGenerator* generator = nullptr;
 HACCEL accelerators = nullptr;
 UINT_PTR expectedStep = 0;
@@ -169,6 +174,15 @@ LONG WINAPI ReportFault(EXCEPTION_POINTERS* exception) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
+// Left to the wall clock, the game's timers would tick and lay out at times no seed decides: a
+// new size settles at once, its layout posted.
+void TakeTheGameTimers() {
+    KillTimer(mainWindow, GAME_TIMER_ID);
+    if (KillTimer(mainWindow, LAYOUT_TIMER_ID)) {
+        PostMessageA(mainWindow, WM_TIMER, LAYOUT_TIMER_ID, 0);
+    }
+}
+
 LRESULT CALLBACK Counted(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     const bool main = window == run.game.main;
     const WORD low = LOWORD(wParam);
@@ -179,7 +193,10 @@ LRESULT CALLBACK Counted(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     } else if (!main && message == WM_HSCROLL && low <= 10 && BoxKindOf(window) == BOX_OPTIONS) {
         run.boxScroll.set(low);
     }
-    return CallWindowProcA(main ? mainProc : boxProc, window, message, wParam, lParam);
+    const LRESULT result =
+        CallWindowProcA(main ? mainProc : boxProc, window, message, wParam, lParam);
+    TakeTheGameTimers();
+    return result;
 }
 
 WNDPROC CountWhatReaches(HWND window) {
@@ -191,8 +208,7 @@ void PostNextStep() {
     PostLoopStep(Step, ++expectedStep);
 }
 
-// Also the driver's timer procedure.
-void CALLBACK Resume(HWND = nullptr, UINT = 0, UINT_PTR = 0, DWORD = 0) {
+void Resume() {
     if (run.paused && !run.done) {
         run.paused = false;
         PostNextStep();
@@ -227,6 +243,7 @@ void AfterSentMessage(const CWPRETSTRUCT& call) {
 
 // The driver's own messages (closing a box, letting go) are not counted.
 void Issue(const FuzzMessage& message, bool fuzz = false) {
+    run.clock += MS_PER_MESSAGE;
     run.recent[run.recentCount++ % RECENT_MESSAGES] = message;
     run.fuzzMessages += fuzz ? 1 : 0;
     if (message.invalidateFirst) {
@@ -244,6 +261,10 @@ void Issue(const FuzzMessage& message, bool fuzz = false) {
 void OpenMainWindow() {
     OpenGameWindow(); // its timer stopped: the fuzz is the clock
     SeedRandom(static_cast<uint32_t>(generator->random.Next64())); // not the time of day
+    host = WIN32_HOST;
+    host.tickCount = [] { return run.clock; };
+    SetGameHost(&host);
+    TakeTheGameTimers();
     run.game.main = mainWindow;
     GetClientRect(mainWindow, &run.game.client);
     for (int id = 0; id < THRUST_BUTTON_COUNT; ++id) {
@@ -255,6 +276,20 @@ void OpenMainWindow() {
     mainProc = CountWhatReaches(mainWindow);
 }
 
+// For a shard that would not end by itself: the seed on the screen, and the process ends.
+[[noreturn]] void GiveUp(const std::string& what) {
+    Fail(what);
+    std::fprintf(stderr, "fuzz: %s", run.failures.c_str());
+    ExitProcess(4);
+}
+
+// Only ever tells that a pause has no end; the loops' idling ends every other.
+void CALLBACK WatchForStalls(HWND, UINT, UINT_PTR, DWORD) {
+    if (std::exchange(run.recentAtWatch, run.recentCount) == run.recentCount && run.paused) {
+        GiveUp("a pause that no loop ended");
+    }
+}
+
 // A button that comes up ends a scroll bar's tracking, a cancel ends a menu: the loops unwind.
 void HelpLoopsEnd() {
     ReleaseCapture();
@@ -264,9 +299,8 @@ void HelpLoopsEnd() {
         PostMessageA(mainWindow, WM_LBUTTONUP, 0, 0);
     }
     if (++run.idleSteps == MAX_IDLE_STEPS) {
-        Fail("a loop went on for " + std::to_string(MAX_IDLE_STEPS) + " steps with nothing to do");
-        std::fprintf(stderr, "fuzz: %s", run.failures.c_str());
-        ExitProcess(4);
+        GiveUp("a loop went on for " + std::to_string(MAX_IDLE_STEPS) +
+               " steps with nothing to do");
     }
 }
 
@@ -334,6 +368,14 @@ bool HandsOffStep() {
     return true;
 }
 
+// A scroll bar tracks the mouse in a loop of its own that tells no one when it has nothing to
+// do: no pause while the mouse is captured, or while a press that may start one waits.
+bool ScrollBarMayTrack() {
+    MSG press;
+    return GetCapture() != nullptr ||
+           PeekMessageA(&press, nullptr, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, PM_NOREMOVE);
+}
+
 void Step(UINT_PTR serial) {
     const bool topLevel = run.topLevelStep;
     run.topLevelStep = false;
@@ -363,12 +405,12 @@ void Step(UINT_PTR serial) {
         } else {
             HelpLoopsEnd();
         }
-    } else if (session != nullptr && session->pausesLeft > 0) {
+    } else if (session != nullptr && session->pausesLeft > 0 && !ScrollBarMayTrack()) {
         --session->pausesLeft;
         run.paused = true;
     } else if (topLevel && session == nullptr && HandsOffStep()) {
         // the step's work is done
-    } else if (generator->random.Below(1000) < (topLevel ? 5u : 20u)) {
+    } else if (generator->random.Below(1000) < (topLevel ? 5u : 20u) && !ScrollBarMayTrack()) {
         run.paused = true;
     } else if (session == nullptr) {
         PostNextStep();
@@ -389,7 +431,7 @@ void Step(UINT_PTR serial) {
 // WinMain's loop, until the chain of steps ends.
 void RunLoop() {
     PostNextStep();
-    const UINT_PTR timer = SetTimer(nullptr, 0, DRIVER_TIMER_MS, Resume);
+    const UINT_PTR watch = SetTimer(nullptr, 0, STALL_MS, WatchForStalls);
     while (!run.done) {
         MSG message;
         if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -404,7 +446,7 @@ void RunLoop() {
             DispatchMessageA(&message);
         }
     }
-    KillTimer(nullptr, timer);
+    KillTimer(nullptr, watch);
 }
 
 // What the shard's profile must have made happen, as the game's windows saw it.

@@ -17,7 +17,7 @@
 #include "app/main_window.h"
 #include "game/state.h"
 #include "game/tick.h"
-#include "pump.h"
+#include "win32_test_util.h"
 #include "ui/thrust.h"
 
 static const size_t TIMER_INTERVALS = 200, FLYING_TICKS = 1000;

@@ -8,8 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "pump.h"
-#include "read_text.h"
+#include "win32_test_util.h"
 
 static void PrintText(const char* name, HWND window) {
     char text[512] = {};

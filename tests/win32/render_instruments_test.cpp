@@ -12,7 +12,6 @@
 
 #include "game/state.h"
 #include "game_window.h"
-#include "read_text.h"
 #include "render/instruments.h"
 #include "win32_test_util.h"
 

@@ -1,5 +1,7 @@
 // The button class, the three buttons' creation, places and lifetime, which thruster each button
 // fires, and a real click through the platform's input.
+#include <utility>
+
 #include "thrust_fixture.h"
 
 namespace {
@@ -15,17 +17,6 @@ TEST_F(ThrustButtonsTest, ShowTheArrowOverABlackBackground) {
     PatBlt(canvas.dc, 0, 0, 48, 48, WHITENESS);
     SendMessageA(Button(BUTTON_MAIN), WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.dc), 0);
     EXPECT_EQ(canvas.pixels[48 * 48 - 1] & 0xFFFFFFu, 0u) << "the background is not black";
-}
-
-// Any id but a button's maps to the main engine, never to an index past the thruster flags.
-TEST_F(ThrustButtonsTest, AnotherIdFiresTheMainEngine) {
-    for (const int32_t reverse : {0, 1}) {
-        settings.reverseSideThrust = reverse;
-        for (int id : {-1, 3, 1000}) {
-            EXPECT_EQ(ButtonToThruster(id), THRUSTER_MAIN)
-                << "reverse " << reverse << ", id " << id;
-        }
-    }
 }
 
 // A release after the setting changed clears the newly mapped thruster; a slide fires it.
@@ -97,7 +88,12 @@ TEST(ThrustButtons, StandAtTheTopRightOfTheScreenWidthAndStartReleased) {
     }
 }
 
+// Any id but a button's maps to the main engine, never to an index past the thruster flags.
 TEST_F(ThrustButtonsTest, AWindowOfTheClassWithAForeignIdTouchesNoButtonState) {
+    for (const int id : {-1, 3, 1000}) {
+        settings.reverseSideThrust = id & 1;
+        EXPECT_EQ(ButtonToThruster(id), THRUSTER_MAIN) << "id " << id;
+    }
     flight.thrusterOn[THRUSTER_MAIN] = 1;
     flight.phase = PHASE_READY;
     HWND stray = CreateWindowExA(0, "TVNThrust", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 48, 48,
@@ -146,19 +142,17 @@ TEST_F(ThrustButtonsTest, DestroyingTheParentDeletesEveryImage) {
 // that state, for at most ten seconds (a busy machine may hold input back so long). The move is
 // sent again now and then: Wine may fold it into a late X pointer event with the old position.
 bool InputUntil(DWORD flags, int x, int y, ButtonState state) {
-    for (DWORD start = GetTickCount(), sent = 0; GetTickCount() - start < 10000; PumpMessages()) {
-        if (sent == 0 || GetTickCount() - sent > 200) {
-            MouseInput(flags, x, y);
-            flags = 0; // never a second click
-            sent = GetTickCount();
-        }
-        if (buttonTracking[BUTTON_LEFT] == (state != ButtonState::Idle) &&
-            flight.thrusterOn[THRUSTER_LEFT] == (state == ButtonState::MouseIn)) {
-            return true;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-    return false;
+    DWORD sent = 0;
+    return PumpUntil(
+        [&] {
+            if (sent == 0 || GetTickCount() - sent > 200) {
+                MouseInput(std::exchange(flags, 0), x, y); // never a second click
+                sent = GetTickCount();
+            }
+            return buttonTracking[BUTTON_LEFT] == (state != ButtonState::Idle) &&
+                   flight.thrusterOn[THRUSTER_LEFT] == (state == ButtonState::MouseIn);
+        },
+        10000);
 }
 
 // The press, the slide off and back and the release come from the mouse, through the queue.

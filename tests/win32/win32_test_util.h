@@ -9,7 +9,76 @@
 #include <vector>
 
 #include "app/instance.h"
-#include "pump.h"
+
+// Handles every message waiting for this thread, then returns.
+inline void PumpMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+// Dispatches messages as the game's loop does, timers' among them, until done() or the time is
+// up; whether done() held.
+template <typename Done> bool PumpUntil(Done done, DWORD milliseconds) {
+    for (DWORD start = GetTickCount(), spent = 0; !done() && spent < milliseconds;
+         spent = GetTickCount() - start) {
+        const DWORD left = milliseconds - spent;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, left < 10 ? left : 10, QS_ALLINPUT);
+        PumpMessages();
+    }
+    return done();
+}
+
+// Dispatches messages for that long.
+inline void PumpFor(DWORD milliseconds) {
+    PumpUntil([] { return false; }, milliseconds);
+}
+
+// Reads text back from what a device context shows, as a player reads it off the screen.
+// Up to `longest` characters from (x, top), inside `right` and `bottom`: each candidate is drawn
+// alone, white on black, in the context's font; the first whose white pixels, and only the
+// background around them, cover the cell there is read. A brush paints over what was read.
+inline std::string ReadText(HDC dc, int x, int top, int right, int bottom, const char* candidates,
+                            COLORREF background, size_t longest, HBRUSH paintOver = nullptr) {
+    const COLORREF white = RGB(255, 255, 255);
+    HDC glyph = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, 64, 64);
+    SelectObject(glyph, bitmap);
+    SelectObject(glyph, GetCurrentObject(dc, OBJ_FONT));
+    SetTextColor(glyph, white);
+    SetBkColor(glyph, RGB(0, 0, 0));
+    SetBkMode(glyph, OPAQUE);
+    std::string text;
+    while (text.size() < longest) {
+        char found = 0;
+        SIZE cell = {};
+        for (const char* c = candidates; *c != '\0' && found == 0; ++c) {
+            RECT place = {0, 0, 64, 64};
+            FillRect(glyph, &place, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+            DrawTextA(glyph, c, 1, &place, DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
+            GetTextExtentPoint32A(glyph, c, 1, &cell);
+            bool same = x + cell.cx <= right && top + cell.cy <= bottom;
+            for (int i = 0; i < cell.cx * cell.cy && same; ++i) {
+                const int column = i % cell.cx, row = i / cell.cx;
+                const COLORREF want = GetPixel(glyph, column, row) == white ? white : background;
+                same = GetPixel(dc, x + column, top + row) == want;
+            }
+            found = same ? *c : 0;
+        }
+        if (found == 0) {
+            break;
+        }
+        text += found;
+        const RECT read = {x, top, x + cell.cx, top + cell.cy};
+        paintOver != nullptr&& FillRect(dc, &read, paintOver);
+        x += cell.cx;
+    }
+    DeleteDC(glyph); // letting go of the bitmap and the font
+    DeleteObject(bitmap);
+    return text;
+}
 
 // The real mouse, through the platform's input: moved to (x, y) on the screen, with flags such as
 // MOUSEEVENTF_LEFTDOWN.

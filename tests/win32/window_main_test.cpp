@@ -76,6 +76,7 @@ class MainWindowTest : public ::testing::Test {
     void TearDown() override { CloseGameWindow(); }
 };
 
+// Set-up and calibration keep the busy cursor over the window, wherever the pointer moves in it.
 // Each start of the game seeds its terrains from the clock: two starts, moments apart, begin on
 // two different terrains, whatever the generator held before them.
 TEST_F(MainWindowTest, CreationMeasuresTheScreenLoadsEverythingAndSeedsItsTerrains) {
@@ -101,6 +102,19 @@ TEST_F(MainWindowTest, CreationMeasuresTheScreenLoadsEverythingAndSeedsItsTerrai
     TickGame();
     ASSERT_NE(terrainRegion, nullptr);
     const Terrain first = *terrainRegion;
+    for (bool ready : {false, true}) {
+        ASSERT_TRUE(!ready || TickToReady());
+        for (int x : {100, 300, 500}) {
+            SetCursor(LoadCursorA(nullptr, ready ? IDC_WAIT : IDC_ARROW));
+            POINT inside = {x, screen.groundHeight / 2};
+            ClientToScreen(mainWindow, &inside);
+            SetCursorPos(inside.x, inside.y);
+            EXPECT_TRUE(PumpUntil(
+                [&] { return GetCursor() == LoadCursorA(nullptr, ready ? IDC_ARROW : IDC_WAIT); },
+                2000))
+                << (ready ? "ready" : "calibrating") << ", x " << x;
+        }
+    }
     CloseGameWindow();
     ResetGameAndDrawing();
     Sleep(20);
@@ -298,27 +312,6 @@ TEST_F(MainWindowTest, TheGameLaysItselfOutForTheClientArea) {
     // Once a new game has started on it, a restart is a restart again.
     Send(WM_COMMAND, CMD_RESTART);
     EXPECT_EQ(flight.phase, PHASE_RESTART);
-}
-
-// Set-up and calibration keep the busy cursor over the window, wherever the pointer moves in it.
-TEST_F(MainWindowTest, TheBusyCursorHoldsThroughSetUpAndCalibration) {
-    const HCURSOR busy = LoadCursorA(nullptr, IDC_WAIT);
-    const HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
-    TickGame();
-    ASSERT_EQ(flight.phase, PHASE_CALIBRATE);
-    for (int step = 0; step < 2; ++step) {
-        if (step == 1) {
-            ASSERT_TRUE(TickToReady());
-        }
-        SCOPED_TRACE(step == 0 ? "calibrating" : "ready");
-        for (int x : {100, 300, 500}) {
-            SetCursor(step == 0 ? arrow : busy);
-            POINT inside = {x, screen.groundHeight / 2};
-            ClientToScreen(mainWindow, &inside);
-            SetCursorPos(inside.x, inside.y);
-            EXPECT_TRUE(PumpUntil([&] { return GetCursor() == (step == 0 ? busy : arrow); }, 2000));
-        }
-    }
 }
 
 // Input as the window gets it, from a phase: a key's or the mouse button's release starts a

@@ -449,7 +449,7 @@ TEST_F(BoxTest, OptionsBarsMoveByEachScrollCodeAndKeyAndOkStoresThem) {
 TEST_F(BoxTest, EveryWayOfClosingABoxGivesOneAndOnlyOkInOptionsStores) {
     struct Case {
         ShowDialogFunction show;
-        int opened[5]; // gravity, fuel and thrust positions, the reverse and flame flags
+        int16_t opened[5]; // gravity, fuel and thrust positions, the reverse and flame flags
         bool change;
         int button; // clicked, or else the box is closed the other way
         CloseWay way;
@@ -475,11 +475,10 @@ TEST_F(BoxTest, EveryWayOfClosingABoxGivesOneAndOnlyOkInOptionsStores) {
     flight.outcome = OUTCOME_MISSED_SITE;
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "case " << &c - cases.data());
-        const int* at = c.opened;
         const bool options = c.show == ShowOptionsDialog;
-        settings = WithOptions(at[3], at[4], GravityFromPosition(static_cast<int16_t>(at[0])),
-                               FuelFromPosition(static_cast<int16_t>(at[1])),
-                               ThrustFromPosition(static_cast<int16_t>(at[2])));
+        const int16_t* at = c.opened;
+        settings = WithOptions(at[3], at[4], GravityFromPosition(at[0]), FuelFromPosition(at[1]),
+                               ThrustFromPosition(at[2]));
         settings.timeStep = 0.125f;
         const GameSettings start = settings;
         const DialogStep look = [&](HWND dialog) {

@@ -6,6 +6,7 @@
 #include <bitset>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <utility>
 
 #include "app/instance.h"
@@ -151,12 +152,9 @@ const char* BrokenInvariant() {
              settings.mainThrust <= 38750.0f,
          "a setting outside what the Options box can store"},
     };
-    for (const auto& invariant : invariants) {
-        if (!invariant.holds) {
-            return invariant.what;
-        }
-    }
-    return nullptr;
+    const auto broken = std::find_if(std::begin(invariants), std::end(invariants),
+                                     [](const Check& check) { return !check.holds; });
+    return broken == std::end(invariants) ? nullptr : broken->what;
 }
 
 void CheckInvariants(const char* when) {

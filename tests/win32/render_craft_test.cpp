@@ -35,16 +35,6 @@ void SetThrusters(int firing) {
     flight.thrusterOn[THRUSTER_MAIN] = (firing >> 2) & 1;
 }
 
-void InvertPicture(HDC dc, int x, int y, HBITMAP picture) {
-    HDC pictureDC = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(pictureDC, picture);
-    BITMAP size = {};
-    GetObjectA(picture, sizeof size, &size);
-    BitBlt(dc, x, y, size.bmWidth, size.bmHeight, pictureDC, 0, 0, SRCINVERT);
-    SelectObject(pictureDC, old);
-    DeleteDC(pictureDC);
-}
-
 // The craft, then the right, left and main flames.
 const int PICTURE_IDS[] = {IDB_CRAFT, IDB_FLAME_RIGHT, IDB_FLAME_LEFT, IDB_FLAME_MAIN};
 
@@ -87,11 +77,15 @@ class CraftDrawingTest : public ::testing::Test {
     void ExpectDrawn(int x, int y, int flames) {
         expected.Clear();
         DrawBitmapAt(expected.dc, static_cast<int16_t>(x), static_cast<int16_t>(y), copies[0]);
+        HDC flame = CreateCompatibleDC(expected.dc);
         for (int i = 1; i < 4; ++i) {
             if ((flames >> (i - 1)) & 1) {
-                InvertPicture(expected.dc, x + places[i].x, y + places[i].y, copies[i]);
+                SelectObject(flame, copies[i]);
+                BitBlt(expected.dc, x + places[i].x, y + places[i].y, sizes[i].bmWidth,
+                       sizes[i].bmHeight, flame, 0, 0, SRCINVERT);
             }
         }
+        DeleteDC(flame); // and with it the selection of the last flame
         EXPECT_EQ(CanvasDifference(canvas, expected), "");
         EXPECT_EQ(craftDrawing.rightFlameShown + 2 * craftDrawing.leftFlameShown +
                       4 * craftDrawing.mainFlameShown,

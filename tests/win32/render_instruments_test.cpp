@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "game/state.h"
@@ -23,26 +22,9 @@ const char VALUE_CHARACTERS[] = "0123456789.- ";
 const char LABEL_CHARACTERS[] = "AVFXYacdeilotuy ";
 const char* const LABELS[INSTRUMENT_LINES] = {"Altitude", "Velocity X", "Velocity Y", "Fuel"};
 
-void SetValues(const float (&values)[INSTRUMENT_LINES]) {
-    flight.altitude = values[0];
-    flight.vx = values[1];
-    flight.vy = values[2];
-    flight.fuel = values[3];
-}
-
 bool AnyPixelOtherThan(const PixelCanvas& canvas, DWORD colour) {
     const std::vector<DWORD> pixels = canvas.Snapshot();
     return std::any_of(pixels.begin(), pixels.end(), [colour](DWORD p) { return p != colour; });
-}
-
-// What is read is painted over with grey, so that a test can tell that nothing else was drawn.
-std::string TakeText(PixelCanvas& canvas, int x, int top, const char* characters, DWORD background,
-                     size_t longest) {
-    HBRUSH grey = CreateSolidBrush(GREY);
-    const std::string text = ReadText(canvas.dc, x, top, canvas.width, canvas.height, characters,
-                                      background, longest, grey);
-    DeleteObject(grey);
-    return text;
 }
 
 class InstrumentTest : public ::testing::Test {
@@ -62,18 +44,22 @@ class InstrumentTest : public ::testing::Test {
     }
 
     // The four lines read back white on black from the column x (the labels, transparent, ending
-    // at x), one line step apart from the top row, and nothing else on the canvas.
+    // at x), one line step apart from the top row, and nothing else on the canvas: what is read
+    // is painted over with grey.
     void ExpectLines(int x, const char* const (&lines)[INSTRUMENT_LINES], bool labels = false) {
+        const HBRUSH grey = CreateSolidBrush(GREY);
         for (int k = 0; k < INSTRUMENT_LINES; ++k) {
             SIZE size = {};
             GetTextExtentPoint32A(canvas.dc, lines[k], static_cast<int>(std::strlen(lines[k])),
                                   &size);
-            EXPECT_EQ(TakeText(canvas, labels ? x - size.cx : x, 25 + k * LineStep(),
+            EXPECT_EQ(ReadText(canvas.dc, labels ? x - size.cx : x, 25 + k * LineStep(),
+                               canvas.width, canvas.height,
                                labels ? LABEL_CHARACTERS : VALUE_CHARACTERS, labels ? GREY : 0,
-                               std::strlen(lines[k])),
+                               std::strlen(lines[k]), grey),
                       lines[k])
                 << "line " << k;
         }
+        DeleteObject(grey);
         EXPECT_FALSE(AnyPixelOtherThan(canvas, GREY)) << "something besides the four lines";
     }
 
@@ -125,7 +111,10 @@ TEST_F(InstrumentTest, TheFourValuesAndLabelsReadBackOnTheirLines) {
         canvas.Clear(GREY);
         SelectObject(canvas.dc, c.font != nullptr ? c.font : GetStockObject(SYSTEM_FONT));
         screen.screenWidth = c.font != nullptr ? 640 : 1024;
-        SetValues(c.values);
+        flight.altitude = c.values[0];
+        flight.vx = c.values[1];
+        flight.vy = c.values[2];
+        flight.fuel = c.values[3];
         SetTextColor(canvas.dc, c.context.text);
         SetBkColor(canvas.dc, c.context.background);
         SetBkMode(canvas.dc, c.context.mode);

@@ -420,13 +420,12 @@ TEST_F(MainWindowTest, TheClickThatBringsTheGameBackStartsNothing) {
     MouseInput(0, 10, 700);
 }
 
-HWND otherWindow = nullptr;
-
 // An arrow holds its thrust button during a flight, and across a Restart while the craft waits;
 // its release then starts the flight with the engine off. The key-ups of keys held while another
 // window has the focus never come here: losing it releases them, as a new game's set-up does.
 TEST_F(MainWindowTest, ArrowKeysHoldTheThrustButtonsUntilReleasedOrTheFocusIsLost) {
     ASSERT_TRUE(TickToReady());
+    static HWND otherWindow; // for the cases below
     otherWindow = OtherWindow();
     ASSERT_NE(otherWindow, nullptr);
     const struct {

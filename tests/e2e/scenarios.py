@@ -205,8 +205,7 @@ class Scenarios(unittest.TestCase):
             game.key("Escape")
             self.assertTrue(game.menu_closed(), "Escape closes it")
 
-        def restore(width, show=True):  # and wait for it
-            show and game.show("restore")
+        def restored(width):
             self.assertIsNotNone(game.wait_placed(lambda x, y, w, h: w == width),
                                  "restored, the window is as it was: %s" % (game.seen,))
 
@@ -231,7 +230,7 @@ class Scenarios(unittest.TestCase):
         game.key("Escape")  # Alt's release selected the menu bar, where the game stands still
         self.assertTrue(poll(fuel_stays, 5, 0), "Down released while Alt is held stops the engine")
         stood_still("while minimised", lambda: game.show("minimize"), lambda: game.show("restore"))
-        restore(screen_width, show=False)
+        restored(screen_width)
 
         for how, wide in (("normal", False), ("maximize", True)):
             game.show(how)
@@ -258,7 +257,8 @@ class Scenarios(unittest.TestCase):
                 self.assertEqual(game.wait_box().get("title"), "CRASH!",
                                  "a flight in the smaller window falls to the ground")
                 game.show("minimize")
-                restore(game.width)
+                game.show("restore")
+                restored(game.width)
                 self.assertTrue(game.wait_shot("wreck", self.wreck, 10)[1],
                                 "repainted behind the box, the wreck stays one")
                 # Under Wine a box restored by ShowWindow stays hidden: the probe presses OK.

@@ -36,10 +36,9 @@ inline void PumpFor(DWORD milliseconds) {
     PumpUntil([] { return false; }, milliseconds);
 }
 
-// Reads text back from what a device context shows, as a player reads it off the screen.
-// Up to `longest` characters from (x, top), inside `right` and `bottom`: each candidate is drawn
-// alone, white on black, in the context's font; the first whose white pixels, and only the
-// background around them, cover the cell there is read. A brush paints over what was read.
+// Reads up to `longest` characters off a device context from (x, top), inside right and bottom:
+// each candidate drawn alone, white on black, in its font; the first whose white pixels, and only
+// the background around them, cover the cell there is read (and painted over, given a brush).
 inline std::string ReadText(HDC dc, int x, int top, int right, int bottom, const char* candidates,
                             COLORREF background, size_t longest, HBRUSH paintOver = nullptr) {
     const COLORREF white = RGB(255, 255, 255);
@@ -48,8 +47,7 @@ inline std::string ReadText(HDC dc, int x, int top, int right, int bottom, const
     SelectObject(glyph, bitmap);
     SelectObject(glyph, GetCurrentObject(dc, OBJ_FONT));
     SetTextColor(glyph, white);
-    SetBkColor(glyph, RGB(0, 0, 0));
-    SetBkMode(glyph, OPAQUE);
+    SetBkColor(glyph, RGB(0, 0, 0)); // a new context draws text opaque
     std::string text;
     while (text.size() < longest) {
         char found = 0;
@@ -71,8 +69,10 @@ inline std::string ReadText(HDC dc, int x, int top, int right, int bottom, const
             break;
         }
         text += found;
-        const RECT read = {x, top, x + cell.cx, top + cell.cy};
-        paintOver != nullptr&& FillRect(dc, &read, paintOver);
+        if (paintOver != nullptr) {
+            const RECT read = {x, top, x + cell.cx, top + cell.cy};
+            FillRect(dc, &read, paintOver);
+        }
         x += cell.cx;
     }
     DeleteDC(glyph); // letting go of the bitmap and the font
